@@ -1,0 +1,2 @@
+// STUB: replaced by the qel-sim program.
+int main() { return 0; }

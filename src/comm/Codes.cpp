@@ -1,0 +1,53 @@
+#include "Codes.h"
+
+#include "core/ParamRecord.h"
+
+namespace qel {
+
+QByteArray DateEnCord(const QDate &today)
+{
+    const int year = today.year();
+    const int base = (year / 100 == 19) ? 1900 : 2000;
+    const int code = (year - base) * 500 + today.month() * 40 + today.day();
+    return QByteArray::number(code);
+}
+
+QString DateDeCord(const QByteArray &DateEncDat)
+{
+    const long long n = leadingNumber(DateEncDat);
+    long long y = n / 500;
+    const long long r = n % 500;
+    long long m = r / 40;
+    long long d;
+    if (m != 0) {
+        d = r % 40;
+    } else {
+        // December 20th..31st overflow into the next year's block.
+        y -= 1;
+        m = 12;
+        d = (r + 500) % 40;
+    }
+    const long long year = y < 80 ? y + 2000 : y + 1900;
+    return QStringLiteral("%1-%2-%3")
+        .arg(year)
+        .arg(m, 2, 10, QLatin1Char('0'))
+        .arg(d, 2, 10, QLatin1Char('0'));
+}
+
+qint32 HexValue(const QByteArray &text)
+{
+    quint32 v = 0;
+    for (char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        v = v * 16u + quint32(digit);
+    }
+    return qint32(v);
+}
+
+} // namespace qel

@@ -1,0 +1,90 @@
+#include "SettingsCommands.h"
+
+#include "comm/Codes.h"
+#include "comm/MemoryImage.h"
+
+namespace qel {
+
+SettingsCommands::SettingsCommands(Context &ctx, RsReadWrite &engine, TypeChange &typeChange,
+                                   EditorView *view)
+    : ctx_(ctx), engine_(engine), typeChange_(typeChange), view_(view)
+{
+}
+
+CommandOutcome SettingsCommands::ReadingIn()
+{
+    CommandOutcome out;
+    AppState &st = ctx_.state;
+    if (view_)
+        view_->CommandButtun(false);
+
+    // Presence check on the type-change screen's (closed) port.
+    if (!typeChange_.CheckQmode(typeChange_.MSComm1(), 100)) {
+        const TypeCheckResult r = typeChange_.TypeCheck();
+        if (r.aborted) {
+            out.aborted = true;
+            if (view_)
+                view_->CommandButtun(true);
+            return out;
+        }
+    }
+
+    if (st.DeviceType == Type521 || st.DeviceType == Type527) {
+        if (view_)
+            view_->setStatus(QStringLiteral("Read 52X "));
+        out.transferred = true;
+        out.result = engine_.Read52X();
+        DecodeMemoryImage(st);
+        if (view_)
+            view_->setStatus(QString());
+    } else if (st.DeviceType == Type5600) {
+        if (view_)
+            view_->setStatus(QStringLiteral("Read 5600"));
+        out.transferred = true;
+        out.result = engine_.ReadData56();
+        if (view_)
+            view_->setStatus(QString());
+    }
+
+    if (view_) {
+        view_->VerDsp();
+        view_->ModeTypeDsp();
+        view_->DspData();
+        view_->CommandButtun(true);
+    }
+    return out;
+}
+
+CommandOutcome SettingsCommands::WritingOut()
+{
+    CommandOutcome out;
+    AppState &st = ctx_.state;
+    if (view_)
+        view_->CommandButtun(false);
+
+    if (!typeChange_.CheckQmode(typeChange_.MSComm1(), 100)) {
+        QString refusal;
+        if (st.DeviceType == Type5600)
+            refusal = QStringLiteral("QEL-52XにはQEL-5600のパラメータは書き込めません");
+        else if (st.DeviceType == Type521 || st.DeviceType == Type527)
+            refusal = QStringLiteral("QEL-5600にはQEL-52Xのパラメータは書き込めません");
+        ctx_.boxes().show(refusal + QStringLiteral("\n一度パラメータを読み込んで下さい"),
+                          applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+    } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
+               || st.DeviceType == Type527) {
+        if (view_)
+            view_->setStatus(QStringLiteral("書き込み中"));
+        out.transferred = true;
+        out.result = st.DeviceType == Type5600 ? engine_.WriteData56() : engine_.Writedata52();
+        if (view_) {
+            view_->setUpdateLabel(DateDeCord(st.ParamRecord.field(31)));
+            view_->setStatus(QString());
+        }
+    }
+
+    if (view_)
+        view_->CommandButtun(true);
+    return out;
+}
+
+} // namespace qel

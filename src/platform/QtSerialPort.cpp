@@ -1,0 +1,146 @@
+#include "QtSerialPort.h"
+
+#include <QStringList>
+
+namespace qel {
+
+int baudFromSettings(const QString &settings)
+{
+    bool ok = false;
+    const int baud = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
+    return ok ? baud : 0;
+}
+
+QString PortMap::defaultPath(int n)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
+
+QString PortMap::devicePath(int n) const
+{
+    if (!override_.isEmpty())
+        return override_;
+    if (store_) {
+        QString stored;
+        if (store_->get(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"),
+                        QStringLiteral("COM%1").arg(n), stored)
+            && !stored.trimmed().isEmpty())
+            return stored.trimmed();
+    }
+    return defaultPath(n);
+}
+
+QtSerialPort::QtSerialPort(const PortMap *map) : map_(map)
+{
+    QObject::connect(&port_, &QSerialPort::errorOccurred, this,
+                     [this](QSerialPort::SerialPortError e) { onError(e); });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+QString QtSerialPort::devicePath() const
+{
+    return map_ ? map_->devicePath(number_) : PortMap::defaultPath(number_);
+}
+
+bool QtSerialPort::open()
+{
+    if (port_.isOpen())
+        return true;
+    lost_ = false;
+    error_.clear();
+    port_.setPortName(devicePath());
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error_ = QStringLiteral("%1: %2").arg(port_.portName(), port_.errorString());
+        port_.clearError();
+        return false;
+    }
+    const QStringList parts = settings_.split(QLatin1Char(','));
+    const int baud = baudFromSettings(settings_);
+    port_.setBaudRate(baud > 0 ? baud : 9600);
+    port_.setDataBits(QSerialPort::Data8);
+    // A pseudo-terminal refuses parity settings; that is no fault of the line.
+    const QString parity = parts.value(1).trimmed().toUpper();
+    port_.setParity(parity == QLatin1String("E")   ? QSerialPort::EvenParity
+                    : parity == QLatin1String("O") ? QSerialPort::OddParity
+                                                   : QSerialPort::NoParity);
+    port_.setStopBits(parts.value(3).trimmed() == QLatin1String("2") ? QSerialPort::TwoStop
+                                                                     : QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.clearError();
+    return true;
+}
+
+void QtSerialPort::close()
+{
+    if (port_.isOpen())
+        port_.close();
+    port_.clearError();
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return port_.isOpen();
+}
+
+bool QtSerialPort::setRts(bool on)
+{
+    rts_ = on;
+    if (port_.isOpen()) {
+        // On a pseudo-terminal the ioctl is refused: harmless, the state is ours.
+        port_.setRequestToSend(on);
+        port_.clearError();
+    }
+    return true;
+}
+
+int QtSerialPort::bytesWaiting()
+{
+    if (!port_.isOpen())
+        return 0;
+    return int(port_.bytesAvailable());
+}
+
+QByteArray QtSerialPort::readAllWaiting()
+{
+    if (!port_.isOpen())
+        return {};
+    return port_.readAll();
+}
+
+void QtSerialPort::discardInput()
+{
+    if (!port_.isOpen())
+        return;
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+    port_.clearError();
+}
+
+bool QtSerialPort::write(const QByteArray &data)
+{
+    if (!port_.isOpen())
+        return false;
+    const bool ok = port_.write(data) == data.size();
+    port_.flush();
+    return ok;
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError e)
+{
+    // The other side of the line went away (a pty closed, a USB adapter
+    // unplugged): close at the first report, or the error repeats endlessly.
+    if (e == QSerialPort::ReadError || e == QSerialPort::ResourceError
+        || e == QSerialPort::WriteError) {
+        lost_ = true;
+        error_ = port_.errorString();
+        if (port_.isOpen())
+            port_.close();
+    }
+}
+
+} // namespace qel

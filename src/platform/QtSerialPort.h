@@ -1,0 +1,75 @@
+#pragma once
+// The serial port over QSerialPort. Port numbers COM1..COM4 map to device
+// paths through PortMap (defaults /dev/ttyS0../dev/ttyS3, each overridable in
+// the settings store, and one path for the whole run given by --port).
+
+#include "SerialPort.h"
+#include "SettingsStore.h"
+
+#include <QSerialPort>
+
+namespace qel {
+
+class PortMap {
+public:
+    explicit PortMap(SettingsStore *store = nullptr) : store_(store) {}
+    // A device path that replaces the mapping for this run (--port DEVICE).
+    void setOverride(const QString &path) { override_ = path; }
+    QString overridePath() const { return override_; }
+    // The device path of port n: the override, else the stored
+    // "QEL-5600"/"DevicePath"/"COMn", else /dev/ttyS(n-1).
+    QString devicePath(int n) const;
+    static QString defaultPath(int n);
+
+private:
+    SettingsStore *store_;
+    QString override_;
+};
+
+class QtSerialPort : public QObject, public SerialPort {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(const PortMap *map);
+    ~QtSerialPort() override;
+
+    void setPortNumber(int n) override { number_ = n; }
+    int portNumber() const override { return number_; }
+    void setSettings(const QString &s) override { settings_ = s; }
+    QString settings() const override { return settings_; }
+    void setInputModeText() override {}
+    void setInputLength(int) override {}
+    bool open() override;
+    void close() override;
+    bool isOpen() const override;
+    QString lastError() const override { return error_; }
+    bool setRts(bool on) override;
+    bool rts() const override { return rts_; }
+    int bytesWaiting() override;
+    QByteArray readAllWaiting() override;
+    void discardInput() override;
+    bool write(const QByteArray &data) override;
+    bool lineLost() const override { return lost_; }
+    QString devicePath() const;
+
+private:
+    void onError(QSerialPort::SerialPortError e);
+
+    const PortMap *map_;
+    QSerialPort port_;
+    int number_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    QString error_;
+    bool rts_ = false;
+    bool lost_ = false;
+};
+
+class QtSerialPortFactory : public SerialPortFactory {
+public:
+    explicit QtSerialPortFactory(const PortMap *map) : map_(map) {}
+    std::unique_ptr<SerialPort> create() override { return std::make_unique<QtSerialPort>(map_); }
+
+private:
+    const PortMap *map_;
+};
+
+} // namespace qel

@@ -1,0 +1,39 @@
+#pragma once
+// Per-user settings store: text values by application, section and key.
+
+#include <QMap>
+#include <QString>
+
+namespace qel {
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // Both may fail (store unreadable or read-only); they then return false.
+    virtual bool save(const QString &app, const QString &section, const QString &key,
+                      const QString &value) = 0;
+    virtual bool get(const QString &app, const QString &section, const QString &key,
+                     QString &value) = 0; // empty text when nothing is stored
+};
+
+// The store over QSettings in the per-user location (INI text).
+class QSettingsStore : public SettingsStore {
+public:
+    bool save(const QString &app, const QString &section, const QString &key,
+              const QString &value) override;
+    bool get(const QString &app, const QString &section, const QString &key,
+             QString &value) override;
+};
+
+// An in-memory store for tests; `failing` makes every call fail.
+class MemorySettingsStore : public SettingsStore {
+public:
+    bool save(const QString &app, const QString &section, const QString &key,
+              const QString &value) override;
+    bool get(const QString &app, const QString &section, const QString &key,
+             QString &value) override;
+    bool failing = false;
+    QMap<QString, QString> values; // "app/section/key" -> value
+};
+
+} // namespace qel

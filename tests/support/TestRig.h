@@ -1,0 +1,78 @@
+#pragma once
+// Everything a device-logic test needs: the virtual clock, a simulated
+// converter on the in-process line, recording message boxes and dialogs, an
+// in-memory settings store, and the engine and type-change logic over them.
+
+#include "SimDevice.h"
+#include "SimPort.h"
+#include "comm/RsReadWrite.h"
+#include "core/Context.h"
+#include "platform/Dialogs.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SettingsStore.h"
+#include "platform/VirtualClock.h"
+#include "typechange/TypeChange.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace qel::test {
+
+struct ShownBox {
+    QString text;
+    QString title;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class RecordingBoxes : public MessageBoxes {
+public:
+    MsgResult show(const QString &text, const QString &title, MsgIcon icon,
+                   MsgButtons buttons) override;
+    QList<ShownBox> shown;
+    // Answers for Abort/Retry/Ignore boxes, in order; Ignore when none left.
+    std::deque<MsgResult> answers;
+    std::function<void(const ShownBox &)> onShow;
+    QStringList texts() const;
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    explicit FakeDialogs(AppState &st) : st_(st) {}
+    bool choosePort() override;
+    bool openFile(const FileDialogRequest &req, QString &fullPath) override;
+    bool saveFile(const FileDialogRequest &req, QString &fullPath) override;
+    // Ports the user picks in the port dialog, in order; gives up when none left.
+    std::deque<int> portChoices;
+    int portDialogs = 0;
+    // File dialog answers: empty text = cancel.
+    std::deque<QString> files;
+    QList<FileDialogRequest> fileRequests;
+
+private:
+    AppState &st_;
+};
+
+struct Rig {
+    explicit Rig(int type = 5600);
+    VirtualClock clock;
+    sim::SimDevice device;
+    sim::SimPortFactory ports;
+    RecordingBoxes boxes;
+    MemorySettingsStore store;
+    std::unique_ptr<Context> ctx;
+    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<RsReadWrite> engine;
+    std::unique_ptr<TypeChange> typeChange;
+    int terminations = 0;
+
+    AppState &st() { return ctx->state; }
+    ParameterRecord &rec() { return ctx->state.ParamRecord; }
+    // Commands the device received, terminator included.
+    QList<QByteArray> commands() const { return device.commands(); }
+};
+
+} // namespace qel::test
