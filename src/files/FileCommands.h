@@ -1,0 +1,42 @@
+#pragma once
+// The file menu's work: the settings data file dialogs, load and save, and
+// the printed settings list.
+
+#include "core/Context.h"
+#include "platform/Printer.h"
+
+#include <QString>
+
+namespace qel {
+
+// Shows the printer selection and hands out the chosen printer; nullptr when
+// the user cancelled or no printer could be had.
+class PrinterProvider {
+public:
+    virtual ~PrinterProvider() = default;
+    virtual Printer *selectPrinter() = 0;
+};
+
+class FileCommands {
+public:
+    explicit FileCommands(Context &ctx);
+
+    // mode 0: load dialog, mode 1: save dialog. On true, fileName is the file
+    // title and folder the folder without a trailing separator.
+    bool SelectDataFile(int mode, QString &fileName, QString &folder);
+    // Makes the program's folder current again.
+    void RestoreWorkDir();
+    // True when the record was replaced (the caller then redraws with DspData).
+    bool DataFileLoad();
+    bool DataFileSave();
+    // Printer selection, then the page; "印刷処理を中断します。" on cancel or fault.
+    void DataLprint(PrinterProvider &printers);
+    // The page itself.
+    static void DataPrintOut(Printer &lp, const AppState &st);
+    static void LPSet(Printer &lp, int style);
+
+private:
+    Context &ctx_;
+};
+
+} // namespace qel
