@@ -1,7 +1,285 @@
-// STUB: replaced by the 5600 procedures.
+// The 5600 command set: identification read, full parameter read and the
+// parameter write. Every exchange enters the setting mode with "M" (answered
+// "A" + CR), handles one item per command and leaves with "E" (echoed).
+//
+// Reads fill a scratch copy of the record and hand it over only once the
+// whole list has gone through, so a read abandoned half way leaves the record
+// as it was. A write touches the record only in F31, the update date code,
+// which keeps today's code only once the device has accepted it.
 #include "RsReadWrite.h"
+
+#include "Codes.h"
+#include "typechange/TypeChange.h"
+
+#include <functional>
+#include <vector>
+
 namespace qel {
-CommResult RsReadWrite::Read56XVer() { return CommResult::NoAnswer; }
-CommResult RsReadWrite::ReadData56() { return CommResult::NoAnswer; }
-CommResult RsReadWrite::WriteData56() { return CommResult::NoAnswer; }
+
+namespace {
+
+const QByteArray kAck("A\r");
+const QByteArray kEcho("E\r");
+const QByteArray kRefused("?\r");
+const QByteArray kAccepted("O\r");
+
+// Value form: nine characters and CR.
+constexpr int kValueReplyLength = 10;
+
+bool repeatOnRefusal(const QByteArray &r) { return r == kRefused; }
+bool repeatOnValue(const QByteArray &r) { return r == kRefused || r.size() != kValueReplyLength; }
+bool repeatUnlessAck(const QByteArray &r) { return r != kAck; }
+bool repeatUnlessEcho(const QByteArray &r) { return r != kEcho; }
+
+struct ReadItem {
+    QByteArray command;
+    bool (*repeat)(const QByteArray &);
+    // Plain form: the whole reply into this field. Value form: the first of
+    // five fields, taking characters 1-5, 6, 7, 8 and 9. 0: nothing stored.
+    int field = 0;
+    bool value = false;
+    int maxSends = 3;
+};
+
+void store(ParameterRecord &rec, const ReadItem &item, const QByteArray &reply)
+{
+    if (item.field == 0)
+        return;
+    if (!item.value) {
+        rec.setField(item.field, reply);
+        return;
+    }
+    rec.setField(item.field, reply.mid(0, 5));
+    for (int i = 1; i <= 4; ++i)
+        rec.setField(item.field + i, reply.mid(4 + i, 1));
 }
+
+const std::vector<ReadItem> &identificationItems()
+{
+    static const std::vector<ReadItem> items = {
+        {"M", repeatUnlessAck},
+        {"RV\r", repeatOnRefusal, 34},
+        {"RS\r", repeatOnRefusal, 32},
+        {"RC\r", repeatOnRefusal, 33},
+        {"RP41\r", repeatOnRefusal, 31},
+        {"E\r", repeatUnlessEcho, 0, false, 5},
+    };
+    return items;
+}
+
+const std::vector<ReadItem> &parameterItems()
+{
+    static const std::vector<ReadItem> items = {
+        {"M", repeatUnlessAck},
+        {"RV\r", repeatOnRefusal, 34},
+        {"RS\r", repeatOnRefusal, 32},
+        {"RC\r", repeatOnRefusal, 33},
+        {"RP41\r", repeatOnRefusal, 31},
+        {"RP01\r", repeatOnRefusal, 1},
+        {"RP02\r", repeatOnValue, 2, true},
+        {"RP03\r", repeatOnRefusal, 7},
+        {"RP11\r", repeatOnRefusal, 8},
+        {"RP12\r", repeatOnRefusal, 9},
+        {"RP13\r", repeatOnRefusal, 10},
+        {"RP14\r", repeatOnRefusal, 11},
+        {"RP15\r", repeatOnRefusal, 12},
+        {"RP16\r", repeatOnRefusal, 13},
+        {"RP21\r", repeatOnRefusal, 14},
+        {"RP22\r", repeatOnValue, 15, true},
+        {"RP23\r", repeatOnValue, 20, true},
+        {"RP31\r", repeatOnRefusal, 25},
+        {"RP32\r", repeatOnValue, 26, true},
+        {"E\r", repeatUnlessEcho},
+    };
+    return items;
+}
+
+// A write command: the fixed head and the field(s) it carries. For a value
+// command `field` is the mantissa; sign, exponent digit and unit follow it
+// at +2, +3 and +4 (the record's own "E" at +1 is not sent).
+struct WriteItem {
+    const char *head;
+    int field;
+    bool value = false;
+    int maxSends = 3;
+};
+
+const std::vector<WriteItem> &writeItems()
+{
+    static const std::vector<WriteItem> items = {
+        {"WP01,", 1},       {"WP02,", 2, true},  {"WP03,", 7},  {"WP11,", 8},
+        {"WP12,", 9},       {"WP13,", 10},       {"WP14,", 11}, {"WP15,", 12},
+        {"WP16,", 13},      {"WP21,", 14},       {"WP22,", 15, true, 2},
+        {"WP23,", 20, true}, {"WP31,", 25},      {"WP32,", 26, true},
+    };
+    return items;
+}
+
+QByteArray buildWrite(const ParameterRecord &rec, const WriteItem &item)
+{
+    QByteArray cmd(item.head);
+    const int f = item.field;
+    if (!item.value) {
+        cmd += rec.field(f);
+    } else if (rec.field(34) == "01.00" && rec.field(f + 3) == "0") {
+        // Version 01.00 takes a value without exponent when the exponent is 0.
+        cmd += rec.field(f) + rec.field(f + 4);
+    } else {
+        cmd += rec.field(f) + 'E' + rec.field(f + 2) + rec.field(f + 3) + rec.field(f + 4);
+    }
+    cmd += '\r';
+    return cmd;
+}
+
+} // namespace
+
+// Runs one read list on the open port into `rec`. Every command is repeated
+// on the replies its item names; a time-out is judged like any other reply.
+// Returns Failed when a command's sends ran out (message 1 shown).
+static CommResult runReadList(RsReadWrite &engine, const std::vector<ReadItem> &items,
+                              ParameterRecord &rec)
+{
+    bool anyTimeout = false;
+    for (const ReadItem &item : items) {
+        QByteArray reply;
+        int sends = 0;
+        for (;;) {
+            if (!engine.DataReadWrite(item.command, reply))
+                anyTimeout = true;
+            ++sends;
+            if (!item.repeat(reply))
+                break;
+            if (sends >= item.maxSends) {
+                engine.DspRSErr(1);
+                return CommResult::Failed;
+            }
+        }
+        store(rec, item, reply);
+    }
+    return anyTimeout ? CommResult::TimedOut : CommResult::Ok;
+}
+
+CommResult RsReadWrite::Read56XVer()
+{
+    if (!OpenPort5600())
+        return CommResult::PortError;
+    ctx_.yield();
+    ParameterRecord scratch = ctx_.state.ParamRecord;
+    const CommResult r = runReadList(*this, identificationItems(), scratch);
+    ClosePort();
+    if (r != CommResult::Failed)
+        ctx_.state.ParamRecord = scratch;
+    return r;
+}
+
+CommResult RsReadWrite::ReadData56()
+{
+    if (!OpenPort5600())
+        return CommResult::PortError;
+    // Program-mode check on this open port: is anything listening at all?
+    if (typeChange_ && !typeChange_->CheckQmode(*port_, 5)) {
+        ClosePort();
+        return CommResult::NoAnswer;
+    }
+    ctx_.yield();
+    ParameterRecord scratch = ctx_.state.ParamRecord;
+    const CommResult r = runReadList(*this, parameterItems(), scratch);
+    ClosePort();
+    if (r != CommResult::Failed)
+        ctx_.state.ParamRecord = scratch;
+    return r;
+}
+
+CommResult RsReadWrite::WriteData56()
+{
+    ParameterRecord &rec = ctx_.state.ParamRecord;
+
+    if (!OpenPort5600())
+        return CommResult::PortError;
+    if (typeChange_ && !typeChange_->CheckQmode(*port_, 5)) {
+        ClosePort();
+        return CommResult::NoAnswer;
+    }
+    ctx_.yield();
+
+    // The device refused a setting: leave the setting mode, report, close.
+    auto refused = [this]() {
+        if (ExitSettingMode() == ExitResult::Failed)
+            return CommResult::Unexpected; // message 3 shown, port closed
+        DspRSErr(2);
+        ClosePort();
+        return CommResult::Refused;
+    };
+    // Wrong replies that repetition did not cure.
+    auto unexpected = [this]() {
+        if (ExitSettingMode() == ExitResult::Failed)
+            return CommResult::Unexpected;
+        DspRSErr(3);
+        ClosePort();
+        return CommResult::Unexpected;
+    };
+    // No reply in time (message 1 shown): nothing more is sent, the device
+    // stays in its setting mode.
+    auto timedOut = [this]() {
+        ClosePort();
+        return CommResult::TimedOut;
+    };
+
+    // Mode entry.
+    for (int sends = 1;; ++sends) {
+        QByteArray reply;
+        if (!DataReadWrite(QByteArray("M"), reply))
+            return timedOut();
+        if (reply == kAck)
+            break;
+        if (sends >= 3)
+            return unexpected();
+    }
+
+    for (const WriteItem &item : writeItems()) {
+        const QByteArray cmd = buildWrite(rec, item);
+        for (int sends = 1;; ++sends) {
+            QByteArray reply;
+            if (!DataReadWrite(cmd, reply))
+                return timedOut();
+            if (reply == kRefused)
+                return refused();
+            if (reply == kAccepted)
+                break;
+            if (sends >= item.maxSends)
+                return unexpected();
+        }
+    }
+
+    // The update date: today's code, sent with the field's trailing blanks.
+    const QByteArray previousCode = rec.field(31);
+    for (int sends = 1;; ++sends) {
+        rec.setField(31, DateEnCord(ctx_.clock().today()));
+        QByteArray reply;
+        const bool complete = DataReadWrite(QByteArray("WP41,") + rec.field(31) + '\r', reply);
+        if (complete && reply == kAccepted)
+            break;
+        // Not accepted: the device keeps its old date, and so does the record.
+        rec.setField(31, previousCode);
+        if (!complete)
+            return timedOut();
+        if (reply == kRefused)
+            return refused();
+        if (sends >= 3)
+            return unexpected();
+    }
+
+    switch (ExitSettingMode()) {
+    case ExitResult::Ok:
+        break;
+    case ExitResult::TimedOut:
+        ClosePort();
+        return CommResult::TimedOut;
+    case ExitResult::Failed:
+        return CommResult::Unexpected;
+    }
+    ClosePort();
+    return CommResult::Ok;
+}
+
+} // namespace qel

@@ -1,12 +1,230 @@
-// STUB: replaced by detection and the program-mode check.
+// Device type detection and the program-mode check ("Q").
+//
+// The 5600 answers at 9600 baud, the 52X (types 521, 527) at 1200 baud.
+// Detection leaves any setting mode with "E" at each speed, then asks "Q";
+// whatever comes back means a device is there. A 52X then hands over its
+// memory image, whose last word tells 521 from 527.
 #include "TypeChange.h"
+
+#include "comm/Codes.h"
+
 namespace qel {
-TypeChange::TypeChange(Context &ctx, RsReadWrite &engine) : ctx_(ctx), engine_(engine), port_(ctx.platform.ports->create()) {}
-TypeChange::~TypeChange() = default;
-void TypeChange::TimerSet() { ctx_.ticks.restart(); }
-void TypeChange::StopTimer() { ctx_.ticks.stop(); }
-bool TypeChange::SetPortState(bool) { return false; }
-bool TypeChange::CheckQmode(SerialPort &, int) { return false; }
-TypeCheckResult TypeChange::TypeCheck() { return {}; }
-void TypeChange::IdentFromImage() {}
+
+namespace {
+
+const QByteArray kQuery("Q");
+const QByteArray kLeaveMode("E\r");
+
+// The identification words of the 52X memory image (1-based character
+// positions of the 4-digit hex words).
+constexpr int kWordUpdateCode = 49;
+constexpr int kWordCreateCode = 53;
+constexpr int kWordSerial = 57;
+constexpr int kWordVersion = 61;
+
+qint32 imageWord(const QByteArray &image, int firstChar)
+{
+    return HexValue(image.mid(firstChar - 1, 4));
 }
+
+} // namespace
+
+TypeChange::TypeChange(Context &ctx, RsReadWrite &engine)
+    : ctx_(ctx), engine_(engine), port_(ctx.platform.ports->create())
+{
+}
+
+TypeChange::~TypeChange() = default;
+
+void TypeChange::TimerSet()
+{
+    ctx_.ticks.restart();
+}
+
+void TypeChange::StopTimer()
+{
+    ctx_.ticks.stop();
+}
+
+bool TypeChange::openPort(SerialPort &port)
+{
+    for (;;) {
+        if (port.open()) {
+            if (port.setRts(true))
+                return true;
+            port.close();
+        }
+        // The port is missing or busy: let the user pick another one.
+        if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->choosePort())
+            return false;
+        port.setPortNumber(ctx_.state.CommPortNo);
+    }
+}
+
+void TypeChange::closePort(SerialPort &port)
+{
+    // Failures to drop RTS or to close are of no consequence here.
+    port.setRts(false);
+    port.close();
+}
+
+bool TypeChange::SetPortState(bool state)
+{
+    if (state)
+        return openPort(*port_);
+    closePort(*port_);
+    return false;
+}
+
+void TypeChange::collect(SerialPort &port, int limit, QByteArray &reply)
+{
+    // Runs at least once: one yield, take what is waiting, stop at a chunk
+    // ending in CR or when the tick limit is reached.
+    for (;;) {
+        ctx_.yield();
+        if (port.bytesWaiting() >= 1) {
+            const QByteArray chunk = port.readAllWaiting();
+            reply += chunk;
+            if (chunk.endsWith('\r'))
+                return;
+        }
+        if (ctx_.state.TickCount >= limit)
+            return;
+    }
+}
+
+bool TypeChange::CheckQmode(SerialPort &port, int max_ww)
+{
+    bool openedHere = false;
+    int limit = max_ww;
+    if (!port.isOpen()) {
+        port.setPortNumber(ctx_.state.CommPortNo);
+        switch (ctx_.state.DeviceType) {
+        case Type521:
+        case Type527:
+            port.setSettings(QString::fromLatin1(kSettings52X));
+            limit = 100;
+            break;
+        case Type5600:
+            port.setSettings(QString::fromLatin1(kSettings5600));
+            limit = 25;
+            break;
+        default:
+            limit = 0; // settings left as they are; a single look
+            break;
+        }
+        port.setInputModeText();
+        if (!openPort(port))
+            return false;
+        openedHere = true;
+    }
+
+    engine_.CMD_Send(port, kQuery);
+    QByteArray reply;
+    TimerSet();
+    collect(port, limit, reply);
+    port.setInputLength(0);
+
+    const bool answered = !reply.isEmpty();
+    if (openedHere)
+        closePort(port);
+    return answered;
+}
+
+bool TypeChange::configureAndOpen(const char *settings)
+{
+    port_->setPortNumber(ctx_.state.CommPortNo);
+    port_->setSettings(QString::fromLatin1(settings));
+    port_->setInputModeText();
+    port_->setInputLength(0);
+    return SetPortState(true);
+}
+
+void TypeChange::probeLeaveMode(int limit)
+{
+    // Any setting mode left over is ended; the echo is not examined.
+    engine_.CMD_Send(*port_, kLeaveMode);
+    TimerSet();
+    QByteArray reply;
+    collect(*port_, limit, reply);
+}
+
+TypeCheckResult TypeChange::TypeCheck()
+{
+    AppState &st = ctx_.state;
+    for (;;) {
+        if (st.CommPortNo == 0)
+            st.CommPortNo = 1;
+        st.ReplyTimeoutTicks = 100;
+
+        // The 5600, at 9600 baud.
+        SetPortState(false);
+        if (configureAndOpen(kSettings5600)) {
+            probeLeaveMode(10);
+            if (CheckQmode(*port_, 5)) {
+                st.DeviceType = Type5600;
+                st.ReplyTimeoutTicks = 15;
+                if (ctx_.hooks.setStatus)
+                    ctx_.hooks.setStatus(QString());
+                st.Is5600Series = true;
+                SetPortState(false);
+                return {Type5600, false};
+            }
+
+            // The 52X, at 1200 baud.
+            SetPortState(false);
+            if (configureAndOpen(kSettings52X)) {
+                probeLeaveMode(20);
+                const bool answered = CheckQmode(*port_, 100);
+                SetPortState(false);
+                if (answered) {
+                    engine_.Read52X();
+                    const int code = imageWord(st.MemoryImage, kWordVersion) >= 1000 ? Type527
+                                                                                     : Type521;
+                    st.DeviceType = code;
+                    st.ReplyTimeoutTicks = 150;
+                    st.Is5600Series = imageWord(st.MemoryImage, kWordSerial) >= 20000;
+                    return {code, false};
+                }
+            }
+        }
+        SetPortState(false);
+
+        // Nothing answered at either speed (or the user gave up choosing a port).
+        const MsgResult answer = ctx_.boxes().show(
+            QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。"),
+            QStringLiteral("ＱＥＬ－５６００　通信エラー"), MsgIcon::Question,
+            MsgButtons::AbortRetryIgnore);
+        if (answer == MsgResult::Abort) {
+            if (ctx_.platform.terminate)
+                ctx_.platform.terminate();
+            return {TypeNone, true};
+        }
+        if (answer == MsgResult::Retry) {
+            // A port the user does not change is simply tried again.
+            if (ctx_.platform.dialogs)
+                ctx_.platform.dialogs->choosePort();
+            continue;
+        }
+        SetDefaultRecord(st.ParamRecord);
+        return {TypeNone, false};
+    }
+}
+
+void TypeChange::IdentFromImage()
+{
+    AppState &st = ctx_.state;
+    ParameterRecord &rec = st.ParamRecord;
+    rec.setField(31, QByteArray::number(imageWord(st.MemoryImage, kWordUpdateCode)));
+    rec.setField(32, QByteArray::number(imageWord(st.MemoryImage, kWordSerial)));
+    rec.setField(33, QByteArray::number(imageWord(st.MemoryImage, kWordCreateCode)));
+    // Version times 100, plus 1000 for a type 527.
+    const qint32 word = imageWord(st.MemoryImage, kWordVersion);
+    qint32 hundredths = word;
+    if (hundredths >= 1000)
+        hundredths -= 1000;
+    const QByteArray text = QString::asprintf("%02d.%02d", hundredths / 100, hundredths % 100).toLatin1();
+    rec.setField(34, text);
+}
+
+} // namespace qel

@@ -49,6 +49,17 @@ public:
     ChangeResult ChangeType(char typeDigit);
 
 private:
+    // Opens a configured port and raises RTS; on failure the port dialog is
+    // shown and the open tried again on CommPortNo. false: the user gave up.
+    bool openPort(SerialPort &port);
+    void closePort(SerialPort &port);
+    // Collects into `reply` until a chunk ends with CR or TickCount >= limit
+    // (at least one pass).
+    void collect(SerialPort &port, int limit, QByteArray &reply);
+    bool configureAndOpen(const char *settings);
+    // "E" + CR on the own port, the echo collected up to `limit` ticks and dropped.
+    void probeLeaveMode(int limit);
+
     Context &ctx_;
     RsReadWrite &engine_;
     std::unique_ptr<SerialPort> port_;
