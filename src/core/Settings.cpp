@@ -1,0 +1,94 @@
+#include "Settings.h"
+
+#include <QRegularExpression>
+#include <cmath>
+#include <limits>
+
+namespace qel {
+
+namespace {
+const QString kApp = QStringLiteral("QEL-5600");
+
+// Whole number, halves to even (the rounding of the store's readers).
+double roundEven(double v)
+{
+    return std::nearbyint(v); // default rounding mode: to nearest, ties to even
+}
+} // namespace
+
+void RegSetting(Context &ctx, int mode, const QString &app, const QString &section,
+                const QString &key, QString &value)
+{
+    SettingsStore *store = ctx.platform.store;
+    if (!store)
+        return;
+    if (mode == 0) {
+        store->save(app, section, key, value);
+    } else if (mode == 1) {
+        QString got;
+        if (store->get(app, section, key, got))
+            value = got;
+    }
+}
+
+double leadingValue(const QString &text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return 0;
+    bool ok = false;
+    const double v = m.captured(1).toDouble(&ok);
+    return ok && std::isfinite(v) ? v : 0;
+}
+
+QString singleText(double v)
+{
+    return QString::number(static_cast<double>(static_cast<float>(v)), 'g', 7);
+}
+
+void CommPortSetting(Context &ctx, int mode)
+{
+    if (mode == 0) {
+        QString v = QString::number(ctx.state.CommPortNo);
+        RegSetting(ctx, 0, kApp, QStringLiteral("CommPort"), QStringLiteral("No."), v);
+    } else if (mode == 1) {
+        QString v;
+        RegSetting(ctx, 1, kApp, QStringLiteral("CommPort"), QStringLiteral("No."), v);
+        const double n = roundEven(leadingValue(v));
+        // A port number is a 16-bit integer; anything beyond reads as no port.
+        ctx.state.CommPortNo = (n >= std::numeric_limits<qint16>::min()
+                                && n <= std::numeric_limits<qint16>::max())
+            ? static_cast<int>(n) : 0;
+    }
+}
+
+void SaveWindowPos(Context &ctx, const FormGeometry &form)
+{
+    const std::pair<const char *, double> keys[] = {
+        {"Top", form.top}, {"Left", form.left}, {"Height", form.height}, {"Width", form.width}};
+    for (const auto &[key, v] : keys) {
+        QString text = singleText(v);
+        RegSetting(ctx, 0, kApp, form.name, QString::fromLatin1(key), text);
+    }
+}
+
+void RestoreWindowPos(Context &ctx, FormGeometry &form, double screenWidth, double screenHeight)
+{
+    QString top, left, height, width;
+    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Top"), top);
+    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Left"), left);
+    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Height"), height);
+    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Width"), width);
+    double t = roundEven(leadingValue(top));
+    double l = roundEven(leadingValue(left));
+    if (t > screenHeight - form.height)
+        t = roundEven(screenHeight - form.height);
+    if (l > screenWidth - form.width)
+        l = roundEven(screenWidth - form.width);
+    form.top = t;
+    form.left = l;
+}
+
+} // namespace qel
