@@ -1,28 +1,176 @@
+// qelctl detect | read -o FILE | write [--verify] FILE
 #include "Cli.h"
+
+#include "comm/Comm5600.h"
+#include "comm/MemoryImage.h"
+#include "editor/SettingsCommands.h"
+#include "files/DataFile.h"
+
 
 namespace qel::cli {
 
+namespace {
+
+QString typeName(int code)
+{
+    switch (code) {
+    case Type5600:
+        return QStringLiteral("5600");
+    case Type521:
+        return QStringLiteral("521");
+    case Type527:
+        return QStringLiteral("527");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+// Detection as at start-up: the type, and for a 5600 its identification.
+// Returns the type code, 0 when nothing answered.
+int detectDevice(Env &env)
+{
+    const TypeCheckResult r = env.typeChange->TypeCheck();
+    if (r.aborted || env.terminated)
+        return TypeNone;
+    if (r.code == Type5600)
+        env.engine->Read56XVer();
+    return r.code;
+}
+
+bool usage(const QString &text)
+{
+    err(QStringLiteral("qelctl: %1 (see qelctl --help)").arg(text));
+    return false;
+}
+
+// The settings the device can hold differ between what was written and what
+// it hands back: one line per difference, empty when they agree.
+QStringList compareWithDevice(AppState &st, const ParameterRecord &written,
+                              const ParameterRecord &readBack)
+{
+    QStringList diffs;
+    if (st.DeviceType == Type5600) {
+        // The record's version decides the command forms; judge both by the
+        // one the write used, so an unsent exponent sign is not a difference.
+        ParameterRecord back = readBack;
+        back.setField(34, written.field(34));
+        const QList<QByteArray> want = WriteCommands56(written);
+        const QList<QByteArray> got = WriteCommands56(back);
+        for (int i = 0; i < want.size(); ++i) {
+            if (want[i] != got[i])
+                diffs << QStringLiteral("%1 written, device holds %2")
+                             .arg(QString::fromLatin1(want[i].trimmed()),
+                                  QString::fromLatin1(got[i].trimmed()));
+        }
+    } else {
+        // 52X: the settings and the update date live in characters 1-52 of the image.
+        QByteArray want = st.MemoryImage, got = st.MemoryImage;
+        EncodeMemoryImage(written, want);
+        EncodeMemoryImage(readBack, got);
+        for (int i = 0; i < 52; ++i) {
+            if (want[i] != got[i])
+                diffs << QStringLiteral("image character %1: written %2, device holds %3")
+                             .arg(i + 1)
+                             .arg(QLatin1Char(want[i]), QLatin1Char(got[i]));
+        }
+    }
+    if (written.field(31) != readBack.field(31))
+        diffs << QStringLiteral("update date code: written %1, device holds %2")
+                     .arg(QString::fromLatin1(written.field(31)),
+                          QString::fromLatin1(readBack.field(31)));
+    return diffs;
+}
+
+} // namespace
+
 int cmdDetect(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    if (!env.args.isEmpty()) {
+        usage(QStringLiteral("detect takes no arguments"));
+        return ExitUsage;
+    }
+    const int code = detectDevice(env);
+    out(typeName(code));
+    return code == TypeNone ? ExitDevice : ExitOk;
 }
 
 int cmdRead(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    if (env.args.size() != 2 || env.args[0] != QLatin1String("-o")) {
+        usage(QStringLiteral("read needs -o FILE"));
+        return ExitUsage;
+    }
+    const QString path = env.args[1];
+
+    if (detectDevice(env) == TypeNone) {
+        err(QStringLiteral("qelctl: no device answered; %1 not written").arg(path));
+        return ExitDevice;
+    }
+    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
+    const CommandOutcome o = commands.ReadingIn();
+    if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
+        err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));
+        return ExitDevice;
+    }
+    QString error;
+    if (!saveDataFile(path, env.ctx->state.ParamRecord, error)) {
+        err(QStringLiteral("qelctl: %1").arg(error));
+        return ExitFile;
+    }
+    return ExitOk;
 }
 
 int cmdWrite(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    QStringList args = env.args;
+    const bool verify = args.removeAll(QStringLiteral("--verify")) > 0;
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
+        usage(QStringLiteral("write needs one FILE"));
+        return ExitUsage;
+    }
+    AppState &st = env.ctx->state;
+    QString error;
+    if (!loadSettingsFile(args[0], st.ParamRecord, error)) {
+        err(QStringLiteral("qelctl: %1").arg(error));
+        return ExitFile;
+    }
+
+    // Detection may read a 5600's identification; the file's record is what
+    // gets written.
+    const ParameterRecord fromFile = st.ParamRecord;
+    const int code = detectDevice(env);
+    st.ParamRecord = fromFile;
+    if (code == TypeNone) {
+        err(QStringLiteral("qelctl: no device answered; nothing written"));
+        return ExitDevice;
+    }
+
+    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
+    const CommandOutcome o = commands.WritingOut();
+    if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
+        err(QStringLiteral("qelctl: the device did not accept the settings"));
+        return ExitDevice;
+    }
+    if (!verify)
+        return ExitOk;
+
+    const ParameterRecord written = st.ParamRecord;
+    const CommandOutcome back = commands.ReadingIn();
+    if (!back.transferred || back.result != CommResult::Ok) {
+        err(QStringLiteral("qelctl: verify: reading back failed"));
+        return ExitDevice;
+    }
+    const QStringList diffs = compareWithDevice(st, written, st.ParamRecord);
+    if (!diffs.isEmpty()) {
+        err(QStringLiteral("qelctl: verify: the device holds other settings than written:"));
+        for (const QString &d : diffs)
+            err(QStringLiteral("  ") + d);
+        return ExitDevice;
+    }
+    return ExitOk;
 }
 
 } // namespace qel::cli
-
-#include "files/DataFile.h"
 
 namespace qel::cli {
 

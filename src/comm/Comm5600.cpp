@@ -6,6 +6,7 @@
 // whole list has gone through, so a read abandoned half way leaves the record
 // as it was. A write touches the record only in F31, the update date code,
 // which keeps today's code only once the device has accepted it.
+#include "Comm5600.h"
 #include "RsReadWrite.h"
 
 #include "Codes.h"
@@ -132,6 +133,14 @@ QByteArray buildWrite(const ParameterRecord &rec, const WriteItem &item)
 }
 
 } // namespace
+
+QList<QByteArray> WriteCommands56(const ParameterRecord &rec)
+{
+    QList<QByteArray> out;
+    for (const WriteItem &item : writeItems())
+        out << buildWrite(rec, item);
+    return out;
+}
 
 // Runs one read list on the open port into `rec`. Every command is repeated
 // on the replies its item names; a time-out is judged like any other reply.

@@ -1,0 +1,220 @@
+// The 5600 parameter write against the simulated converter on the virtual clock.
+#include "TestRig.h"
+
+#include <QtTest>
+
+using namespace qel;
+using namespace qel::test;
+using qel::sim::SimFault;
+
+namespace {
+
+std::unique_ptr<Rig> rig5600()
+{
+    auto r = std::make_unique<Rig>(5600);
+    r->st().DeviceType = Type5600;
+    r->st().ReplyTimeoutTicks = 15;
+    r->st().Is5600Series = true;
+    r->clock.setToday(QDate(2003, 5, 7)); // date code 1707
+    r->rec().setField(31, "1500");
+    r->rec().setField(34, "01.20");
+    return r;
+}
+
+SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {})
+{
+    SimFault f;
+    f.command = cmd;
+    f.kind = kind;
+    f.count = count;
+    f.reply = reply;
+    return f;
+}
+
+const QString kRefusedText = QStringLiteral("設定範囲外です。\n設定値を確認してください。");
+const QString kUnexpectedText = QStringLiteral("予期せぬエラーが発生しました。");
+const QString kSettingTitle = QStringLiteral("ＱＥＬ－５６００　設定エラー");
+
+} // namespace
+
+class Write5600Test : public QObject {
+    Q_OBJECT
+private slots:
+    void writesEveryCommandInOrder();
+    void valueForms_data();
+    void valueForms();
+    void wrongRepliesAreRetriedPerCommand_data();
+    void wrongRepliesAreRetriedPerCommand();
+    void refusalLeavesModeAndKeepsOldDate_data();
+    void refusalLeavesModeAndKeepsOldDate();
+    void timeOutSendsNothingMore_data();
+    void timeOutSendsNothingMore();
+    void silentDeviceGetsOnlyTheQuery();
+};
+
+void Write5600Test::writesEveryCommandInOrder()
+{
+    auto r = rig5600();
+    ParameterRecord &rec = r->rec();
+    rec.setField(1, "1");
+    rec.setField(2, "12345");
+    rec.setField(4, "-");
+    rec.setField(5, "3");
+    rec.setField(6, "S");
+    rec.setField(7, "7"); // a short field goes out with its trailing blank
+
+    QCOMPARE(r->engine->WriteData56(), CommResult::Ok);
+    const QList<QByteArray> expected = {
+        "Q",          "M",          "WP01,1\r",       "WP02,12345E-3S\r", "WP03,7 \r",
+        "WP11,00001\r", "WP12,001\r", "WP13,01\r",     "WP14,0\r",         "WP15,0\r",
+        "WP16,4\r",   "WP21,0\r",   "WP22,00100E+0H\r", "WP23,00001E+0H\r", "WP31,0\r",
+        "WP32,00001E+0H\r", "WP41,1707 \r", "E\r"};
+    QCOMPARE(r->commands(), expected);
+    QCOMPARE(rec.field(31), QByteArray("1707 "));
+    QVERIFY(r->boxes.shown.isEmpty());
+    QCOMPARE(r->ports.openPorts(), 0);
+    QVERIFY(!r->device.inSettingMode());
+    QCOMPARE(r->device.record().field(2), QByteArray("12345"));
+    QCOMPARE(r->device.record().field(31).left(4), QByteArray("1707"));
+}
+
+void Write5600Test::valueForms_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<QByteArray>("digit");
+    QTest::addColumn<QByteArray>("wp02");
+    QTest::addColumn<QByteArray>("wp22");
+    QTest::newRow("01.00, exponent 0: short") << QByteArray("01.00") << QByteArray("0")
+                                              << QByteArray("WP02,01000H\r")
+                                              << QByteArray("WP22,00100H\r");
+    QTest::newRow("01.00, exponent 1: full") << QByteArray("01.00") << QByteArray("1")
+                                             << QByteArray("WP02,01000E+1H\r")
+                                             << QByteArray("WP22,00100H\r");
+    QTest::newRow("other version: full") << QByteArray("01.01") << QByteArray("0")
+                                         << QByteArray("WP02,01000E+0H\r")
+                                         << QByteArray("WP22,00100E+0H\r");
+}
+
+void Write5600Test::valueForms()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(QByteArray, digit);
+    QFETCH(QByteArray, wp02);
+    QFETCH(QByteArray, wp22);
+    auto r = rig5600();
+    r->rec().setField(34, version);
+    r->rec().setField(5, digit);
+    QCOMPARE(r->engine->WriteData56(), CommResult::Ok);
+    QCOMPARE(r->commands().at(3), wp02);
+    QCOMPARE(r->commands().at(12), wp22);
+}
+
+void Write5600Test::wrongRepliesAreRetriedPerCommand_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("wrongReplies");
+    QTest::addColumn<int>("sends");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("WP21 twice wrong: tolerated") << QByteArray("WP21") << 2 << 3 << true;
+    QTest::newRow("WP21 thrice wrong") << QByteArray("WP21") << 3 << 3 << false;
+    QTest::newRow("WP22 once wrong: tolerated") << QByteArray("WP22") << 1 << 2 << true;
+    QTest::newRow("WP22 twice wrong: no third send") << QByteArray("WP22") << 2 << 2 << false;
+    QTest::newRow("M thrice wrong") << QByteArray("M") << 3 << 3 << false;
+    QTest::newRow("WP41 thrice wrong") << QByteArray("WP41") << 3 << 3 << false;
+}
+
+void Write5600Test::wrongRepliesAreRetriedPerCommand()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(int, wrongReplies);
+    QFETCH(int, sends);
+    QFETCH(bool, ok);
+    auto r = rig5600();
+    r->device.addFault(fault(command.constData(), SimFault::Wrong, wrongReplies, "X\r"));
+
+    QCOMPARE(r->engine->WriteData56(), ok ? CommResult::Ok : CommResult::Unexpected);
+    int count = 0;
+    for (const QByteArray &c : r->commands())
+        count += c.startsWith(command) ? 1 : 0;
+    QCOMPARE(count, sends);
+    QCOMPARE(r->commands().last(), QByteArray("E\r")); // the setting mode is left
+    if (ok) {
+        QVERIFY(r->boxes.shown.isEmpty());
+        QCOMPARE(r->rec().field(31), QByteArray("1707 "));
+    } else {
+        QCOMPARE(r->boxes.shown.size(), 1);
+        QCOMPARE(r->boxes.shown[0].text, kUnexpectedText);
+        QCOMPARE(r->boxes.shown[0].title, kSettingTitle);
+        QCOMPARE(r->rec().field(31), QByteArray("1500 "));
+    }
+    QCOMPARE(r->ports.openPorts(), 0);
+}
+
+void Write5600Test::refusalLeavesModeAndKeepsOldDate_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("next");
+    QTest::newRow("WP11 refused") << QByteArray("WP11") << QByteArray("WP12");
+    QTest::newRow("WP41 refused") << QByteArray("WP41") << QByteArray();
+}
+
+void Write5600Test::refusalLeavesModeAndKeepsOldDate()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, next);
+    auto r = rig5600();
+    r->device.addFault(fault(command.constData(), SimFault::Refuse));
+
+    QCOMPARE(r->engine->WriteData56(), CommResult::Refused);
+    const QList<QByteArray> cmds = r->commands();
+    QCOMPARE(cmds.last(), QByteArray("E\r"));
+    QVERIFY(cmds.at(cmds.size() - 2).startsWith(command));
+    if (!next.isEmpty()) {
+        for (const QByteArray &c : cmds)
+            QVERIFY(!c.startsWith(next));
+    }
+    QCOMPARE(r->boxes.shown.size(), 1);
+    QCOMPARE(r->boxes.shown[0].text, kRefusedText);
+    QCOMPARE(r->boxes.shown[0].title, kSettingTitle);
+    QCOMPARE(r->rec().field(31), QByteArray("1500 "));
+    QVERIFY(!r->device.inSettingMode());
+}
+
+void Write5600Test::timeOutSendsNothingMore_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("M") << QByteArray("M");
+    QTest::newRow("WP13") << QByteArray("WP13");
+    QTest::newRow("WP41") << QByteArray("WP41");
+}
+
+void Write5600Test::timeOutSendsNothingMore()
+{
+    QFETCH(QByteArray, command);
+    auto r = rig5600();
+    r->device.addFault(fault(command.constData(), SimFault::Silence));
+
+    QCOMPARE(r->engine->WriteData56(), CommResult::TimedOut);
+    QVERIFY(r->commands().last().startsWith(command));
+    QCOMPARE(r->boxes.shown.size(), 1);
+    QCOMPARE(r->boxes.shown[0].title, QStringLiteral("ＱＥＬ－５６００　通信エラー"));
+    QCOMPARE(r->rec().field(31), QByteArray("1500 "));
+    QCOMPARE(r->ports.openPorts(), 0);
+    if (command != "M")
+        QVERIFY(r->device.inSettingMode());
+}
+
+void Write5600Test::silentDeviceGetsOnlyTheQuery()
+{
+    auto r = rig5600();
+    r->device.addFault(fault("Q", SimFault::Silence));
+    const ParameterRecord before = r->rec();
+    QCOMPARE(r->engine->WriteData56(), CommResult::NoAnswer);
+    QCOMPARE(r->commands(), QList<QByteArray>{"Q"});
+    QVERIFY(r->boxes.shown.isEmpty());
+    QCOMPARE(r->rec(), before);
+    QCOMPARE(r->ports.openPorts(), 0);
+}
+
+QTEST_GUILESS_MAIN(Write5600Test)
+#include "test_5600_write.moc"
