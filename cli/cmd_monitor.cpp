@@ -1,17 +1,128 @@
+// qelctl type-change 521|527|5600 and qelctl monitor --count N.
 #include "Cli.h"
+
+#include "monitor/MonitorEngine.h"
 
 namespace qel::cli {
 
+namespace {
+
+QString typeName(int code)
+{
+    switch (code) {
+    case Type5600:
+        return QStringLiteral("5600");
+    case Type521:
+        return QStringLiteral("521");
+    case Type527:
+        return QStringLiteral("527");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+// The monitor's window for a terminal: each reading becomes one line of the
+// two box texts; the engine is asked to close after the last one.
+class LineView : public MonitorView {
+public:
+    LineView(MonitorEngine &engine, qint64 count) : engine_(engine), count_(count) {}
+    void setText1(int, const QString &) override {}
+    void setLabel1(int, const QString &) override {}
+    void setLabel2(const QString &) override {}
+    void setLabel3(const QString &) override {}
+    void setCommand1Enabled(bool) override {}
+    void readingShown(double) override
+    {
+        const QString hex = engine_.Text1[0].trimmed();
+        const QString pct = engine_.Text1[1].trimmed();
+        out(hex.isEmpty() && pct.isEmpty() ? QStringLiteral("- -") : hex + u' ' + pct);
+        if (++shown_ >= count_)
+            engine_.Command1_Click(); // honoured at the end of this poll
+    }
+    void closeWindow() override { closed = true; }
+
+    qint64 shown() const { return shown_; }
+    bool closed = false;
+
+private:
+    MonitorEngine &engine_;
+    qint64 count_;
+    qint64 shown_ = 0;
+};
+
+} // namespace
+
 int cmdTypeChange(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    if (env.args.size() != 1) {
+        err(QStringLiteral("usage: qelctl type-change 521|527|5600"));
+        return ExitUsage;
+    }
+    const QString &want = env.args[0];
+    char digit = 0;
+    int wanted = TypeNone;
+    if (want == QLatin1String("521")) {
+        digit = '1';
+        wanted = Type521;
+    } else if (want == QLatin1String("527")) {
+        digit = '7';
+        wanted = Type527;
+    } else if (want == QLatin1String("5600")) {
+        digit = '4';
+        wanted = Type5600;
+    } else {
+        err(QStringLiteral("qelctl: type-change wants 521, 527 or 5600, not '%1'").arg(want));
+        return ExitUsage;
+    }
+
+    // Detection as at start-up; with nothing on the line there is nothing to change.
+    const TypeCheckResult found = env.typeChange->TypeCheck();
+    if (found.aborted || found.code == TypeNone) {
+        out(QStringLiteral("none"));
+        return ExitDevice;
+    }
+
+    const TypeChange::ChangeResult r = env.typeChange->ChangeType(digit);
+    if (r.aborted) {
+        out(QStringLiteral("none"));
+        return ExitDevice;
+    }
+    out(typeName(r.detected));
+    if (r.refused || r.noEcho)
+        return ExitDevice;
+    return r.detected == wanted ? ExitOk : ExitDevice;
 }
 
 int cmdMonitor(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    qint64 count = -1;
+    if (env.args.size() == 2 && env.args[0] == QLatin1String("--count")) {
+        bool ok = false;
+        count = env.args[1].toLongLong(&ok);
+        if (!ok)
+            count = -1;
+    }
+    if (count < 1) {
+        err(QStringLiteral("usage: qelctl monitor --count N   (N >= 1)"));
+        return ExitUsage;
+    }
+
+    const TypeCheckResult found = env.typeChange->TypeCheck();
+    if (found.aborted || found.code == TypeNone) {
+        err(QStringLiteral("qelctl: no device answers"));
+        return ExitDevice;
+    }
+
+    MonitorEngine monitor(*env.ctx, *env.engine);
+    LineView view(monitor, count);
+    monitor.setView(&view);
+    monitor.Form_Load();
+    while (!view.closed)
+        env.ctx->yield();
+    monitor.setView(nullptr);
+    if (monitor.closedOnError() || view.shown() < count)
+        return ExitDevice;
+    return ExitOk;
 }
 
 } // namespace qel::cli

@@ -1,5 +1,110 @@
-// STUB: replaced by the operation type change exchange.
+// The operation type change: put the converter into its type-change mode
+// with "Z", send the type digit, leave with "E", then detect it anew.
 #include "TypeChange.h"
+
 namespace qel {
-TypeChange::ChangeResult TypeChange::ChangeType(char) { return {}; }
+
+namespace {
+
+// "Z" is repeated until the device echoes it; a device that never does is
+// given up after this many attempts.
+constexpr int kZAttempts = 30;
+
+} // namespace
+
+TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
+{
+    ChangeResult res;
+    AppState &st = ctx_.state;
+
+    TypeCheckResult first = TypeCheck();
+    if (first.aborted) {
+        res.aborted = true;
+        return res;
+    }
+    res.detected = st.DeviceType;
+
+    // A genuine 52X cannot work as a 5600.
+    if (typeDigit == '4' && !st.Is5600Series) {
+        ctx_.boxes().show(QStringLiteral("QEL-5200はQEL-5600モードにできません"),
+                          applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+        res.refused = true;
+        return res;
+    }
+
+    // Addressed at the speed of the type the device works as now.
+    SerialPort &port = *port_;
+    port.setPortNumber(st.CommPortNo);
+    port.setSettings(st.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
+                                               : QStringLiteral("1200,n,8,1"));
+    port.setInputModeText();
+    port.setInputLength(0);
+    if (!SetPortState(true)) {
+        engine_.DspRSErr(1);
+        res.noEcho = true;
+        return res;
+    }
+
+    // Type-change mode: "Z" until echoed as "Z" + CR.
+    bool echoed = false;
+    for (int attempt = 0; attempt < kZAttempts && !echoed; ++attempt) {
+        if (attempt > 0)
+            engine_.Wait10ms(10);
+        engine_.CMD_Send(port, QByteArray("Z"));
+        TimerSet();
+        QByteArray reply;
+        for (;;) {
+            ctx_.yield();
+            if (port.bytesWaiting() >= 1) {
+                const QByteArray chunk = port.readAllWaiting();
+                reply += chunk;
+                if (chunk.endsWith('\r'))
+                    break;
+            }
+            if (st.TickCount >= 100)
+                break;
+        }
+        echoed = reply == "Z\r";
+    }
+    if (!echoed) {
+        engine_.DspRSErr(1);
+        SetPortState(false);
+        res.noEcho = true;
+        return res;
+    }
+
+    // The type digit, then leave the mode; neither answer is examined: the
+    // detection afterwards tells what the device became.
+    auto sendAndSkipReply = [&](const QByteArray &cmd, int limit) {
+        engine_.CMD_Send(port, cmd);
+        TimerSet();
+        for (;;) {
+            ctx_.yield();
+            if (port.bytesWaiting() >= 2) {
+                port.readAllWaiting();
+                break;
+            }
+            if (st.TickCount >= limit)
+                break;
+        }
+    };
+    sendAndSkipReply(QByteArray(1, typeDigit) + '\r', 50);
+    sendAndSkipReply(QByteArray("E\r"), 100);
+
+    SetPortState(false);
+
+    const TypeCheckResult again = TypeCheck();
+    if (again.aborted) {
+        res.aborted = true;
+        return res;
+    }
+    st.DeviceType = again.code;
+    res.detected = again.code;
+    if (again.code == Type521 || again.code == Type527)
+        IdentFromImage();
+    else if (again.code == Type5600)
+        engine_.Read56XVer();
+    return res;
 }
+
+} // namespace qel

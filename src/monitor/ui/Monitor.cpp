@@ -1,8 +1,135 @@
-// STUB: replaced by the monitor window.
 #include "Monitor.h"
+
+#include "TrendStrip.h"
+#include "core/ui/FormPosition.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace qel {
-Monitor::Monitor(Context &, RsReadWrite &, SettingsCommands &, std::function<void()>, QWidget *parent)
-    : QWidget(parent) {}
-void Monitor::open() {}
-bool Monitor::isOpen() const { return false; }
+
+Monitor::Monitor(Context &ctx, RsReadWrite &engine, SettingsCommands &commands,
+                 std::function<void()> showTypeChange, QWidget *parent)
+    : QWidget(parent, Qt::Window), ctx_(ctx)
+{
+    MonitorActions actions;
+    actions.readingIn = [&commands] { commands.ReadingIn(); };
+    actions.writingOut = [&commands] { commands.WritingOut(); };
+    actions.showTypeChange = std::move(showTypeChange);
+    logic_ = std::make_unique<MonitorEngine>(ctx, engine, std::move(actions));
+
+    setObjectName(QStringLiteral("Monitor"));
+    setWindowTitle(QStringLiteral("測定値モニター"));
+
+    Label2 = new QLabel(logic_->Label2, this);
+    Label3 = new QLabel(QString(), this);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (int i = 0; i < 2; ++i) {
+        Label1[i] = new QLabel(logic_->Label1[i], this);
+        Text1[i] = new QLineEdit(this);
+        Text1[i]->setReadOnly(true);
+        Text1[i]->setFont(fixed);
+        Text1[i]->setFocusPolicy(Qt::NoFocus);
+        Text1[i]->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QLatin1Char('0')) * 12);
+    }
+    Command1 = new QPushButton(QStringLiteral("終了"), this);
+    Trend = new TrendStrip([&ctx] { return ctx.clock().nowMs(); }, this);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(Label2, 0, 0, 1, 2);
+    grid->addWidget(Label1[0], 1, 0);
+    grid->addWidget(Text1[0], 1, 1);
+    grid->addWidget(Label1[1], 2, 0);
+    grid->addWidget(Text1[1], 2, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(Trend);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Label3, 1);
+    bottom->addWidget(Command1);
+    layout->addLayout(bottom);
+
+    connect(Command1, &QPushButton::clicked, this, [this] { logic_->Command1_Click(); });
+    logic_->setView(this);
 }
+
+Monitor::~Monitor()
+{
+    logic_->setView(nullptr);
+}
+
+void Monitor::open()
+{
+    if (logic_->isLoaded()) {
+        show();
+        raise();
+        activateWindow();
+        return;
+    }
+    RestoreWindowPos(ctx_, this);
+    Trend->clear();
+    logic_->Form_Load();
+    show();
+    raise();
+}
+
+bool Monitor::isOpen() const
+{
+    return logic_->isLoaded();
+}
+
+void Monitor::closeEvent(QCloseEvent *e)
+{
+    inCloseEvent_ = true;
+    logic_->Form_Unload();
+    inCloseEvent_ = false;
+    e->accept();
+}
+
+void Monitor::setText1(int index, const QString &text)
+{
+    Text1[index]->setText(text);
+}
+
+void Monitor::setLabel1(int index, const QString &text)
+{
+    Label1[index]->setText(text);
+}
+
+void Monitor::setLabel2(const QString &text)
+{
+    Label2->setText(text);
+}
+
+void Monitor::setLabel3(const QString &text)
+{
+    Label3->setText(text);
+}
+
+void Monitor::setCommand1Enabled(bool on)
+{
+    Command1->setEnabled(on);
+}
+
+void Monitor::readingShown(double percent)
+{
+    Trend->addSample(percent);
+}
+
+void Monitor::saveWindowPos()
+{
+    SaveWindowPos(ctx_, this);
+}
+
+void Monitor::closeWindow()
+{
+    if (!inCloseEvent_)
+        hide();
+}
+
+} // namespace qel

@@ -3,21 +3,57 @@
 
 #include "comm/RsReadWrite.h"
 #include "editor/SettingsCommands.h"
+#include "monitor/MonitorEngine.h"
 
 #include <QWidget>
 #include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace qel {
 
-class Monitor : public QWidget {
+class TrendStrip;
+
+class Monitor : public QWidget, private MonitorView {
     Q_OBJECT
 public:
     // showTypeChange shows the type-change dialog modally (a pending "ﾀｲﾌﾟ変更").
     Monitor(Context &ctx, RsReadWrite &engine, SettingsCommands &commands,
             std::function<void()> showTypeChange, QWidget *parent = nullptr);
+    ~Monitor() override;
     // Form_Load and show; brings the window to the front when already open.
     void open();
     bool isOpen() const;
+
+    MonitorEngine &logic() { return *logic_; }
+
+    QLineEdit *Text1[2] = {nullptr, nullptr};
+    QLabel *Label1[2] = {nullptr, nullptr};
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *Command1 = nullptr;
+    TrendStrip *Trend = nullptr;
+
+protected:
+    // The close box: unloads at once, without storing the position.
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void setText1(int index, const QString &text) override;
+    void setLabel1(int index, const QString &text) override;
+    void setLabel2(const QString &text) override;
+    void setLabel3(const QString &text) override;
+    void setCommand1Enabled(bool on) override;
+    void readingShown(double percent) override;
+    void saveWindowPos() override;
+    void closeWindow() override;
+
+    Context &ctx_;
+    std::unique_ptr<MonitorEngine> logic_;
+    bool inCloseEvent_ = false;
 };
 
 } // namespace qel

@@ -1,9 +1,117 @@
-// STUB: replaced by the type-change dialog.
 #include "TypeChangeDialog.h"
+
+#include "core/ui/FormPosition.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
 namespace qel {
+
 TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *parent)
-    : QDialog(parent), ctx_(ctx), logic_(logic) {}
-void TypeChangeDialog::selectByType(int) {}
-void TypeChangeDialog::Command1_Click() {}
-void TypeChangeDialog::Command2_Click() {}
+    : QDialog(parent), ctx_(ctx), logic_(logic)
+{
+    setObjectName(QStringLiteral("TypeChange"));
+    setWindowTitle(QStringLiteral("　タイプ変更"));
+    setModal(true);
+
+    Frame1 = new QGroupBox(QStringLiteral("動作タイプの選択"), this);
+    Option1 = new QRadioButton(QStringLiteral("５２１"), Frame1);
+    Option2 = new QRadioButton(QStringLiteral("５２７"), Frame1);
+    Option3 = new QRadioButton(QStringLiteral("５６００"), Frame1);
+    auto *options = new QVBoxLayout(Frame1);
+    options->addWidget(Option1);
+    options->addWidget(Option2);
+    options->addWidget(Option3);
+
+    Command1 = new QPushButton(QStringLiteral("実行"), this);
+    Command2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Command1->setAutoDefault(false);
+    Command2->setAutoDefault(false);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    buttons->addStretch();
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(Frame1);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint());
+
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+    // Form_Load: the stored position only; no option is preselected here.
+    RestoreWindowPos(ctx_, this);
 }
+
+void TypeChangeDialog::selectByType(int type)
+{
+    switch (type) {
+    case Type521:
+        Option1->setChecked(true);
+        break;
+    case Type527:
+        Option2->setChecked(true);
+        break;
+    case Type5600:
+        Option3->setChecked(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TypeChangeDialog::Command1_Click()
+{
+    if (busy_)
+        return;
+    busy_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Command1->setEnabled(false);
+    Command2->setEnabled(false);
+
+    const char digit = Option1->isChecked() ? '1' : Option2->isChecked() ? '7' : '4';
+    last_ = logic_.ChangeType(digit);
+    if (last_.aborted) {
+        // The user chose to end the program in the detection box.
+        QApplication::restoreOverrideCursor();
+        busy_ = false;
+        hide();
+        return;
+    }
+    // The option shows the type actually found by the detection afterwards.
+    if (!last_.refused && !last_.noEcho)
+        selectByType(last_.detected);
+
+    SaveWindowPos(ctx_, this);
+    QApplication::restoreOverrideCursor();
+    if (ctx_.hooks.ModeTypeDsp)
+        ctx_.hooks.ModeTypeDsp();
+    if (ctx_.hooks.VerDsp)
+        ctx_.hooks.VerDsp();
+    Command1->setEnabled(true);
+    Command2->setEnabled(true);
+    busy_ = false;
+    done(QDialog::Accepted);
+}
+
+void TypeChangeDialog::Command2_Click()
+{
+    if (busy_)
+        return;
+    selectByType(ctx_.state.DeviceType);
+    done(QDialog::Rejected);
+}
+
+void TypeChangeDialog::reject()
+{
+    if (busy_)
+        return;
+    QDialog::reject();
+}
+
+} // namespace qel

@@ -28,9 +28,18 @@ public:
     void Command1_Click();
     void Command2_Click();
 
+    // The outcome of the last change carried out by Command1.
+    TypeChange::ChangeResult lastResult() const { return last_; }
+
+public slots:
+    // Escape and the close box do nothing while a change is under way.
+    void reject() override;
+
 private:
     Context &ctx_;
     TypeChange &logic_;
+    bool busy_ = false;
+    TypeChange::ChangeResult last_;
 };
 
 } // namespace qel

@@ -1,0 +1,522 @@
+#include "MonitorEngine.h"
+
+#include "comm/Codes.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace qel {
+
+namespace {
+
+const QString kReading = QStringLiteral("データ読み出し中");
+
+// Nearest integer, an exact half to the even neighbour.
+double roundHalfEven(double x)
+{
+    const double f = std::floor(x);
+    const double diff = x - f;
+    if (diff < 0.5)
+        return f;
+    if (diff > 0.5)
+        return f + 1.0;
+    return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
+    : ctx_(ctx), engine_(engine), actions_(std::move(actions)),
+      port_(ctx.platform.ports->create()), timer1_(ctx.clock().createTimer()),
+      timer2_(ctx.clock().createTimer())
+{
+    timer1_->onTimeout = [this] { Timer1_Timer(); };
+    timer2_->onTimeout = [this] { Timer2_Timer(); };
+    Label1[0] = QStringLiteral("ＤＡ値(HEX)");
+    setCaptions(false);
+}
+
+MonitorEngine::~MonitorEngine()
+{
+    timer1_->stop();
+    timer2_->stop();
+    if (port_->isOpen()) {
+        port_->setRts(false);
+        port_->close();
+    }
+}
+
+// ---------------------------------------------------------------- screen events
+
+void MonitorEngine::Form_Load()
+{
+    ++session_;
+    loaded_ = true;
+    closedOnError_ = false;
+    CloseRequested = false;
+    NeedInit = true;
+    readings = 0;
+    // The engine's and the type-change screen's tick source rests while the
+    // monitor owns the line (CMD_Send restarts it for its pauses).
+    ctx_.ticks.stop();
+    if (ctx_.hooks.setPortMenuEnabled)
+        ctx_.hooks.setPortMenuEnabled(false);
+    ctx_.state.MonitorActive = true;
+    if (view_)
+        view_->setCommand1Enabled(true);
+    StartPollTimer();
+}
+
+void MonitorEngine::Form_Unload()
+{
+    if (!loaded_)
+        return;
+    timer1_->stop();
+    timer2_->stop();
+    ctx_.ticks.restart();
+    SetPortState(false);
+    ctx_.state.MonitorActive = false;
+    // A command left for the monitor has nobody to carry it out any more.
+    ctx_.state.PendingCommand.clear();
+    if (ctx_.hooks.setPortMenuEnabled)
+        ctx_.hooks.setPortMenuEnabled(true);
+    loaded_ = false;
+    ++session_; // a poll still waiting in an exchange sees this and gives up
+    if (view_)
+        view_->closeWindow();
+}
+
+void MonitorEngine::Timer1_Timer()
+{
+    MonTickCount += 1;
+    if (MonTickCount >= 1000)
+        MonTickCount = 1000;
+}
+
+void MonitorEngine::Timer2_Timer()
+{
+    if (Busy)
+        return;
+    Busy = 1;
+    timer2_->stop(); // the next poll starts 100 ms after this one ends
+    poll();
+    Busy = 0;
+}
+
+void MonitorEngine::poll()
+{
+    const quint64 s = session_;
+    AppState &st = ctx_.state;
+
+    if (NeedInit) {
+        setLabel3(kReading);
+        NeedInit = false;
+        if (st.DeviceType == TypeNone) {
+            ctx_.boxes().show(QStringLiteral("機器ﾀｲﾌﾟが認識できません。"), applicationTitle(),
+                              MsgIcon::Exclamation, MsgButtons::Ok);
+            closeOnError();
+            return;
+        }
+        if (!openConfigured()) {
+            engine_.DspRSErr(1);
+            closeOnError();
+            return;
+        }
+        if (st.DeviceType == Type5600)
+            InitMonitor56();
+        else
+            InitMonitor52();
+        if (!alive(s))
+            return;
+        setLabel3(QString());
+    }
+
+    ShowReading();
+    if (!alive(s))
+        return;
+
+    const QString pending = st.PendingCommand;
+    if (pending == QStringLiteral("読み出し")) {
+        if (view_)
+            view_->setCommand1Enabled(false);
+        SetPortState(false);
+        if (actions_.readingIn)
+            actions_.readingIn();
+        if (!alive(s))
+            return;
+        // Reopened as it was: the set-up values stay valid after a read.
+        if (!SetPortState(true)) {
+            engine_.DspRSErr(1);
+            closeOnError();
+            return;
+        }
+        if (view_)
+            view_->setCommand1Enabled(true);
+    } else if (pending == QStringLiteral("書き込み")) {
+        if (view_)
+            view_->setCommand1Enabled(false);
+        SetPortState(false);
+        if (actions_.writingOut)
+            actions_.writingOut();
+        if (!alive(s))
+            return;
+        NeedInit = true;
+        if (view_)
+            view_->setCommand1Enabled(true);
+    } else if (pending == QStringLiteral("ﾀｲﾌﾟ変更")) {
+        if (view_)
+            view_->setCommand1Enabled(false);
+        SetPortState(false);
+        if (actions_.showTypeChange)
+            actions_.showTypeChange();
+        if (!alive(s))
+            return;
+        NeedInit = true;
+        if (view_)
+            view_->setCommand1Enabled(true);
+    }
+    st.PendingCommand.clear();
+
+    if (CloseRequested) {
+        if (view_)
+            view_->saveWindowPos();
+        Form_Unload();
+    } else {
+        timer2_->start(100);
+    }
+}
+
+void MonitorEngine::closeOnError()
+{
+    if (!loaded_)
+        return;
+    closedOnError_ = true;
+    Form_Unload();
+}
+
+// ---------------------------------------------------------------- timers and port
+
+void MonitorEngine::StartTickTimer()
+{
+    timer1_->stop();
+    MonTickCount = 0;
+    timer1_->start(10);
+}
+
+void MonitorEngine::StartPollTimer()
+{
+    timer2_->stop();
+    timer2_->start(100);
+}
+
+bool MonitorEngine::SetPortState(bool state)
+{
+    if (state) {
+        if (!port_->open())
+            return false;
+        port_->setRts(true);
+        return true;
+    }
+    port_->setRts(false);
+    port_->close();
+    return true;
+}
+
+bool MonitorEngine::openConfigured()
+{
+    port_->setPortNumber(ctx_.state.CommPortNo);
+    if (ctx_.state.DeviceType == Type5600) {
+        port_->setSettings(QStringLiteral("9600,n,8,1"));
+        port_->setInputLength(0);
+        port_->setInputModeText();
+    } else {
+        port_->setSettings(QStringLiteral("1200,n,8,1"));
+        port_->setInputModeText();
+        port_->setInputLength(0);
+    }
+    return SetPortState(true);
+}
+
+// ---------------------------------------------------------------- exchanges
+
+bool MonitorEngine::MonitorDataReadWrite(const QByteArray &command, QByteArray &reply,
+                                         int timeout)
+{
+    const quint64 s = session_;
+    port_->discardInput();
+    reply.clear();
+    StartTickTimer();
+    engine_.CMD_Send(*port_, command);
+    // The time-out runs from the moment the command was written.
+    StartTickTimer();
+    for (;;) {
+        ctx_.yield();
+        if (session_ != s)
+            return false;
+        if (!port_->isOpen() || port_->lineLost())
+            return false;
+        if (port_->bytesWaiting() >= 1) {
+            const QByteArray chunk = port_->readAllWaiting();
+            reply += chunk;
+            if (chunk.endsWith('\r'))
+                return true;
+        }
+        if (MonTickCount >= timeout) {
+            if (command != "Q") {
+                const QString text = QStringLiteral("Error in MonitorDataReadWrite()T?=")
+                    + QString::number(MonTickCount) + QStringLiteral("\r\nSD$=")
+                    + QString::fromLatin1(command) + QStringLiteral("\r\nRD$=")
+                    + QString::fromLatin1(reply);
+                ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+            }
+            return false;
+        }
+    }
+}
+
+bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout)
+{
+    const quint64 s = session_;
+    ctx_.yield();
+    if (session_ != s)
+        return false;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (MonitorDataReadWrite(command, reply, timeout))
+            return true;
+        if (session_ != s)
+            return false;
+    }
+    // The line is dead: say so and close the monitor; the program goes on.
+    engine_.DspRSErr(1);
+    if (session_ == s)
+        closeOnError();
+    return false;
+}
+
+bool MonitorEngine::InitMonitor52()
+{
+    QByteArray r;
+    auto failed = [this] {
+        engine_.DspRSErr(1);
+        return false;
+    };
+
+    if (!MonitorCommand("P", r, 100))
+        return false;
+    FullCount = HexReplyValue(r);
+    if (FullCount == 0)
+        FullCount = 1;
+
+    if (!MonitorCommand("M", r, 100))
+        return false;
+    if (r != "A\r")
+        return failed();
+
+    if (!MonitorCommand("R\r", r, 150))
+        return false;
+    if (r == "?\r")
+        return failed();
+    const QByteArray image = r.left(64).leftJustified(64, ' ');
+    // Bit value 2 of the second digit: period measurement.
+    setCaptions((HexValue(image.mid(1, 1)) & 2) != 0);
+    BiasPercent = HexValue(image.mid(42, 2));
+
+    if (!MonitorCommand("T\r", r, 20))
+        return false;
+    if (r != "T\r")
+        return failed();
+
+    if (!MonitorCommand("U\r", r, 20))
+        return false;
+    ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
+
+    return MonitorCommand("E\r", r, 150);
+}
+
+bool MonitorEngine::InitMonitor56()
+{
+    QByteArray r;
+    auto failed = [this] {
+        engine_.DspRSErr(1);
+        return false;
+    };
+
+    if (!MonitorCommand("P", r, 2))
+        return false;
+    FullCount = HexReplyValue(r);
+    if (FullCount == 0)
+        FullCount = 1;
+
+    if (!MonitorCommand("M", r, 2))
+        return false;
+    if (r != "A\r")
+        return failed();
+
+    if (!MonitorCommand("RP01\r", r, 2))
+        return false;
+    setCaptions(DecimalReplyValue(r) != 0);
+
+    if (!MonitorCommand("RP03\r", r, 2))
+        return false;
+    BiasPercent = r == "?\r" ? 0 : DecimalReplyValue(r);
+
+    if (!MonitorCommand("T\r", r, 10))
+        return false;
+    if (r != "T\r")
+        return failed();
+
+    if (!MonitorCommand("U\r", r, 10))
+        return false;
+    ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
+
+    return MonitorCommand("E\r", r, 2);
+}
+
+void MonitorEngine::ShowReading()
+{
+    QByteArray r;
+    if (!MonitorCommand("Q", r, 100))
+        return;
+    const MonitorDisplay d = Convert(HexReplyValue(r), FullCount, ZeroCount, BiasPercent);
+    setText(0, d.hex);
+    setText(1, d.percent);
+    ++readings;
+    if (view_)
+        view_->readingShown(d.value);
+}
+
+// ---------------------------------------------------------------- conversion
+
+qint32 MonitorEngine::HexReplyValue(const QByteArray &reply)
+{
+    QByteArray t = reply;
+    const int cr = t.indexOf('\r');
+    if (cr >= 0)
+        t.truncate(cr);
+    if (t.isEmpty() || t.size() > 8)
+        return -1;
+    for (char c : t)
+        if (!isHexDigit(c))
+            return -1;
+    const quint32 raw = t.toUInt(nullptr, 16);
+    // Up to four digits the literal is a 16-bit value, longer ones 32-bit.
+    qint32 v = t.size() <= 4 ? qint32(qint16(quint16(raw))) : qint32(raw);
+    if (v < 0)
+        v += 65536;
+    return v;
+}
+
+QString MonitorEngine::PadLeft8(const QString &text)
+{
+    if (text.size() >= 8)
+        return text;
+    return QString(8 - text.size(), QLatin1Char(' ')) + text;
+}
+
+MonitorDisplay MonitorEngine::Convert(qint32 X, qint32 full, qint32 zero, int biasPercent)
+{
+    MonitorDisplay d{QString(), QString(), std::numeric_limits<double>::quiet_NaN()};
+    if (X < 0)
+        return d;
+    const qint64 span = qint64(full) - qint64(zero);
+    // The bias in counts is a 16-bit quantity; outside that range there is
+    // no meaningful zero point and the reading is blanked.
+    const double bias = roundHalfEven(double(span) * biasPercent / 100.0);
+    if (bias < -32768.0 || bias > 32767.0)
+        return d;
+    const qint64 b = qint64(bias);
+    const qint64 S = span - b;
+    if (std::llabs(S) < 1)
+        return d;
+    const double ratio = double(qint64(X) - qint64(zero) - b) / double(S);
+    const double pct = 100.0 * ratio;
+    QString p = QString::number(pct, 'f', 2);
+    if (p == QLatin1String("-0.00"))
+        p = QStringLiteral("0.00");
+    d.hex = PadLeft8(QString::number(X, 16).toUpper());
+    d.percent = PadLeft8(p);
+    d.value = pct;
+    return d;
+}
+
+int MonitorEngine::DecimalReplyValue(const QByteArray &reply)
+{
+    int i = 0;
+    const int n = reply.size();
+    while (i < n && (reply[i] == ' ' || reply[i] == '\t'))
+        ++i;
+    const int start = i;
+    if (i < n && (reply[i] == '+' || reply[i] == '-'))
+        ++i;
+    int digits = 0;
+    while (i < n && isDigit(reply[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && reply[i] == '.') {
+        ++i;
+        while (i < n && isDigit(reply[i])) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (i < n && (reply[i] == 'E' || reply[i] == 'e')) {
+        int j = i + 1;
+        if (j < n && (reply[j] == '+' || reply[j] == '-'))
+            ++j;
+        if (j < n && isDigit(reply[j])) {
+            while (j < n && isDigit(reply[j]))
+                ++j;
+            i = j;
+        }
+    }
+    const double v = std::strtod(reply.mid(start, i - start).constData(), nullptr);
+    const double r = roundHalfEven(v);
+    if (!(r >= -32768.0))
+        return -32768;
+    if (r > 32767.0)
+        return 32767;
+    return int(r);
+}
+
+// ---------------------------------------------------------------- display
+
+void MonitorEngine::setCaptions(bool period)
+{
+    PeriodMode = period;
+    Label2 = period ? QStringLiteral("周期計") : QStringLiteral("周波数計");
+    Label1[1] = period ? QStringLiteral("周期/ﾌﾙｽｹｰﾙ(％)") : QStringLiteral("周波数/ﾌﾙｽｹｰﾙ(％)");
+    if (view_) {
+        view_->setLabel2(Label2);
+        view_->setLabel1(1, Label1[1]);
+    }
+}
+
+void MonitorEngine::setText(int index, const QString &text)
+{
+    Text1[index] = text;
+    if (view_)
+        view_->setText1(index, text);
+}
+
+void MonitorEngine::setLabel3(const QString &text)
+{
+    Label3 = text;
+    if (view_)
+        view_->setLabel3(text);
+}
+
+} // namespace qel
