@@ -1,0 +1,309 @@
+// qel-bench: times full settings reads and writes through the real serial
+// code (QSerialPort, QTimer ticks) against qel-sim on a pseudo-terminal.
+//
+// Every command goes out after a mandated 20 ms pause, so a transfer of n
+// commands cannot take less than n x 20 ms: that is the floor each figure is
+// compared with. A pseudo-terminal passes bytes at once whatever the baud
+// rate, so for the 1200-baud generation the time a real line would add
+// (10 bit times per character, both ways) is printed beside the figure.
+//
+//   qel-bench [--sim PATH] [--runs N] [--only 5600|52x]
+#include "comm/RsReadWrite.h"
+#include "core/Context.h"
+#include "editor/SettingsCommands.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "typechange/TypeChange.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+#ifndef QEL_SIM_DEFAULT
+#define QEL_SIM_DEFAULT "qel-sim"
+#endif
+
+using namespace qel;
+
+namespace {
+
+struct Counters {
+    int sends = 0;
+    qint64 bytesOut = 0;
+    qint64 bytesIn = 0;
+};
+
+// A port that counts what passes through it.
+class CountingPort : public SerialPort {
+public:
+    CountingPort(std::unique_ptr<SerialPort> inner, Counters &c) : in_(std::move(inner)), c_(c) {}
+    void setPortNumber(int n) override { in_->setPortNumber(n); }
+    int portNumber() const override { return in_->portNumber(); }
+    void setSettings(const QString &s) override { in_->setSettings(s); }
+    QString settings() const override { return in_->settings(); }
+    void setInputModeText() override { in_->setInputModeText(); }
+    void setInputLength(int n) override { in_->setInputLength(n); }
+    bool open() override { return in_->open(); }
+    void close() override { in_->close(); }
+    bool isOpen() const override { return in_->isOpen(); }
+    QString lastError() const override { return in_->lastError(); }
+    bool setRts(bool on) override { return in_->setRts(on); }
+    bool rts() const override { return in_->rts(); }
+    int bytesWaiting() override { return in_->bytesWaiting(); }
+    QByteArray readAllWaiting() override
+    {
+        const QByteArray b = in_->readAllWaiting();
+        c_.bytesIn += b.size();
+        return b;
+    }
+    void discardInput() override { in_->discardInput(); }
+    bool write(const QByteArray &data) override
+    {
+        ++c_.sends;
+        c_.bytesOut += data.size();
+        return in_->write(data);
+    }
+    bool lineLost() const override { return in_->lineLost(); }
+
+private:
+    std::unique_ptr<SerialPort> in_;
+    Counters &c_;
+};
+
+class CountingFactory : public SerialPortFactory {
+public:
+    explicit CountingFactory(const PortMap *map) : inner_(map) {}
+    std::unique_ptr<SerialPort> create() override
+    {
+        return std::make_unique<CountingPort>(inner_.create(), counters);
+    }
+    Counters counters;
+
+private:
+    QtSerialPortFactory inner_;
+};
+
+// Any message during a timed transfer means the figure is void.
+class CountingBoxes : public MessageBoxes {
+public:
+    MsgResult show(const QString &text, const QString &title, MsgIcon, MsgButtons b) override
+    {
+        ++count;
+        std::fprintf(stderr, "  [%s] %s\n", qPrintable(title),
+                     qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        return b == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
+    }
+    int count = 0;
+};
+
+class NoDialogs : public Dialogs {
+public:
+    bool choosePort() override { return false; }
+    bool openFile(const FileDialogRequest &, QString &) override { return false; }
+    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
+};
+
+double cpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
+           + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+struct Figure {
+    double wallMs = 0;
+    double cpuMs = 0;
+    Counters c;
+    bool ok = false;
+    double floorMs() const { return c.sends * 20.0; }
+    double ratio() const { return wallMs / floorMs(); }
+    double cpuShare() const { return cpuMs / wallMs; }
+};
+
+void printFigure(const char *what, const Figure &f, int lineBaud)
+{
+    std::printf("  %-10s %-4s cmds %3d  wall %8.1f ms  floor %6.0f ms  ratio %.3f  "
+                "cpu %6.1f ms (%4.1f %%)",
+                what, f.ok ? "ok" : "FAIL", f.c.sends, f.wallMs, f.floorMs(), f.ratio(), f.cpuMs,
+                100.0 * f.cpuShare());
+    if (lineBaud > 0) {
+        const qint64 chars = f.c.bytesOut + f.c.bytesIn;
+        std::printf("  [pty: no line time; at %d baud +%.0f ms for %lld chars]", lineBaud,
+                    chars * 10.0 * 1000.0 / lineBaud, static_cast<long long>(chars));
+    }
+    std::printf("\n");
+}
+
+void printSummary(const char *what, const std::vector<Figure> &runs)
+{
+    if (runs.empty())
+        return;
+    std::vector<double> ratios, shares;
+    for (const Figure &f : runs) {
+        ratios.push_back(f.ratio());
+        shares.push_back(f.cpuShare());
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::sort(shares.begin(), shares.end());
+    std::printf("  %-10s median ratio %.3f (best %.3f, worst %.3f), median cpu %.1f %% "
+                "(worst %.1f %%)   goal: ratio <= 1.10, cpu < 5 %%\n",
+                what, ratios[ratios.size() / 2], ratios.front(), ratios.back(),
+                100.0 * shares[shares.size() / 2], 100.0 * shares.back());
+}
+
+struct Session {
+    QtClock clock;
+    MemorySettingsStore store;
+    PortMap portMap;
+    std::unique_ptr<CountingFactory> ports;
+    CountingBoxes boxes;
+    NoDialogs dialogs;
+    std::unique_ptr<Context> ctx;
+    std::unique_ptr<RsReadWrite> engine;
+    std::unique_ptr<TypeChange> typeChange;
+    std::unique_ptr<SettingsCommands> commands;
+
+    explicit Session(const QString &path) : portMap(&store)
+    {
+        portMap.setOverride(path);
+        ports = std::make_unique<CountingFactory>(&portMap);
+        Platform p;
+        p.clock = &clock;
+        p.ports = ports.get();
+        p.boxes = &boxes;
+        p.dialogs = &dialogs;
+        p.store = &store;
+        p.terminate = [] {};
+        ctx = std::make_unique<Context>(p);
+        ctx->state.CommPortNo = 1;
+        engine = std::make_unique<RsReadWrite>(*ctx);
+        typeChange = std::make_unique<TypeChange>(*ctx, *engine);
+        engine->setTypeChange(typeChange.get());
+        commands = std::make_unique<SettingsCommands>(*ctx, *engine, *typeChange);
+    }
+
+    template <typename Fn>
+    Figure measure(Fn fn)
+    {
+        Figure f;
+        ports->counters = {};
+        const int boxesBefore = boxes.count;
+        QElapsedTimer t;
+        const double cpu0 = cpuSeconds();
+        t.start();
+        const CommandOutcome o = fn();
+        f.wallMs = t.nsecsElapsed() / 1e6;
+        f.cpuMs = (cpuSeconds() - cpu0) * 1000.0;
+        f.c = ports->counters;
+        f.ok = o.transferred && o.result == CommResult::Ok && boxes.count == boxesBefore;
+        return f;
+    }
+};
+
+bool startSim(QProcess &proc, const QString &sim, const QString &type, QString &path)
+{
+    proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    proc.start(sim, {QStringLiteral("--type"), type});
+    if (!proc.waitForStarted(5000))
+        return false;
+    while (!proc.canReadLine()) {
+        if (!proc.waitForReadyRead(5000))
+            return false;
+    }
+    path = QString::fromLocal8Bit(proc.readLine()).trimmed();
+    return !path.isEmpty();
+}
+
+void stopSim(QProcess &proc)
+{
+    proc.terminate();
+    if (!proc.waitForFinished(3000)) {
+        proc.kill();
+        proc.waitForFinished(3000);
+    }
+}
+
+// Detects the simulated device, then times `runs` reads and writes.
+// Returns false when something did not work.
+bool benchGeneration(const QString &sim, const QString &type, int runs)
+{
+    QProcess proc;
+    QString path;
+    if (!startSim(proc, sim, type, path)) {
+        std::fprintf(stderr, "qel-bench: could not start %s --type %s\n", qPrintable(sim),
+                     qPrintable(type));
+        stopSim(proc);
+        return false;
+    }
+    const bool is52x = type != QLatin1String("5600");
+    const int lineBaud = is52x ? 1200 : 0;
+    std::printf("%s on %s\n", is52x ? qPrintable(QStringLiteral("52X type ") + type) : "5600",
+                qPrintable(path));
+
+    Session s(path);
+    const TypeCheckResult det = s.typeChange->TypeCheck();
+    const int want = type == QLatin1String("5600") ? Type5600
+                     : type == QLatin1String("521") ? Type521
+                                                    : Type527;
+    if (det.code != want) {
+        std::fprintf(stderr, "qel-bench: detection found %d, expected %d\n", det.code, want);
+        stopSim(proc);
+        return false;
+    }
+
+    std::vector<Figure> reads, writes;
+    bool allOk = true;
+    for (int i = 0; i < runs; ++i) {
+        const Figure r = s.measure([&] { return s.commands->ReadingIn(); });
+        printFigure("read", r, lineBaud);
+        const Figure w = s.measure([&] { return s.commands->WritingOut(); });
+        printFigure("write", w, lineBaud);
+        allOk = allOk && r.ok && w.ok;
+        reads.push_back(r);
+        writes.push_back(w);
+    }
+    printSummary("read", reads);
+    printSummary("write", writes);
+    stopSim(proc);
+    return allOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString sim = qEnvironmentVariableIsSet("QEL_SIM") ? qEnvironmentVariable("QEL_SIM")
+                                                       : QStringLiteral(QEL_SIM_DEFAULT);
+    int runs = 5;
+    QString only;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--sim") && i + 1 < args.size()) {
+            sim = args[++i];
+        } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
+            runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
+            only = args[++i].toLower();
+        } else {
+            std::fputs("usage: qel-bench [--sim PATH] [--runs N] [--only 5600|52x]\n", stderr);
+            return args[i] == QLatin1String("--help") ? 0 : 2;
+        }
+    }
+
+    bool ok = true;
+    if (only.isEmpty() || only == QLatin1String("5600"))
+        ok = benchGeneration(sim, QStringLiteral("5600"), runs) && ok;
+    if (only.isEmpty() || only == QLatin1String("52x")) {
+        ok = benchGeneration(sim, QStringLiteral("521"), runs) && ok;
+        ok = benchGeneration(sim, QStringLiteral("527"), runs) && ok;
+    }
+    return ok ? 0 : 1;
+}
