@@ -1,0 +1,95 @@
+// qel-settings: the settings program of the QEL converters.
+//   qel-settings [--port DEVICE]
+// DEVICE replaces, for this run, the device path of whatever COM port is chosen.
+
+#include "comm/RsReadWrite.h"
+#include "core/Context.h"
+#include "core/ui/Fonts.h"
+#include "core/ui/OpningTitle.h"
+#include "core/ui/PortSelect.h"
+#include "editor/ui/PromSet.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SettingsStore.h"
+#include "platform/ui/QtDialogs.h"
+#include "platform/ui/QtHelpViewer.h"
+#include "platform/ui/QtMessageBoxes.h"
+#include "typechange/TypeChange.h"
+
+#if __has_include("platform/ui/QtPrinter.h")
+#include "platform/ui/QtPrinter.h"
+#define QEL_HAVE_QT_PRINTER 1
+#endif
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qel-settings"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(QEL_VERSION_MAJOR).arg(QEL_VERSION_MINOR));
+
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral("Settings program of the QEL frequency/period converters"));
+    args.addHelpOption();
+    args.addVersionOption();
+    const QCommandLineOption portOption(QStringList{QStringLiteral("port")},
+                                        QStringLiteral("Serial device to use for this run."),
+                                        QStringLiteral("DEVICE"));
+    args.addOption(portOption);
+    args.process(app);
+
+    qel::registerFontSubstitutions();
+
+    qel::QtClock clock;
+    qel::QSettingsStore store;
+    qel::PortMap portMap(&store);
+    if (args.isSet(portOption))
+        portMap.setOverride(args.value(portOption));
+    qel::QtSerialPortFactory ports(&portMap);
+    qel::QtMessageBoxes boxes;
+    qel::QtDialogs dialogs;
+    qel::QtHelpViewer help;
+
+    qel::Platform platform;
+    platform.clock = &clock;
+    platform.ports = &ports;
+    platform.boxes = &boxes;
+    platform.dialogs = &dialogs;
+    platform.store = &store;
+    platform.help = &help;
+
+    qel::Context ctx(platform);
+    qel::RsReadWrite engine(ctx);
+    qel::TypeChange typeChange(ctx, engine);
+    engine.setTypeChange(&typeChange);
+
+    // The program ends at once: the open ports are closed and the process
+    // leaves without running any more events (stored settings are already
+    // on disk, each save being synced).
+    ctx.platform.terminate = [&] {
+        engine.ClosePort();
+        typeChange.MSComm1().close();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+
+    qel::PromSet main(ctx, engine, typeChange);
+    dialogs.setParent(&main);
+    dialogs.portChooser = [&] {
+        qel::PortSelect dlg(ctx, &main);
+        return dlg.run();
+    };
+#ifdef QEL_HAVE_QT_PRINTER
+    qel::QtPrinterProvider printers(&main);
+    main.printers = &printers;
+#endif
+
+    qel::OpningTitle title(ctx);
+    title.Form_Load(&main, [&] { main.Form_Load(); });
+    main.helpFile = title.helpFile;
+    return app.exec();
+}

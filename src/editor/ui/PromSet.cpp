@@ -1,0 +1,839 @@
+#include "PromSet.h"
+
+#include "EditRules.h"
+#include "comm/Codes.h"
+#include "core/Settings.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/VersionNo.h"
+#include "monitor/ui/Monitor.h"
+#include "typechange/ui/TypeChangeDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace qel {
+
+namespace {
+
+QLabel *namedLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+// Clears every option of a group (an auto-exclusive group refuses to have
+// its checked button unchecked directly).
+template <size_t N>
+void setOptionState(std::array<QRadioButton *, N> &options, int on)
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (int(i) == on)
+            continue;
+        options[i]->setAutoExclusive(false);
+        options[i]->setChecked(false);
+        options[i]->setAutoExclusive(true);
+    }
+    if (on >= 0 && on < int(N))
+        options[on]->setChecked(true);
+}
+
+int unitIndex(const QByteArray &f)
+{
+    if (f == "H")
+        return 0;
+    if (f == "S")
+        return 1;
+    return -1;
+}
+
+int digitIndex(const QByteArray &f)
+{
+    if (f == "0")
+        return 0;
+    if (f == "1")
+        return 1;
+    return -1;
+}
+
+} // namespace
+
+PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWidget *parent)
+    : QMainWindow(parent), ctx_(ctx), engine_(engine), typeChange_(typeChange)
+{
+    setObjectName(QStringLiteral("PromSet"));
+    setWindowTitle(QStringLiteral("ＱＥＬ－５６００　設定変更"));
+    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+
+    commands_ = std::make_unique<SettingsCommands>(ctx_, engine_, typeChange_, this);
+    files_ = std::make_unique<FileCommands>(ctx_);
+
+    buildMenus();
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("PromSetBody"));
+    auto *all = new QVBoxLayout(central);
+
+    // The identity of the device.
+    auto *ident = new QGridLayout;
+    Label2 = namedLabel(central, "Label2", QStringLiteral("Serial№"));
+    Label3 = namedLabel(central, "Label3", QStringLiteral(" - - - "));
+    Label4 = namedLabel(central, "Label4", QStringLiteral("Create"));
+    Label5 = namedLabel(central, "Label5", QStringLiteral("- - - - - "));
+    Label6 = namedLabel(central, "Label6", QStringLiteral("Version"));
+    Label7 = namedLabel(central, "Label7", QStringLiteral("- - - "));
+    Label12 = namedLabel(central, "Label12", QStringLiteral("Update"));
+    Label13 = namedLabel(central, "Label13", QStringLiteral("- - - - - "));
+    QLabel *values[] = {Label3, Label5, Label7, Label13};
+    QLabel *names[] = {Label2, Label4, Label6, Label12};
+    for (int i = 0; i < 4; ++i) {
+        values[i]->setFrameShape(QFrame::Panel);
+        values[i]->setFrameShadow(QFrame::Sunken);
+        values[i]->setMinimumWidth(90);
+        ident->addWidget(names[i], 0, i * 2);
+        ident->addWidget(values[i], 0, i * 2 + 1);
+        ident->setColumnStretch(i * 2 + 1, 1);
+    }
+    all->addLayout(ident);
+
+    SSTab1 = new QTabWidget(central);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->addTab(buildTab0(), QStringLiteral("基本機能"));
+    SSTab1->addTab(buildTab1(), QStringLiteral("付加機能"));
+    SSTab1->addTab(buildTab2(), QStringLiteral("イベントイン"));
+    SSTab1->addTab(buildTab3(), QStringLiteral("イベントアウト"));
+    all->addWidget(SSTab1, 1);
+
+    Label1 = namedLabel(central, "Label1", QString());
+    Label1->setFrameShape(QFrame::Panel);
+    Label1->setFrameShadow(QFrame::Sunken);
+    Label1->setMinimumHeight(22);
+    all->addWidget(Label1);
+
+    auto *buttons = new QHBoxLayout;
+    auto button = [&](const char *name, const QString &caption, void (PromSet::*handler)()) {
+        auto *b = new QPushButton(caption, central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setMinimumHeight(32);
+        connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        buttons->addWidget(b);
+        return b;
+    };
+    Command1 = button("Command1", QStringLiteral("読み出し"), &PromSet::Command1_Click);
+    Command2 = button("Command2", QStringLiteral("書き込み"), &PromSet::Command2_Click);
+    Command3 = button("Command3", QStringLiteral("タイプ変更"), &PromSet::Command3_Click);
+    Command5 = button("Command5", QStringLiteral("測定値ﾓﾆﾀ"), &PromSet::Command5_Click);
+    Command6 = button("Command6", QStringLiteral("リセット"), &PromSet::Command6_Click);
+    Command4 = button("Command4", QStringLiteral("終了 [&X]"), &PromSet::Command4_Click);
+    all->addLayout(buttons);
+
+    setCentralWidget(central);
+    resize(620, 420);
+
+    // The windows the buttons open.
+    typeChangeDialog_ = new TypeChangeDialog(ctx_, typeChange_, this);
+    typeChangeDialog_->hide();
+    monitor_ = std::make_unique<Monitor>(ctx_, engine_, *commands_,
+                                         [this] { if (showTypeChange) showTypeChange(); });
+    showTypeChange = [this] { typeChangeDialog_->exec(); };
+    showVersion = [this] {
+        VersionNo v(this);
+        v.Form_Load();
+        v.exec();
+    };
+    endProgram = [this] {
+        if (ctx_.platform.terminate)
+            ctx_.platform.terminate();
+        else
+            QCoreApplication::exit(0);
+    };
+
+    ctx_.hooks.setStatus = [this](const QString &t) { setStatus(t); };
+    ctx_.hooks.ModeTypeDsp = [this] { ModeTypeDsp(); };
+    ctx_.hooks.VerDsp = [this] { VerDsp(); };
+    ctx_.hooks.setPortMenuEnabled = [this](bool on) { mnuPortSelect->setEnabled(on); };
+}
+
+PromSet::~PromSet()
+{
+    ctx_.hooks = MainWindowHooks{};
+    monitor_.reset();
+}
+
+// ---------------------------------------------------------------- building
+
+void PromSet::buildMenus()
+{
+    auto action = [this](QMenu *menu, const char *name, const QString &caption,
+                         void (PromSet::*handler)()) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        if (handler)
+            connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    auto separator = [](QMenu *menu, const char *name) {
+        QAction *a = menu->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+
+    FileIO = menuBar()->addMenu(QStringLiteral("ファイル [&F]"));
+    FileIO->setObjectName(QStringLiteral("FileIO"));
+    DataFileLoad = action(FileIO, "DataFileLoad", QStringLiteral("設定データのファイル読込み"),
+                          &PromSet::DataFileLoad_Click);
+    DataFileSave = action(FileIO, "DataFileSave", QStringLiteral("設定データのファイル保存"),
+                          &PromSet::DataFileSave_Click);
+    MenuLine1 = separator(FileIO, "MenuLine1");
+    DataLprint = action(FileIO, "DataLprint", QStringLiteral("設定データの印刷(&P)"),
+                        &PromSet::DataLprint_Click);
+    MenuLine2 = separator(FileIO, "MenuLine2");
+    ProgEnd = action(FileIO, "ProgEnd", QStringLiteral("終了"), &PromSet::ProgEnd_Click);
+
+    MeuOption = menuBar()->addMenu(QStringLiteral("設定 [&S]"));
+    MeuOption->setObjectName(QStringLiteral("MeuOption"));
+    mnuPortSelect = action(MeuOption, "mnuPortSelect", QStringLiteral("通信ポート"),
+                           &PromSet::mnuPortSelect_Click);
+
+    help = menuBar()->addMenu(QStringLiteral("ヘルプ [&H]"));
+    help->setObjectName(QStringLiteral("help"));
+    mnuHContents = action(help, "mnuHContents", QStringLiteral("このプログラムについて"),
+                          &PromSet::mnuHContents_Click);
+    mnuHSearch = action(help, "mnuHSearch", QStringLiteral("キーワードで検索 [&S]"),
+                        &PromSet::mnuHSearch_Click);
+    MenuLine3 = separator(help, "MenuLine3");
+    PVER = action(help, "PVER", QStringLiteral("バージョン情報 [&A]"), &PromSet::PVER_Click);
+}
+
+QLineEdit *PromSet::textBox(const char *name, int width, const char *initial,
+                            void (PromSet::*handler)())
+{
+    auto *t = new QLineEdit(QString::fromLatin1(initial));
+    t->setObjectName(QString::fromLatin1(name));
+    t->setMaxLength(width);
+    t->setAlignment(Qt::AlignRight);
+    t->setFixedWidth(22 + 9 * width);
+    connect(t, &QLineEdit::textChanged, this, [this, handler] { (this->*handler)(); });
+    return t;
+}
+
+QComboBox *PromSet::signList(const char *name, void (PromSet::*handler)())
+{
+    auto *c = new QComboBox;
+    c->setObjectName(QString::fromLatin1(name));
+    c->addItems({QStringLiteral("+"), QStringLiteral("-")});
+    c->setFixedWidth(48);
+    connect(c, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
+    return c;
+}
+
+template <size_t N>
+QGroupBox *PromSet::optionGroup(const char *frameName, const QString &caption,
+                                const char *optionName, std::array<QRadioButton *, N> &options,
+                                const QStringList &captions, void (PromSet::*handler)(int),
+                                int columns)
+{
+    auto *frame = new QGroupBox(caption);
+    frame->setObjectName(QString::fromLatin1(frameName));
+    auto *grid = new QGridLayout(frame);
+    grid->setContentsMargins(8, caption.isEmpty() ? 4 : 8, 8, 4);
+    const int rows = int((N + columns - 1) / columns);
+    for (size_t i = 0; i < N; ++i) {
+        auto *b = new QRadioButton(captions.value(int(i)), frame);
+        b->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionName)).arg(i));
+        grid->addWidget(b, int(i) % rows, int(i) / rows);
+        options[i] = b;
+        const int index = int(i);
+        connect(b, &QRadioButton::toggled, this, [this, handler, index](bool on) {
+            if (on)
+                (this->*handler)(index);
+        });
+    }
+    return frame;
+}
+
+QWidget *PromSet::buildTab0()
+{
+    auto *tab = new QWidget;
+    auto *grid = new QGridLayout(tab);
+    Frame5 = optionGroup("Frame5", QStringLiteral("測定モード"), "Option1", Option1,
+                         {QStringLiteral("周波数計測"), QStringLiteral("周期計測")},
+                         &PromSet::Option1_Click, 2);
+    grid->addWidget(Frame5, 0, 0, 1, 7);
+
+    Label9 = namedLabel(tab, "Label9", QStringLiteral("フルスケール"));
+    Text1 = textBox("Text1", 5, "00001", &PromSet::Text1_Change);
+    Label10 = namedLabel(tab, "Label10", QStringLiteral("E"));
+    Combo1 = signList("Combo1", &PromSet::Combo1_Click);
+    Text2 = textBox("Text2", 1, "0", &PromSet::Text2_Change);
+    Frame4 = optionGroup("Frame4", QString(), "Option2", Option2,
+                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option2_Click, 2);
+    grid->addWidget(Label9, 1, 0);
+    grid->addWidget(Text1, 1, 1);
+    grid->addWidget(Label10, 1, 2);
+    grid->addWidget(Combo1, 1, 3);
+    grid->addWidget(Text2, 1, 4);
+    grid->addWidget(Frame4, 1, 5);
+
+    Label11 = namedLabel(tab, "Label11", QStringLiteral("バイアス"));
+    Text3 = textBox("Text3", 2, "00", &PromSet::Text3_Change);
+    Label14 = namedLabel(tab, "Label14", QStringLiteral("％"));
+    grid->addWidget(Label11, 2, 0);
+    grid->addWidget(Text3, 2, 1);
+    grid->addWidget(Label14, 2, 2);
+
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(3, 1);
+    return tab;
+}
+
+QWidget *PromSet::buildTab1()
+{
+    auto *tab = new QWidget;
+    auto *grid = new QGridLayout(tab);
+    Label15 = namedLabel(tab, "Label15", QStringLiteral("出力更新時間"));
+    Text4 = textBox("Text4", 5, "00001", &PromSet::Text4_Change);
+    Label16 = namedLabel(tab, "Label16", QStringLiteral("ｍｓ"));
+    Label17 = namedLabel(tab, "Label17", QStringLiteral("分周比"));
+    Text5 = textBox("Text5", 3, "001", &PromSet::Text5_Change);
+    Label18 = namedLabel(tab, "Label18", QStringLiteral("移動平均"));
+    Text6 = textBox("Text6", 2, "00", &PromSet::Text6_Change);
+    Label21 = namedLabel(tab, "Label21", QStringLiteral("ダイナミック予測"));
+    Combo2 = new QComboBox;
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    Combo2->addItems(predictionTexts());
+    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    Check1 = new QCheckBox(QStringLiteral("チャタサプレス"));
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check2 = new QCheckBox(QStringLiteral("ステップレス"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    connect(Check1, &QCheckBox::stateChanged, this, [this] { Check1_Click(); });
+    connect(Check2, &QCheckBox::stateChanged, this, [this] { Check2_Click(); });
+
+    grid->addWidget(Label15, 0, 0);
+    grid->addWidget(Text4, 0, 1);
+    grid->addWidget(Label16, 0, 2);
+    grid->addWidget(Label17, 1, 0);
+    grid->addWidget(Text5, 1, 1);
+    grid->addWidget(Label18, 2, 0);
+    grid->addWidget(Text6, 2, 1);
+    grid->addWidget(Label21, 3, 0);
+    grid->addWidget(Combo2, 3, 1, 1, 2);
+    grid->addWidget(Check1, 0, 4);
+    grid->addWidget(Check2, 1, 4);
+    grid->setColumnMinimumWidth(3, 40);
+    grid->setColumnStretch(5, 1);
+    grid->setRowStretch(4, 1);
+    return tab;
+}
+
+QWidget *PromSet::buildTab2()
+{
+    auto *tab = new QWidget;
+    auto *grid = new QGridLayout(tab);
+    Frame1 = optionGroup("Frame1", QStringLiteral("機能選択"), "Option5", Option5,
+                         {QStringLiteral("デュアルレンジ"), QStringLiteral("スプレッド"),
+                          QStringLiteral("対数出力"), QStringLiteral("データロック"),
+                          QStringLiteral("ピークホールド"), QStringLiteral("バレーホールド")},
+                         &PromSet::Option5_Click, 3);
+    grid->addWidget(Frame1, 0, 0, 1, 7);
+
+    Label23 = namedLabel(tab, "Label23", QStringLiteral("上限スケール"));
+    Text7 = textBox("Text7", 5, "00001", &PromSet::Text7_Change);
+    Label24 = namedLabel(tab, "Label24", QStringLiteral("E"));
+    Combo3 = signList("Combo3", &PromSet::Combo3_Click);
+    Text8 = textBox("Text8", 1, "0", &PromSet::Text8_Change);
+    Frame6 = optionGroup("Frame6", QString(), "Option6", Option6,
+                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option6_Click, 2);
+    grid->addWidget(Label23, 1, 0);
+    grid->addWidget(Text7, 1, 1);
+    grid->addWidget(Label24, 1, 2);
+    grid->addWidget(Combo3, 1, 3);
+    grid->addWidget(Text8, 1, 4);
+    grid->addWidget(Frame6, 1, 5);
+
+    Label25 = namedLabel(tab, "Label25", QStringLiteral("下限スケール"));
+    Text9 = textBox("Text9", 5, "00001", &PromSet::Text9_Change);
+    Label26 = namedLabel(tab, "Label26", QStringLiteral("E"));
+    Combo4 = signList("Combo4", &PromSet::Combo4_Click);
+    Text10 = textBox("Text10", 1, "0", &PromSet::Text10_Change);
+    Frame7 = optionGroup("Frame7", QString(), "Option7", Option7,
+                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option7_Click, 2);
+    grid->addWidget(Label25, 2, 0);
+    grid->addWidget(Text9, 2, 1);
+    grid->addWidget(Label26, 2, 2);
+    grid->addWidget(Combo4, 2, 3);
+    grid->addWidget(Text10, 2, 4);
+    grid->addWidget(Frame7, 2, 5);
+
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(3, 1);
+    grid->setRowMinimumHeight(1, 48);
+    grid->setRowMinimumHeight(2, 48);
+    return tab;
+}
+
+QWidget *PromSet::buildTab3()
+{
+    auto *tab = new QWidget;
+    auto *grid = new QGridLayout(tab);
+    Frame2 = optionGroup("Frame2", QStringLiteral("機能選択"), "Option8", Option8,
+                         {QStringLiteral("下限検出（停止検出）"),
+                          QStringLiteral("上限検出（コンパレータ）")},
+                         &PromSet::Option8_Click, 1);
+    grid->addWidget(Frame2, 0, 0, 1, 7);
+
+    Label28 = namedLabel(tab, "Label28", QStringLiteral("設定値"));
+    Text11 = textBox("Text11", 5, "00001", &PromSet::Text11_Change);
+    Label29 = namedLabel(tab, "Label29", QStringLiteral("E"));
+    Combo5 = signList("Combo5", &PromSet::Combo5_Click);
+    Text12 = textBox("Text12", 1, "0", &PromSet::Text12_Change);
+    Frame3 = optionGroup("Frame3", QString(), "Option9", Option9,
+                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option9_Click, 2);
+    grid->addWidget(Label28, 1, 0);
+    grid->addWidget(Text11, 1, 1);
+    grid->addWidget(Label29, 1, 2);
+    grid->addWidget(Combo5, 1, 3);
+    grid->addWidget(Text12, 1, 4);
+    grid->addWidget(Frame3, 1, 5);
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(2, 1);
+    return tab;
+}
+
+// ---------------------------------------------------------------- start and end
+
+void PromSet::Form_Load()
+{
+    AppState &st = ctx_.state;
+    CommPortSetting(ctx_, 1);
+    RestoreWindowPos(ctx_, this);
+    if (st.CommPortNo == 0 && ctx_.platform.dialogs)
+        ctx_.platform.dialogs->choosePort();
+
+    const TypeCheckResult r = typeChange_.TypeCheck();
+    if (r.aborted) {
+        if (ctx_.platform.terminate)
+            ctx_.platform.terminate();
+        return;
+    }
+    st.DeviceType = r.code;
+    switch (st.DeviceType) {
+    case Type521:
+        typeChangeDialog_->selectByType(Type521);
+        break;
+    case Type527:
+        typeChangeDialog_->selectByType(Type527);
+        break;
+    case Type5600:
+        engine_.Read56XVer();
+        typeChangeDialog_->selectByType(Type5600);
+        break;
+    default:
+        break;
+    }
+    Command1_Click();
+}
+
+void PromSet::end(bool storeAll)
+{
+    SaveWindowPos(ctx_, this);
+    if (storeAll && monitor_) {
+        FormGeometry g = formGeometry(monitor_.get());
+        g.name = QStringLiteral("Monitor");
+        SaveWindowPos(ctx_, g);
+    }
+    CommPortSetting(ctx_, 0);
+    if (storeAll && ctx_.platform.help)
+        ctx_.platform.help->quit(helpFile);
+    ending_ = true;
+    if (endProgram)
+        endProgram();
+}
+
+void PromSet::ProgEnd_Click()
+{
+    end(false);
+}
+
+void PromSet::Command4_Click()
+{
+    end(true);
+}
+
+void PromSet::closeEvent(QCloseEvent *e)
+{
+    // Closing by the window frame ends the program and stores nothing.
+    e->accept();
+    if (!ending_) {
+        ending_ = true;
+        if (endProgram)
+            endProgram();
+    }
+}
+
+// ---------------------------------------------------------------- menus
+
+void PromSet::DataFileLoad_Click()
+{
+    if (files_->DataFileLoad())
+        DspData();
+}
+
+void PromSet::DataFileSave_Click()
+{
+    files_->DataFileSave();
+}
+
+void PromSet::DataLprint_Click()
+{
+    if (printers)
+        files_->DataLprint(*printers);
+}
+
+void PromSet::mnuPortSelect_Click()
+{
+    if (ctx_.platform.dialogs)
+        ctx_.platform.dialogs->choosePort();
+}
+
+void PromSet::mnuHContents_Click()
+{
+    if (ctx_.platform.help)
+        ctx_.platform.help->contents(helpFile);
+}
+
+void PromSet::mnuHSearch_Click()
+{
+    if (ctx_.platform.help)
+        ctx_.platform.help->partialKey(helpFile, QString());
+}
+
+void PromSet::PVER_Click()
+{
+    if (showVersion)
+        showVersion();
+}
+
+// ---------------------------------------------------------------- buttons
+
+void PromSet::CommandButtun(bool ii)
+{
+    Command1->setEnabled(ii);
+    Command2->setEnabled(ii);
+    Command3->setEnabled(ii);
+    Command5->setEnabled(ii);
+    Command6->setEnabled(ii);
+    Command4->setEnabled(ii);
+}
+
+void PromSet::setStatus(const QString &text)
+{
+    Label1->setText(text);
+}
+
+void PromSet::setUpdateLabel(const QString &text)
+{
+    Label13->setText(text);
+}
+
+void PromSet::Command1_Click()
+{
+    if (ctx_.state.MonitorActive) {
+        ctx_.state.PendingCommand = QStringLiteral("読み出し");
+        return;
+    }
+    if (commands_->ReadingIn().aborted && ctx_.platform.terminate)
+        ctx_.platform.terminate();
+}
+
+void PromSet::Command2_Click()
+{
+    if (ctx_.state.MonitorActive) {
+        ctx_.state.PendingCommand = QStringLiteral("書き込み");
+        return;
+    }
+    commands_->WritingOut();
+}
+
+void PromSet::Command3_Click()
+{
+    if (ctx_.state.MonitorActive) {
+        ctx_.state.PendingCommand = QStringLiteral("ﾀｲﾌﾟ変更");
+        return;
+    }
+    if (showTypeChange)
+        showTypeChange();
+}
+
+void PromSet::Command5_Click()
+{
+    // The engine holds RTS up exactly while its port is open: a transfer is
+    // under way and the monitor must not take the line.
+    if (engine_.MSComm1().rts()) {
+        ctx_.boxes().show(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾓｰﾄﾞではありません。"), applicationTitle(),
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    monitor_->open();
+}
+
+void PromSet::Command6_Click()
+{
+    SetDefaultRecord(ctx_.state.ParamRecord);
+    DspData();
+}
+
+// ---------------------------------------------------------------- display
+
+void PromSet::EventDspUp(bool sw)
+{
+    Label23->setVisible(sw);
+    Label24->setVisible(sw);
+    Text7->setVisible(sw);
+    Text8->setVisible(sw);
+    Combo3->setVisible(sw);
+    Frame6->setVisible(sw);
+}
+
+void PromSet::EventDspDown(bool sw)
+{
+    Label25->setVisible(sw);
+    Label26->setVisible(sw);
+    Text9->setVisible(sw);
+    Text10->setVisible(sw);
+    Combo4->setVisible(sw);
+    Frame7->setVisible(sw);
+}
+
+void PromSet::ModeTypeDsp()
+{
+    const QString prefix = modelPrefix(ctx_.state.Is5600Series);
+    switch (ctx_.state.DeviceType) {
+    case Type521:
+        setWindowTitle(prefix + QStringLiteral("（５２１タイプ）　設定変更"));
+        Label16->setText(QStringLiteral("×１０ｍｓ"));
+        break;
+    case Type5600:
+        setWindowTitle(prefix + QStringLiteral("（５６００タイプ）　設定変更"));
+        Label16->setText(QStringLiteral("ｍｓ"));
+        break;
+    case Type527:
+        setWindowTitle(prefix + QStringLiteral("（５２７タイプ）　設定変更"));
+        Label16->setText(QStringLiteral("ｍｓ"));
+        break;
+    default:
+        break;
+    }
+}
+
+void PromSet::VerDsp()
+{
+    const ParameterRecord &rec = ctx_.state.ParamRecord;
+    const long long serial = leadingNumber(rec.field(32));
+    if (serial != 0) {
+        Label3->setText(rec.text(32));
+        Label5->setText(DateDeCord(rec.field(33)));
+        Label7->setText(rec.text(34));
+        Label13->setText(DateDeCord(rec.field(31)));
+    }
+    ctx_.state.Is5600Series = serial > 20000;
+}
+
+template <size_t N>
+void PromSet::selectOption(std::array<QRadioButton *, N> &options, int index)
+{
+    if (index >= 0 && index < int(N))
+        setOptionState(options, index);
+}
+
+void PromSet::selectSign(QComboBox *list, void (PromSet::*handler)(), const QByteArray &sign)
+{
+    const int index = sign == "+" ? 0 : sign == "-" ? 1 : -1;
+    if (index < 0) {
+        // Neither sign: the list shows nothing and the record keeps its text.
+        list->setCurrentIndex(-1);
+        return;
+    }
+    list->setCurrentIndex(index);
+    (this->*handler)();
+}
+
+void PromSet::DspData()
+{
+    ParameterRecord &rec = ctx_.state.ParamRecord;
+    const int type = ctx_.state.DeviceType;
+
+    // 1. Tab 0 and 1 text boxes and the full-scale sign.
+    Text1->setText(rec.text(2));
+    selectSign(Combo1, &PromSet::Combo1_Click, rec.field(4));
+    Text2->setText(rec.text(5));
+    Text3->setText(rec.text(7));
+    Text4->setText(rec.text(8));
+    Text5->setText(rec.text(9));
+    Text6->setText(rec.text(10));
+
+    // 2.-3. Measurement mode and full-scale unit.
+    selectOption(Option1, digitIndex(rec.field(1)));
+    selectOption(Option2, unitIndex(rec.field(6)));
+
+    // 4. Dynamic prediction.
+    const QByteArray f13 = rec.field(13);
+    if (f13.size() == 1 && f13[0] >= '0' && f13[0] <= '7') {
+        Combo2->setCurrentIndex(f13[0] - '0');
+        Combo2_Click();
+    }
+
+    // 5. Check boxes.
+    Check1->setChecked(rec.field(11) == "1");
+    Check2->setChecked(rec.field(12) == "1");
+
+    // 6. What type 527 does not have.
+    if (type == Type521 || type == Type5600 || type == Type527) {
+        const bool on = type != Type527;
+        QWidget *restricted[] = {Text5, Text6, Check1, Check2, Option5[1], Option5[2],
+                                 Label17, Label18};
+        for (QWidget *w : restricted)
+            w->setEnabled(on);
+        if (type == Type527 && (rec.field(14) == "1" || rec.field(14) == "2"))
+            rec.setField(14, "0");
+    }
+
+    // 7. Event-in function.
+    const long long f14 = leadingNumber(rec.field(14));
+    setOptionState(Option5, f14 >= 0 && f14 <= 5 ? int(f14) : -1);
+
+    // 8. Its scale groups.
+    const QByteArray fn = rec.field(14);
+    if (fn == "0") {
+        Label23->setText(QStringLiteral("サブスケール"));
+        EventDspUp(true);
+        EventDspDown(false);
+    } else if (fn == "1" || fn == "2") {
+        Label23->setText(QStringLiteral("上限スケール"));
+        EventDspUp(true);
+        EventDspDown(true);
+    } else if (fn == "3" || fn == "4" || fn == "5") {
+        EventDspUp(false);
+        EventDspDown(false);
+    }
+
+    // 9.-10. Event-in scales.
+    Text7->setText(rec.text(15));
+    selectSign(Combo3, &PromSet::Combo3_Click, rec.field(17));
+    Text8->setText(rec.text(18));
+    selectOption(Option6, unitIndex(rec.field(19)));
+    Text9->setText(rec.text(20));
+    selectSign(Combo4, &PromSet::Combo4_Click, rec.field(22));
+    Text10->setText(rec.text(23));
+    selectOption(Option7, unitIndex(rec.field(24)));
+
+    // 11.-12. Event out.
+    selectOption(Option8, digitIndex(rec.field(25)));
+    Text11->setText(rec.text(26));
+    selectSign(Combo5, &PromSet::Combo5_Click, rec.field(28));
+    Text12->setText(rec.text(29));
+    selectOption(Option9, unitIndex(rec.field(30)));
+}
+
+// ---------------------------------------------------------------- editing rules
+
+void PromSet::textRule(QLineEdit *box, int f, int width)
+{
+    ctx_.state.ParamRecord.setField(f, zeroPattern(box->text(), width));
+}
+
+void PromSet::Text1_Change() { textRule(Text1, 2, 5); }
+void PromSet::Text2_Change() { textRule(Text2, 5, 1); }
+void PromSet::Text3_Change() { textRule(Text3, 7, 2); }
+void PromSet::Text4_Change() { textRule(Text4, 8, 5); }
+void PromSet::Text5_Change() { textRule(Text5, 9, 3); }
+void PromSet::Text6_Change() { textRule(Text6, 10, 2); }
+void PromSet::Text7_Change() { textRule(Text7, 15, 5); }
+void PromSet::Text8_Change() { textRule(Text8, 18, 1); }
+void PromSet::Text9_Change() { textRule(Text9, 20, 5); }
+void PromSet::Text10_Change() { textRule(Text10, 23, 1); }
+void PromSet::Text11_Change() { textRule(Text11, 26, 5); }
+void PromSet::Text12_Change() { textRule(Text12, 29, 1); }
+
+void PromSet::signRule(QComboBox *list, int f)
+{
+    const QString t = list->currentText();
+    if (t == QLatin1String("+") || t == QLatin1String("-"))
+        ctx_.state.ParamRecord.setField(f, t);
+}
+
+void PromSet::Combo1_Click() { signRule(Combo1, 4); }
+void PromSet::Combo3_Click() { signRule(Combo3, 17); }
+void PromSet::Combo4_Click() { signRule(Combo4, 22); }
+void PromSet::Combo5_Click() { signRule(Combo5, 28); }
+
+void PromSet::Combo2_Click()
+{
+    const QString code = predictionCode(Combo2->currentText());
+    if (!code.isEmpty())
+        ctx_.state.ParamRecord.setField(13, code);
+}
+
+void PromSet::Check1_Click()
+{
+    if (Check1->checkState() != Qt::PartiallyChecked)
+        ctx_.state.ParamRecord.setField(11, Check1->isChecked() ? "1" : "0");
+}
+
+void PromSet::Check2_Click()
+{
+    if (Check2->checkState() != Qt::PartiallyChecked)
+        ctx_.state.ParamRecord.setField(12, Check2->isChecked() ? "1" : "0");
+}
+
+namespace {
+void pairRule(ParameterRecord &rec, int f, int index, const char *v0, const char *v1)
+{
+    if (index == 0)
+        rec.setField(f, v0);
+    else if (index == 1)
+        rec.setField(f, v1);
+}
+} // namespace
+
+void PromSet::Option1_Click(int index) { pairRule(ctx_.state.ParamRecord, 1, index, "0", "1"); }
+void PromSet::Option2_Click(int index) { pairRule(ctx_.state.ParamRecord, 6, index, "H", "S"); }
+void PromSet::Option6_Click(int index) { pairRule(ctx_.state.ParamRecord, 19, index, "H", "S"); }
+void PromSet::Option7_Click(int index) { pairRule(ctx_.state.ParamRecord, 24, index, "H", "S"); }
+void PromSet::Option8_Click(int index) { pairRule(ctx_.state.ParamRecord, 25, index, "0", "1"); }
+void PromSet::Option9_Click(int index) { pairRule(ctx_.state.ParamRecord, 30, index, "H", "S"); }
+
+void PromSet::Option5_Click(int index)
+{
+    if (index < 0 || index > 5)
+        return;
+    if (index == 0) {
+        Label23->setText(QStringLiteral("サブスケール"));
+        EventDspUp(true);
+        EventDspDown(false);
+    } else if (index <= 2) {
+        Label23->setText(QStringLiteral("上限スケール"));
+        EventDspUp(true);
+        EventDspDown(true);
+    } else {
+        EventDspUp(false);
+        EventDspDown(false);
+    }
+    ctx_.state.ParamRecord.setField(14, QByteArray::number(index));
+}
+
+} // namespace qel
