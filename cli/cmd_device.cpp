@@ -71,7 +71,7 @@ QStringList compareWithDevice(AppState &st, const ParameterRecord &written,
             if (want[i] != got[i])
                 diffs << QStringLiteral("image character %1: written %2, device holds %3")
                              .arg(i + 1)
-                             .arg(QLatin1Char(want[i]), QLatin1Char(got[i]));
+                             .arg(QString(QLatin1Char(want[i])), QString(QLatin1Char(got[i])));
         }
     }
     if (written.field(31) != readBack.field(31))
