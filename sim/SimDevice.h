@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace qel::sim {
 
 struct SimReply {
@@ -75,6 +77,32 @@ public:
     const QList<QByteArray> &commands() const;
     void clearLog();
     bool inSettingMode() const;
+
+    // --- additions ---
+    int serial() const;             // value of F32
+    bool strictSpeed() const;
+    int latencyMs() const;
+    // Optional line-speed pacing: every character costs 10 bit times at the
+    // line speed (on reception of the command and on sending the reply).
+    void setPacing(bool on);
+    bool pacing() const;
+    // Between "Z" and the closing "E" of a type change.
+    bool inTypeChangeMode() const;
+    // Bytes thrown away because they came at a speed the device does not
+    // listen at, in order.
+    const QByteArray &noise() const;
+
+    // A stream the device sends on its own, whatever it is asked: line
+    // garbage (random bytes, CR among them) or an endless text with no CR.
+    // The line driver (SimPort, qel-sim) fetches a chunk every interval.
+    enum class Stream { Off, Garbage, NoCR };
+    void setStream(Stream s, int intervalMs = 10);
+    Stream stream() const;
+    int streamIntervalMs() const;
+    QByteArray nextStreamChunk();
+
+    // 1 -> 521, 7 -> 527, 4 -> 5600; 0 for any other digit.
+    static int typeFromDigit(char digit);
 
 private:
     struct Impl;

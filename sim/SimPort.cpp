@@ -1,11 +1,216 @@
-// STUB: replaced by the in-process line.
+// The in-process line. Every port object a window creates reaches the same
+// simulated converter when its port number is the device's; what the device
+// sends back is put, at its due time on the virtual clock, into the input
+// buffer of whichever port is open on that line at that moment.
+
 #include "SimPort.h"
+
 namespace qel::sim {
-struct SimPortFactory::Impl { QList<Sent> sent; };
-SimPortFactory::SimPortFactory(VirtualClock &, SimDevice &) : d(std::make_shared<Impl>()) {}
-std::unique_ptr<SerialPort> SimPortFactory::create() { return nullptr; }
-void SimPortFactory::setUnplugged(bool) {}
-bool SimPortFactory::unplugged() const { return false; }
-const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent; }
-int SimPortFactory::openPorts() const { return 0; }
+
+class SimPort;
+
+struct SimPortFactory::Impl {
+    Impl(VirtualClock &c, const SimDevice &dev) : clock(c), device(dev) {}
+    VirtualClock &clock;
+    SimDevice device; // shares its state with the caller's device
+    int *devicePort = nullptr;
+    QSet<int> *failingPorts = nullptr;
+    bool unplugged = false;
+    bool pumping = false;
+    QList<Sent> sent;
+    QList<SimPort *> ports;
+
+    SimPort *openOn(int number) const;
+    void deliver(const QByteArray &bytes);
+    std::weak_ptr<Impl> self;
+    // While the device streams on its own, a chunk every interval goes to
+    // the port open on its line.
+    void startPump();
+    void schedulePump();
+};
+
+class SimPort : public SerialPort {
+public:
+    explicit SimPort(std::shared_ptr<SimPortFactory::Impl> line) : line_(std::move(line))
+    {
+        line_->ports.append(this);
+    }
+    ~SimPort() override { line_->ports.removeAll(this); }
+
+    void setPortNumber(int n) override { number_ = n; }
+    int portNumber() const override { return number_; }
+    void setSettings(const QString &s) override { settings_ = s; }
+    QString settings() const override { return settings_; }
+    void setInputModeText() override {}
+    void setInputLength(int) override {}
+
+    bool open() override
+    {
+        if (open_)
+            return true;
+        const QString name = QStringLiteral("COM%1").arg(number_);
+        if (line_->failingPorts->contains(number_)) {
+            error_ = name + QStringLiteral(": No such file or directory");
+            return false;
+        }
+        if (number_ == *line_->devicePort && line_->unplugged) {
+            error_ = name + QStringLiteral(": No such device");
+            return false;
+        }
+        if (line_->openOn(number_)) {
+            error_ = name + QStringLiteral(": Device or resource busy");
+            return false;
+        }
+        open_ = true;
+        lost_ = false;
+        error_.clear();
+        input_.clear();
+        line_->startPump();
+        return true;
+    }
+    void close() override
+    {
+        open_ = false;
+        input_.clear();
+    }
+    bool isOpen() const override { return open_; }
+    QString lastError() const override { return error_; }
+    bool setRts(bool on) override
+    {
+        rts_ = on;
+        return true;
+    }
+    bool rts() const override { return rts_; }
+    int bytesWaiting() override { return open_ ? int(input_.size()) : 0; }
+    QByteArray readAllWaiting() override
+    {
+        if (!open_)
+            return {};
+        QByteArray out;
+        out.swap(input_);
+        return out;
+    }
+    void discardInput() override { input_.clear(); }
+
+    bool write(const QByteArray &data) override
+    {
+        if (!open_)
+            return false;
+        auto &L = *line_;
+        L.sent.append({L.clock.nowMs(), settings_, data});
+        if (number_ != *L.devicePort || L.unplugged)
+            return true; // a dead line swallows everything
+        const QList<SimReply> replies = L.device.receive(data, baudFromSettings(settings_));
+        qint64 at = 0;
+        std::weak_ptr<SimPortFactory::Impl> weak = line_;
+        for (const SimReply &r : replies) {
+            at += r.delayMs;
+            const QByteArray bytes = r.bytes;
+            L.clock.schedule(at, [weak, bytes] {
+                if (auto l = weak.lock())
+                    l->deliver(bytes);
+            });
+        }
+        L.startPump();
+        return true;
+    }
+    bool lineLost() const override { return lost_; }
+
+    // The line went away: like the Qt port, it reports the loss and closes.
+    void loseLine()
+    {
+        lost_ = true;
+        open_ = false;
+        input_.clear();
+        error_ = QStringLiteral("COM%1: Input/output error").arg(number_);
+    }
+    void receive(const QByteArray &bytes) { input_ += bytes; }
+
+private:
+    std::shared_ptr<SimPortFactory::Impl> line_;
+    int number_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    QString error_;
+    bool open_ = false;
+    bool rts_ = false;
+    bool lost_ = false;
+    QByteArray input_;
+};
+
+SimPort *SimPortFactory::Impl::openOn(int number) const
+{
+    for (SimPort *p : ports)
+        if (p->isOpen() && p->portNumber() == number)
+            return p;
+    return nullptr;
 }
+
+void SimPortFactory::Impl::deliver(const QByteArray &bytes)
+{
+    if (unplugged)
+        return;
+    if (SimPort *p = openOn(*devicePort))
+        p->receive(bytes);
+}
+
+void SimPortFactory::Impl::startPump()
+{
+    if (pumping || device.stream() == SimDevice::Stream::Off || unplugged
+        || !openOn(*devicePort))
+        return;
+    pumping = true;
+    schedulePump();
+}
+
+void SimPortFactory::Impl::schedulePump()
+{
+    std::weak_ptr<Impl> weak = self;
+    clock.schedule(device.streamIntervalMs(), [weak] {
+        auto l = weak.lock();
+        if (!l)
+            return;
+        SimPort *p = l->openOn(*l->devicePort);
+        if (l->device.stream() == SimDevice::Stream::Off || l->unplugged || !p) {
+            l->pumping = false;
+            return;
+        }
+        p->receive(l->device.nextStreamChunk());
+        l->schedulePump();
+    });
+}
+
+SimPortFactory::SimPortFactory(VirtualClock &clock, SimDevice &device)
+    : d(std::make_shared<Impl>(clock, device))
+{
+    d->devicePort = &devicePort;
+    d->failingPorts = &failingPorts;
+    d->self = d;
+}
+
+std::unique_ptr<SerialPort> SimPortFactory::create()
+{
+    return std::make_unique<SimPort>(d);
+}
+
+void SimPortFactory::setUnplugged(bool on)
+{
+    d->unplugged = on;
+    if (!on)
+        return;
+    for (SimPort *p : d->ports)
+        if (p->isOpen() && p->portNumber() == devicePort)
+            p->loseLine();
+}
+
+bool SimPortFactory::unplugged() const { return d->unplugged; }
+const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent; }
+
+int SimPortFactory::openPorts() const
+{
+    int n = 0;
+    for (SimPort *p : d->ports)
+        n += p->isOpen() ? 1 : 0;
+    return n;
+}
+
+} // namespace qel::sim

@@ -10,6 +10,8 @@
 
 namespace qel::sim {
 
+class SimPort;
+
 class SimPortFactory : public SerialPortFactory {
 public:
     SimPortFactory(VirtualClock &clock, SimDevice &device);
@@ -19,7 +21,10 @@ public:
     int devicePort = 1;
     // Port numbers that cannot be opened (no such port / in use).
     QSet<int> failingPorts;
-    // Unplug: every open port loses its line, and opening fails until plugged.
+    // Unplug: the ports open on the device's line lose it (like the Qt port:
+    // lineLost() true and closed), nothing more arrives, and opening the
+    // device's port number fails until plugged again. Only one port object
+    // at a time can hold a port number open (the others get "busy").
     void setUnplugged(bool on);
     bool unplugged() const;
     // All bytes any port wrote, in order (with the settings text in force).
@@ -33,6 +38,7 @@ public:
     int openPorts() const;
 
 private:
+    friend class SimPort;
     struct Impl;
     std::shared_ptr<Impl> d;
 };
