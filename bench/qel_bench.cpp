@@ -7,7 +7,7 @@
 // rate, so for the 1200-baud generation the time a real line would add
 // (10 bit times per character, both ways) is printed beside the figure.
 //
-//   qel-bench [--sim PATH] [--runs N] [--only 5600|52x]
+//   qel-bench [--sim PATH] [--runs N] [--only 5600|52x] [--trace]
 #include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "editor/SettingsCommands.h"
@@ -39,6 +39,16 @@ struct Counters {
     qint64 bytesIn = 0;
 };
 
+// --trace: a time line of every port operation (ms since the start).
+bool gTrace = false;
+QElapsedTimer gClock;
+void trace(const char *what, const QByteArray &data = {})
+{
+    if (gTrace)
+        std::fprintf(stderr, "    %9.3f %s %s\n", gClock.nsecsElapsed() / 1e6, what,
+                     QByteArray(data).replace('\r', "\\r").constData());
+}
+
 // A port that counts what passes through it.
 class CountingPort : public SerialPort {
 public:
@@ -49,8 +59,19 @@ public:
     QString settings() const override { return in_->settings(); }
     void setInputModeText() override { in_->setInputModeText(); }
     void setInputLength(int n) override { in_->setInputLength(n); }
-    bool open() override { return in_->open(); }
-    void close() override { in_->close(); }
+    bool open() override
+    {
+        trace("open");
+        const bool ok = in_->open();
+        trace("opened");
+        return ok;
+    }
+    void close() override
+    {
+        trace("close");
+        in_->close();
+        trace("closed");
+    }
     bool isOpen() const override { return in_->isOpen(); }
     QString lastError() const override { return in_->lastError(); }
     bool setRts(bool on) override { return in_->setRts(on); }
@@ -60,6 +81,7 @@ public:
     {
         const QByteArray b = in_->readAllWaiting();
         c_.bytesIn += b.size();
+        trace("read", b);
         return b;
     }
     void discardInput() override { in_->discardInput(); }
@@ -67,6 +89,7 @@ public:
     {
         ++c_.sends;
         c_.bytesOut += data.size();
+        trace("write", data);
         return in_->write(data);
     }
     bool lineLost() const override { return in_->lineLost(); }
@@ -74,6 +97,38 @@ public:
 private:
     std::unique_ptr<SerialPort> in_;
     Counters &c_;
+};
+
+// A clock whose timers show their starts and ticks in the --trace time line.
+class TracingTimer : public Timer {
+public:
+    explicit TracingTimer(std::unique_ptr<Timer> in) : in_(std::move(in))
+    {
+        in_->onTimeout = [this] {
+            trace("tick");
+            if (onTimeout)
+                onTimeout();
+        };
+    }
+    void start(int ms) override
+    {
+        trace("timer start");
+        in_->start(ms);
+    }
+    void stop() override { in_->stop(); }
+    bool isActive() const override { return in_->isActive(); }
+
+private:
+    std::unique_ptr<Timer> in_;
+};
+
+class TracingClock : public QtClock {
+public:
+    std::unique_ptr<Timer> createTimer() override
+    {
+        auto t = QtClock::createTimer();
+        return gTrace ? std::make_unique<TracingTimer>(std::move(t)) : std::move(t);
+    }
 };
 
 class CountingFactory : public SerialPortFactory {
@@ -159,7 +214,7 @@ void printSummary(const char *what, const std::vector<Figure> &runs)
 }
 
 struct Session {
-    QtClock clock;
+    TracingClock clock;
     MemorySettingsStore store;
     PortMap portMap;
     std::unique_ptr<CountingFactory> ports;
@@ -280,6 +335,7 @@ bool benchGeneration(const QString &sim, const QString &type, int runs)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    gClock.start();
     QString sim = qEnvironmentVariableIsSet("QEL_SIM") ? qEnvironmentVariable("QEL_SIM")
                                                        : QStringLiteral(QEL_SIM_DEFAULT);
     int runs = 5;
@@ -290,10 +346,12 @@ int main(int argc, char **argv)
             sim = args[++i];
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--trace")) {
+            gTrace = true;
         } else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
             only = args[++i].toLower();
         } else {
-            std::fputs("usage: qel-bench [--sim PATH] [--runs N] [--only 5600|52x]\n", stderr);
+            std::fputs("usage: qel-bench [--sim PATH] [--runs N] [--only 5600|52x] [--trace]\n", stderr);
             return args[i] == QLatin1String("--help") ? 0 : 2;
         }
     }

@@ -172,7 +172,7 @@ CommResult RsReadWrite::Read56XVer()
 {
     if (!OpenPort5600())
         return CommResult::PortError;
-    ctx_.yield();
+    ctx_.processPending(); // let waiting events through once
     ParameterRecord scratch = ctx_.state.ParamRecord;
     const CommResult r = runReadList(*this, identificationItems(), scratch);
     ClosePort();
@@ -190,7 +190,7 @@ CommResult RsReadWrite::ReadData56()
         ClosePort();
         return CommResult::NoAnswer;
     }
-    ctx_.yield();
+    ctx_.processPending(); // let waiting events through once
     ParameterRecord scratch = ctx_.state.ParamRecord;
     const CommResult r = runReadList(*this, parameterItems(), scratch);
     ClosePort();
@@ -209,7 +209,7 @@ CommResult RsReadWrite::WriteData56()
         ClosePort();
         return CommResult::NoAnswer;
     }
-    ctx_.yield();
+    ctx_.processPending(); // let waiting events through once
 
     // The device refused a setting: leave the setting mode, report, close.
     auto refused = [this]() {

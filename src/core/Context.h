@@ -60,6 +60,8 @@ public:
     Clock &clock() { return *platform.clock; }
     MessageBoxes &boxes() { return *platform.boxes; }
     void yield() { platform.clock->yield(); }
+    // One pass through the event loop that does not wait for an event.
+    void processPending() { platform.clock->processPending(); }
 };
 
 } // namespace qel

@@ -26,6 +26,10 @@ public:
     // Block until at least one event (timer, serial data, user input) has been
     // handled. Never spins.
     virtual void yield() = 0;
+    // Handle the events already pending and return without waiting (one pass
+    // through the event loop where nothing is awaited). By default the same
+    // as yield().
+    virtual void processPending() { yield(); }
     // Milliseconds since an arbitrary start, for measurements only.
     virtual qint64 nowMs() const = 0;
     virtual QDate today() const = 0;

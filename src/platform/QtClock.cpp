@@ -49,6 +49,11 @@ void QtClock::yield()
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+void QtClock::processPending()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 QDate QtClock::today() const
 {
     return fixedToday_.isValid() ? fixedToday_ : QDate::currentDate();

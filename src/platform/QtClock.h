@@ -12,6 +12,7 @@ public:
     QtClock();
     std::unique_ptr<Timer> createTimer() override;
     void yield() override;
+    void processPending() override;
     qint64 nowMs() const override { return elapsed_.elapsed(); }
     QDate today() const override;
     double secondsOfDay() const override;

@@ -240,15 +240,11 @@ void DetectTest::finds52X()
     QFETCH(bool, series5600);
     Rig r(type);
     QByteArray image = r.device.memoryImage();
-    if (image.size() != 64)
-        QSKIP("the simulated 52X has no memory image yet");
     image.replace(56, 4, QByteArray::number(serial, 16).rightJustified(4, '0').toUpper());
     image.replace(60, 4, QByteArray::number(versionWord, 16).rightJustified(4, '0').toUpper());
     r.device.setMemoryImage(image);
 
     const TypeCheckResult res = r.typeChange->TypeCheck();
-    if (res.code == 0)
-        QSKIP("the 52X read is not there yet");
     QCOMPARE(res.code, code);
     QCOMPARE(r.st().DeviceType, code);
     QCOMPARE(r.st().Is5600Series, series5600);
