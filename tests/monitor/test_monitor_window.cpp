@@ -1,0 +1,117 @@
+// The monitor window over its engine: captions, opening and closing, the
+// trend strip.
+#include "TestRig.h"
+#include "editor/SettingsCommands.h"
+#include "monitor/ui/Monitor.h"
+#include "monitor/ui/TrendStrip.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace qel;
+using qel::test::Rig;
+
+namespace {
+
+struct WinRig {
+    WinRig()
+        : commands(*rig.ctx, *rig.engine, *rig.typeChange),
+          win(*rig.ctx, *rig.engine, commands, [this] { ++typeChanges; })
+    {
+        rig.st().DeviceType = Type5600;
+        rig.st().ReplyTimeoutTicks = 15;
+        rig.device.setMonitorCounts(4000, 0, 0x960);
+        rig.device.record().setField(7, "20");
+    }
+    bool runUntil(const std::function<bool()> &done, qint64 maxMs = 20000)
+    {
+        const qint64 end = rig.clock.nowMs() + maxMs;
+        while (!done()) {
+            if (rig.clock.nowMs() > end)
+                return false;
+            rig.clock.yield();
+        }
+        return true;
+    }
+    Rig rig;
+    SettingsCommands commands;
+    int typeChanges = 0;
+    Monitor win;
+};
+
+} // namespace
+
+class TestMonitorWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void captionsAndFirstReading()
+    {
+        WinRig w;
+        QCOMPARE(w.win.windowTitle(), QStringLiteral("測定値モニター"));
+        QCOMPARE(w.win.Label1[0]->text(), QStringLiteral("ＤＡ値(HEX)"));
+        QCOMPARE(w.win.Label1[1]->text(), QStringLiteral("周波数/ﾌﾙｽｹｰﾙ(％)"));
+        QCOMPARE(w.win.Label2->text(), QStringLiteral("周波数計"));
+        QCOMPARE(w.win.Command1->text(), QStringLiteral("終了"));
+        QVERIFY(w.win.Label3->text().isEmpty());
+
+        w.win.open();
+        QVERIFY(w.win.isOpen() && w.win.isVisible());
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 3; }));
+        QCOMPARE(w.win.Text1[0]->text(), QStringLiteral("     960"));
+        QCOMPARE(w.win.Text1[1]->text(), QStringLiteral("   50.00"));
+        QCOMPARE(w.win.Trend->buffer().size(), 3);
+        // Drawing the strip must not fail with samples and gaps in it.
+        w.win.Trend->addSample(std::nan(""));
+        QImage img(w.win.Trend->size(), QImage::Format_ARGB32);
+        w.win.Trend->render(&img);
+    }
+
+    void openWhileOpenDoesNotLoadAgain()
+    {
+        WinRig w;
+        w.win.open();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
+        w.win.open();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 2; }));
+        QCOMPARE(w.rig.commands().count("P"), 1);
+    }
+
+    void exitButtonStoresThePositionCloseBoxDoesNot()
+    {
+        {
+            WinRig w;
+            w.win.open();
+            QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
+            w.win.Command1->click();
+            QVERIFY(w.win.isVisible()); // only at the end of the next poll
+            QVERIFY(w.runUntil([&] { return !w.win.isOpen(); }));
+            QVERIFY(!w.win.isVisible());
+            QVERIFY(w.rig.store.values.contains(QStringLiteral("QEL-5600/Monitor/Left")));
+            QVERIFY(!w.rig.st().MonitorActive);
+        }
+        {
+            WinRig w;
+            w.win.open();
+            QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
+            w.win.close();
+            QVERIFY(!w.win.isOpen());
+            QVERIFY(!w.rig.st().MonitorActive);
+            QVERIFY(!w.rig.store.values.contains(QStringLiteral("QEL-5600/Monitor/Left")));
+        }
+    }
+
+    void pendingTypeChangeCallsTheDialog()
+    {
+        WinRig w;
+        w.win.open();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
+        w.rig.st().PendingCommand = QStringLiteral("ﾀｲﾌﾟ変更");
+        QVERIFY(w.runUntil([&] { return w.typeChanges == 1 && w.win.logic().readings >= 3; }));
+        QVERIFY(w.win.Command1->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestMonitorWindow)
+#include "test_monitor_window.moc"
