@@ -1,0 +1,256 @@
+// qelctl detect, read and write against qel-sim on a pseudo-terminal, through
+// the real serial port and real timers.
+#include "SimPty.h"
+#include "core/ParamRecord.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using qel::ParameterRecord;
+using qel::test::SimPty;
+
+namespace {
+
+struct Run {
+    int exit = -1;
+    QStringList lines;
+    QString err;
+};
+
+Run qelctl(const QString &port, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QEL_TODAY"), QStringLiteral("2003-05-07")); // date code 1707
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("QELCTL"), QStringList{"--port", port} + args);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("timed out");
+        return r;
+    }
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Settings that differ from the defaults and that both generations can hold.
+ParameterRecord editedRecord()
+{
+    ParameterRecord rec;
+    rec.setField(1, "1");
+    rec.setField(2, "02500");
+    rec.setField(5, "1");
+    rec.setField(7, "05");
+    rec.setField(9, "010");
+    rec.setField(11, "1");
+    rec.setField(14, "2");
+    rec.setField(25, "1");
+    rec.setField(26, "00300");
+    return rec;
+}
+
+} // namespace
+
+class TestQelctlDevice : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void detectPrintsTheType_data();
+    void detectPrintsTheType();
+    void noDeviceCreatesNothing();
+    void readSavesTheRecord_data();
+    void readSavesTheRecord();
+    void failedReadLeavesFileAlone();
+    void writeReachesTheDevice_data();
+    void writeReachesTheDevice();
+    void refusedWriteAndBadFile();
+    void verifyFindsWhatTheDeviceHolds();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestQelctlDevice::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("QELCTL"))
+        QSKIP("QELCTL is not set");
+    QVERIFY(dir_.isValid());
+}
+
+void TestQelctlDevice::detectPrintsTheType_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("5600") << "5600";
+    QTest::newRow("521") << "521";
+    QTest::newRow("527") << "527";
+}
+
+void TestQelctlDevice::detectPrintsTheType()
+{
+    QFETCH(QString, type);
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", type}), qPrintable(sim.errorText()));
+    const Run r = qelctl(sim.path(), {"detect"});
+    QCOMPARE(r.exit, 0);
+    QCOMPARE(r.lines, QStringList{type});
+}
+
+void TestQelctlDevice::noDeviceCreatesNothing()
+{
+    // A line with nothing on it: a pseudo-terminal whose device never answers.
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--fault", "Q:silence", "--fault", "E:silence"}),
+             qPrintable(sim.errorText()));
+    Run r = qelctl(sim.path(), {"detect"});
+    QCOMPARE(r.exit, 1);
+    QCOMPARE(r.lines, QStringList{"none"});
+    QVERIFY(r.err.contains(QStringLiteral("QEL-5600と通信ができません")));
+
+    const QString file = dir_.filePath(QStringLiteral("none.pdt"));
+    r = qelctl(sim.path(), {"read", "-o", file});
+    QCOMPARE(r.exit, 1);
+    QVERIFY(!QFile::exists(file));
+
+    // No such port at all.
+    r = qelctl(dir_.filePath(QStringLiteral("no-such-tty")), {"read", "-o", file});
+    QCOMPARE(r.exit, 1);
+    QVERIFY(!QFile::exists(file));
+}
+
+void TestQelctlDevice::readSavesTheRecord_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("5600") << "5600";
+    QTest::newRow("521") << "521";
+}
+
+void TestQelctlDevice::readSavesTheRecord()
+{
+    QFETCH(QString, type);
+    const ParameterRecord settings = editedRecord();
+    const QString settingsFile = dir_.filePath(QStringLiteral("device-%1.pdt").arg(type));
+    QVERIFY(writeFile(settingsFile, settings.bytes()));
+
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", type, "--serial", "23456", "--settings", settingsFile}),
+             qPrintable(sim.errorText()));
+    const QString file = dir_.filePath(QStringLiteral("read-%1.pdt").arg(type));
+    const Run r = qelctl(sim.path(), {"read", "-o", file});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+
+    const QByteArray bytes = readFile(file);
+    QCOMPARE(bytes.size(), 74);
+    ParameterRecord got;
+    got.setBytes(bytes);
+    for (int f : {1, 2, 5, 7, 9, 11, 14, 25, 26})
+        QCOMPARE(got.field(f), settings.field(f));
+    QCOMPARE(got.field(32), QByteArray("23456"));
+}
+
+void TestQelctlDevice::failedReadLeavesFileAlone()
+{
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--fault", "RP02:wrong:123\\r"}),
+             qPrintable(sim.errorText()));
+    const QString file = dir_.filePath(QStringLiteral("kept.pdt"));
+    const QByteArray before = ParameterRecord().bytes();
+    QVERIFY(writeFile(file, before));
+
+    const Run r = qelctl(sim.path(), {"read", "-o", file});
+    QCOMPARE(r.exit, 1);
+    QCOMPARE(readFile(file), before);
+    QCOMPARE(sim.commands().count("RP02\r"), 3);
+}
+
+void TestQelctlDevice::writeReachesTheDevice_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("5600") << "5600";
+    QTest::newRow("527") << "527";
+}
+
+void TestQelctlDevice::writeReachesTheDevice()
+{
+    QFETCH(QString, type);
+    const ParameterRecord rec = editedRecord();
+    const QString file = dir_.filePath(QStringLiteral("write-%1.pdt").arg(type));
+    QVERIFY(writeFile(file, rec.bytes()));
+
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", type}), qPrintable(sim.errorText()));
+    const Run r = qelctl(sim.path(), {"write", file});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+
+    ParameterRecord device;
+    device.setBytes(sim.state());
+    for (int f : {1, 2, 5, 7, 9, 11, 14, 25, 26})
+        QCOMPARE(device.field(f), rec.field(f));
+    QCOMPARE(device.field(31).trimmed(), QByteArray("1707"));
+    if (type == QLatin1String("5600"))
+        QVERIFY(sim.commands().contains("WP41,1707 \r"));
+    QCOMPARE(readFile(file), rec.bytes()); // the file itself is not rewritten
+}
+
+void TestQelctlDevice::refusedWriteAndBadFile()
+{
+    const QString file = dir_.filePath(QStringLiteral("refused.pdt"));
+    QVERIFY(writeFile(file, editedRecord().bytes()));
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--fault", "WP11:refuse"}), qPrintable(sim.errorText()));
+    Run r = qelctl(sim.path(), {"write", file});
+    QCOMPARE(r.exit, 1);
+    QVERIFY(r.err.contains(QStringLiteral("設定範囲外です。")));
+    for (const QByteArray &c : sim.commands())
+        QVERIFY(!c.startsWith("WP12") && !c.startsWith("WP41"));
+
+    const QString shortFile = dir_.filePath(QStringLiteral("short.pdt"));
+    QVERIFY(writeFile(shortFile, QByteArray(40, '0')));
+    const int before = sim.commands().size();
+    r = qelctl(sim.path(), {"write", shortFile});
+    QCOMPARE(r.exit, 3);
+    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(sim.commands().size(), before); // nothing sent
+}
+
+void TestQelctlDevice::verifyFindsWhatTheDeviceHolds()
+{
+    const QString file = dir_.filePath(QStringLiteral("verify.pdt"));
+    QVERIFY(writeFile(file, editedRecord().bytes()));
+    {
+        SimPty sim;
+        QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+        const Run r = qelctl(sim.path(), {"write", "--verify", file});
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+    }
+    {
+        // The device hands back another bias than the one it accepted.
+        SimPty sim;
+        QVERIFY2(sim.start({"--type", "5600", "--fault", "RP03:wrong:42\\r"}),
+                 qPrintable(sim.errorText()));
+        const Run r = qelctl(sim.path(), {"write", "--verify", file});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("WP03,05")) && r.err.contains(QStringLiteral("WP03,42")),
+                 qPrintable(r.err));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestQelctlDevice)
+#include "test_qelctl_device.moc"
