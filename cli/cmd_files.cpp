@@ -1,17 +1,124 @@
+// qelctl show FILE [--json] [--type T]
+// qelctl print FILE -o OUT.pdf [--type 521|527|5600]
 #include "Cli.h"
+
+#include "files/DataFile.h"
+#include "files/FileCommands.h"
+#include "files/SettingsListing.h"
+#include "platform/ui/QtPrinter.h"
+
+#include <QDir>
+#include <cstdio>
 
 namespace qel::cli {
 
+namespace {
+
+struct FileArgs {
+    QString file;
+    QString output;
+    bool json = false;
+    int deviceType = TypeNone;
+};
+
+bool typeFromText(const QString &t, int &deviceType)
+{
+    if (t == QLatin1String("521"))
+        deviceType = Type521;
+    else if (t == QLatin1String("527"))
+        deviceType = Type527;
+    else if (t == QLatin1String("5600"))
+        deviceType = Type5600;
+    else
+        return false;
+    return true;
+}
+
+// Parses FILE and the options a file command accepts; false on a usage error.
+bool parse(const Env &env, bool allowJson, bool allowOutput, FileArgs &a)
+{
+    const QStringList &args = env.args;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &s = args[i];
+        if (allowJson && s == QLatin1String("--json")) {
+            a.json = true;
+        } else if (allowOutput && s == QLatin1String("-o") && i + 1 < args.size()) {
+            a.output = args[++i];
+        } else if (s == QLatin1String("--type") && i + 1 < args.size()) {
+            if (!typeFromText(args[++i], a.deviceType)) {
+                err(QStringLiteral("qelctl %1: --type must be 521, 527 or 5600").arg(env.command));
+                return false;
+            }
+        } else if (s.startsWith(QLatin1Char('-')) && s.size() > 1) {
+            err(QStringLiteral("qelctl %1: unknown option '%2'").arg(env.command, s));
+            return false;
+        } else if (a.file.isEmpty()) {
+            a.file = s;
+        } else {
+            err(QStringLiteral("qelctl %1: one settings file only").arg(env.command));
+            return false;
+        }
+    }
+    if (a.file.isEmpty()) {
+        err(QStringLiteral("qelctl %1: no settings file given (see qelctl --help)").arg(env.command));
+        return false;
+    }
+    if (allowOutput && a.output.isEmpty()) {
+        err(QStringLiteral("qelctl %1: -o OUT.pdf is required").arg(env.command));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int cmdShow(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    FileArgs a;
+    if (!parse(env, true, false, a))
+        return ExitUsage;
+    ParameterRecord rec;
+    QString error;
+    if (!loadSettingsFile(a.file, rec, error)) {
+        err(error);
+        return ExitFile;
+    }
+    if (a.json) {
+        const QByteArray json = settingsListingJson(rec, a.deviceType);
+        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    } else {
+        QString text = QStringLiteral("Settings file %1\n").arg(QDir::toNativeSeparators(a.file));
+        text += settingsListingText(rec, a.deviceType);
+        const QByteArray utf8 = text.toUtf8();
+        std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+    }
+    std::fflush(stdout);
+    return ExitOk;
 }
 
 int cmdPrint(Env &env)
 {
-    err(QStringLiteral("qelctl: '%1' is not built yet").arg(env.command));
-    return ExitUsage;
+    FileArgs a;
+    if (!parse(env, false, true, a))
+        return ExitUsage;
+    AppState st;
+    QString error;
+    if (!loadSettingsFile(a.file, st.ParamRecord, error)) {
+        err(error);
+        return ExitFile;
+    }
+    st.DeviceType = a.deviceType;
+    // As the screen sets it from the serial number.
+    st.Is5600Series = leadingNumber(st.ParamRecord.field(32)) > 20000;
+
+    QtPrinter pdf(a.output);
+    FileCommands::DataPrintOut(pdf, st);
+    if (!pdf.ok()) {
+        err(QStringLiteral("印刷処理を中断します。"));
+        err(QStringLiteral("qelctl print: cannot write %1").arg(QDir::toNativeSeparators(a.output)));
+        return ExitFile;
+    }
+    return ExitOk;
 }
 
 } // namespace qel::cli

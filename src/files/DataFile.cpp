@@ -1,32 +1,58 @@
 #include "DataFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 namespace qel {
 
+namespace {
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
 bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 {
-    QFileInfo info(path);
+    const QFileInfo info(path);
     if (!info.exists()) {
-        error = QStringLiteral("ファイルが見つかりません: %1").arg(path);
+        error = QStringLiteral("設定データファイルが見つかりません。\n%1").arg(nativePath(path));
         return false;
     }
     if (info.isDir()) {
-        error = QStringLiteral("フォルダは読み込めません: %1").arg(path);
+        error = QStringLiteral("フォルダは設定データファイルとして読み込めません。\n%1")
+                    .arg(nativePath(path));
+        return false;
+    }
+    // Only a regular file: a pipe or a device would block or never end.
+    if (!info.isFile()) {
+        error = QStringLiteral("通常のファイルではないため読み込めません。\n%1")
+                    .arg(nativePath(path));
+        return false;
+    }
+    if (info.size() < ParameterRecord::Size) {
+        error = QStringLiteral("設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
+                    .arg(info.size())
+                    .arg(ParameterRecord::Size)
+                    .arg(nativePath(path));
         return false;
     }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, f.errorString());
+        error = QStringLiteral("設定データファイルを読み込めません。\n%1\n%2")
+                    .arg(nativePath(path), f.errorString());
         return false;
     }
     const QByteArray data = f.read(ParameterRecord::Size);
-    if (data.size() < ParameterRecord::Size) {
-        error = QStringLiteral("設定データファイルではありません (%1 バイト、74 バイト必要): %2")
-                    .arg(data.size())
-                    .arg(path);
+    if (data.size() != ParameterRecord::Size) {
+        // Shrunk since it was looked at, or a read error.
+        error = QStringLiteral("設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2")
+                    .arg(qMax<qint64>(data.size(), 0))
+                    .arg(nativePath(path));
         return false;
     }
     rec.setBytes(data);
@@ -35,32 +61,43 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 
 bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error)
 {
-    // The old file's bytes past the record are kept, as a record file would.
+    const auto fail = [&](const QString &why) {
+        error = QStringLiteral("設定データファイルを保存できません。\n%1\n%2").arg(nativePath(path), why);
+        return false;
+    };
+
+    // A record file keeps what lies past its first record: the old file's
+    // bytes from the 75th on follow the new record.
     QByteArray tail;
-    {
-        QFile old(path);
-        if (old.exists() && old.open(QIODevice::ReadOnly)) {
-            if (old.size() > ParameterRecord::Size) {
-                old.seek(ParameterRecord::Size);
-                tail = old.readAll();
-            }
+    const QFileInfo info(path);
+    if (info.exists()) {
+        if (info.isDir())
+            return fail(QStringLiteral("同じ名前のフォルダがあります。"));
+        if (!info.isFile())
+            return fail(QStringLiteral("通常のファイルではありません。"));
+        if (info.size() > ParameterRecord::Size) {
+            QFile old(path);
+            if (!old.open(QIODevice::ReadOnly) || !old.seek(ParameterRecord::Size))
+                return fail(old.errorString());
+            tail = old.readAll();
+            if (tail.size() != info.size() - ParameterRecord::Size)
+                return fail(old.errorString());
         }
     }
+
+    // Written beside the old file and moved into place on commit, so that a
+    // crash or a full disk never leaves a half-written file.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("ファイルに保存できません: %1 (%2)").arg(path, f.errorString());
-        return false;
-    }
+    if (!f.open(QIODevice::WriteOnly))
+        return fail(f.errorString());
     if (f.write(rec.bytes()) != ParameterRecord::Size
         || (!tail.isEmpty() && f.write(tail) != tail.size())) {
-        error = QStringLiteral("ファイルに保存できません: %1 (%2)").arg(path, f.errorString());
+        const QString why = f.errorString();
         f.cancelWriting();
-        return false;
+        return fail(why);
     }
-    if (!f.commit()) {
-        error = QStringLiteral("ファイルに保存できません: %1 (%2)").arg(path, f.errorString());
-        return false;
-    }
+    if (!f.commit())
+        return fail(f.errorString());
     return true;
 }
 

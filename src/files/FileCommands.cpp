@@ -1,12 +1,403 @@
-// STUB: replaced by the file commands and the printout.
 #include "FileCommands.h"
+
+#include "DataFile.h"
+#include "comm/Codes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
 namespace qel {
-FileCommands::FileCommands(Context &ctx) : ctx_(ctx) {}
-bool FileCommands::SelectDataFile(int, QString &, QString &) { return false; }
-void FileCommands::RestoreWorkDir() {}
-bool FileCommands::DataFileLoad() { return false; }
-bool FileCommands::DataFileSave() { return false; }
-void FileCommands::DataLprint(PrinterProvider &) {}
-void FileCommands::DataPrintOut(Printer &, const AppState &) {}
-void FileCommands::LPSet(Printer &, int) {}
+
+namespace {
+
+const QString kLoadTitle = QStringLiteral(" ＱＥＬ－５６００データファイルの選択(読込)");
+const QString kLoadFilter = QStringLiteral("Data Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
+const QString kSaveTitle = QStringLiteral(" 保存ファイル名");
+const QString kSaveFilter = QStringLiteral("5600 Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
+const QString kPrintAborted = QStringLiteral("印刷処理を中断します。");
+
+int lastSeparator(const QString &s)
+{
+    return std::max(s.lastIndexOf(QLatin1Char('/')), s.lastIndexOf(QLatin1Char('\\')));
 }
+
+} // namespace
+
+FileCommands::FileCommands(Context &ctx) : ctx_(ctx) {}
+
+QString FileCommands::programFolder() const
+{
+    return programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
+}
+
+void FileCommands::RestoreWorkDir()
+{
+    const QString folder = programFolder();
+    if (!folder.isEmpty())
+        QDir::setCurrent(folder);
+}
+
+void FileCommands::splitFileName(const QString &fullName, QString &fileTitle, QString &folder)
+{
+    const int sep = lastSeparator(fullName);
+    fileTitle = fullName.mid(sep + 1);
+    folder = sep < 0 ? QString() : fullName.left(sep);
+}
+
+QString FileCommands::joinFileName(const QString &folder, const QString &fileTitle)
+{
+    // A folder written with backslashes (or a bare drive) keeps that form.
+    const bool backslash = !folder.contains(QLatin1Char('/'))
+        && (folder.contains(QLatin1Char('\\'))
+            || (folder.size() == 2 && folder[1] == QLatin1Char(':')));
+    return folder + (backslash ? QLatin1Char('\\') : QLatin1Char('/')) + fileTitle;
+}
+
+bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
+{
+    AppState &st = ctx_.state;
+    Dialogs *dialogs = ctx_.platform.dialogs;
+    QString full;
+    bool chosen = false;
+
+    if (dialogs && (mode == 0 || mode == 1)) {
+        FileDialogRequest req;
+        bool folderOk = true;
+        if (mode == 0) {
+            // The load dialog opens where the last loaded file was.
+            if (!st.LastDataPath.isEmpty())
+                folderOk = QDir::setCurrent(st.LastDataPath);
+            req.title = kLoadTitle;
+            req.filter = kLoadFilter;
+            req.startFolder = st.LastDataPath;
+            req.hideReadOnly = true;
+            if (folderOk)
+                chosen = dialogs->openFile(req, full);
+        } else {
+            req.title = kSaveTitle;
+            req.filter = kSaveFilter;
+            req.defaultExtension = QStringLiteral("PDT");
+            req.confirmOverwrite = true;
+            chosen = dialogs->saveFile(req, full);
+        }
+        // A bare name is relative to the folder the dialog was showing.
+        if (chosen && !full.isEmpty() && lastSeparator(full) < 0)
+            full = QFileInfo(full).absoluteFilePath();
+    }
+
+    if (!chosen || full.isEmpty()) {
+        st.LastDataPath.clear();
+        RestoreWorkDir();
+        return false;
+    }
+    splitFileName(full, fileName, folder);
+    if (mode == 0)
+        st.LastDataPath = folder;
+    RestoreWorkDir();
+    return true;
+}
+
+bool FileCommands::DataFileLoad()
+{
+    QString name, folder;
+    if (!SelectDataFile(0, name, folder))
+        return false;
+    QString error;
+    // The loader touches the record only when all 74 bytes were read.
+    if (!loadDataFile(joinFileName(folder, name), ctx_.state.ParamRecord, error)) {
+        ctx_.boxes().show(error, applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool FileCommands::DataFileSave()
+{
+    QString name, folder;
+    if (!SelectDataFile(1, name, folder))
+        return false;
+    QString error;
+    if (!saveDataFile(joinFileName(folder, name), ctx_.state.ParamRecord, error)) {
+        ctx_.boxes().show(error, applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void FileCommands::DataLprint(PrinterProvider &printers)
+{
+    Printer *lp = printers.selectPrinter();
+    if (lp && lp->ok())
+        DataPrintOut(*lp, ctx_.state);
+    if (!lp || !lp->ok())
+        ctx_.boxes().show(kPrintAborted, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+}
+
+// ---------------------------------------------------------------------------
+// The printed settings list.
+//
+// The printer is a flowing text page: every item is either followed by
+// "stay on the line" or by a line break, and a step with no items moves to
+// the next line. A style change of style 0 or 3 is such a step, so when a
+// value was missing and its line is still open, that step only ends the line.
+
+void FileCommands::LPSet(Printer &lp, int style)
+{
+    switch (style) {
+    case 0:
+        lp.setFont(QStringLiteral("ＭＳ ゴシック"), 10);
+        lp.newLine();
+        break;
+    case 1:
+        lp.setFont(QStringLiteral("ＭＳ 明朝"), 10);
+        break;
+    case 2:
+        lp.setFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
+        break;
+    case 3:
+        lp.setFont(QStringLiteral("ＭＳ ゴシック"), 9);
+        lp.newLine();
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+struct PrinterFault {};
+
+// Wraps the printer so that the page stops at the first fault.
+class Page {
+public:
+    explicit Page(Printer &lp) : lp_(lp) {}
+
+    void style(int s)
+    {
+        FileCommands::LPSet(lp_, s);
+        check();
+    }
+    void font(const QString &name, int size)
+    {
+        lp_.setFont(name, size);
+        check();
+    }
+    void stay(const QString &text) { item(text, false); }
+    void end(const QString &text) { item(text, true); }
+    void blank()
+    {
+        lp_.newLine();
+        check();
+    }
+    // A value chosen by a field's character; nothing (and the line stays
+    // open) when the character is none of those listed.
+    void choice(const QByteArray &key, std::initializer_list<std::pair<const char *, QString>> map)
+    {
+        for (const auto &[k, text] : map) {
+            if (key == k) {
+                end(text);
+                return;
+            }
+        }
+    }
+    // A setting line: blank line, label, then the value items in style 1.
+    void label(const QString &text)
+    {
+        style(0);
+        stay(text);
+        style(1);
+    }
+    // A section title with its rule, framed by blank lines.
+    void section(const QString &title, int rule)
+    {
+        style(3);
+        stay(title);
+        end(QString(rule, QChar(0x2500)));
+        blank();
+    }
+    void endDoc()
+    {
+        lp_.endDoc();
+        check();
+    }
+
+private:
+    void item(const QString &text, bool lineBreak)
+    {
+        lp_.print(text, lineBreak);
+        check();
+    }
+    void check()
+    {
+        if (!lp_.ok())
+            throw PrinterFault{};
+    }
+    Printer &lp_;
+};
+
+void unit(Page &p, const QByteArray &u)
+{
+    p.choice(u, {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
+}
+
+} // namespace
+
+void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
+{
+    const ParameterRecord &r = st.ParamRecord;
+    Page p(lp);
+    try {
+        // Heading and the identity line.
+        p.blank();
+        p.font(QStringLiteral("ＭＳ Ｐゴシック"), 12);
+        p.stay(st.Is5600Series ? QStringLiteral("  ＱＥＬ－５６００　設定データ一覧表  ")
+                               : QStringLiteral("  ＱＥＬ－５２００　設定データ一覧表  "));
+        p.style(2);
+        p.stay(QStringLiteral("Serial № "));
+        p.style(1);
+        p.stay(r.text(32));
+        p.style(2);
+        p.stay(QStringLiteral("   Version "));
+        p.style(1);
+        p.stay(r.text(34));
+        p.style(2);
+        p.stay(QStringLiteral("   Create "));
+        p.style(1);
+        p.stay(DateDeCord(r.field(33)));
+        p.style(2);
+        p.stay(QStringLiteral("   Up Date "));
+        p.style(1);
+        p.end(DateDeCord(r.field(31)));
+        p.blank();
+
+        p.label(QStringLiteral("　動作タイプ　　　　　"));
+        switch (st.DeviceType) {
+        case Type521:
+            p.end(QStringLiteral("ＱＥＬ－５２１"));
+            break;
+        case Type5600:
+            p.end(QStringLiteral("ＱＥＬ－５６００"));
+            break;
+        case Type527:
+            p.end(QStringLiteral("ＱＥＬ－５２７"));
+            break;
+        default:
+            break;
+        }
+
+        // Fundamental functions.
+        p.style(3);
+        p.blank();
+        p.stay(QStringLiteral("────　基本機能　"));
+        p.end(QString(50, QChar(0x2500)));
+        p.blank();
+
+        p.label(QStringLiteral("　測定モード　　　　　"));
+        p.choice(r.field(1), {{"0", QStringLiteral("周波数計")}, {"1", QStringLiteral("周期計")}});
+
+        p.label(QStringLiteral("　フルスケール　　　　"));
+        p.stay(r.text(2));
+        p.stay(QStringLiteral(" E"));
+        p.stay(r.text(4) + r.text(5));
+        p.stay(QStringLiteral("  "));
+        unit(p, r.field(6));
+
+        p.label(QStringLiteral("　バイアス　　　　　　"));
+        p.stay(r.text(7));
+        p.end(QStringLiteral("　％"));
+
+        // Additional functions.
+        p.blank();
+        p.section(QStringLiteral("────　付加機能　"), 50);
+
+        p.label(QStringLiteral("　出力更新時間　　　　"));
+        p.stay(r.text(8));
+        p.stay(QStringLiteral("  "));
+        if (st.DeviceType == Type521)
+            p.end(QStringLiteral("× 10 ms"));
+        else if (st.DeviceType == Type5600 || st.DeviceType == Type527)
+            p.end(QStringLiteral("ms"));
+
+        p.label(QStringLiteral("　分周比　　　　　　　"));
+        p.end(r.text(9));
+
+        p.label(QStringLiteral("　移動平均　　　　　　"));
+        p.end(r.text(10));
+
+        p.label(QStringLiteral("　チャタサプレス　　　"));
+        p.choice(r.field(11), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
+
+        p.label(QStringLiteral("　ステップレス　　　　"));
+        p.choice(r.field(12), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
+
+        p.label(QStringLiteral("　ダイナミック予測　　"));
+        p.choice(r.field(13), {{"0", QStringLiteral("ＤＦ０　　周期保持")},
+                               {"1", QStringLiteral("ＤＦ１　　連続予測")},
+                               {"2", QStringLiteral("ＤＦ２　　Low  ×8")},
+                               {"3", QStringLiteral("ＤＦ３　　MLow ×6")},
+                               {"4", QStringLiteral("ＤＦ４　　Mid  ×4")},
+                               {"5", QStringLiteral("ＤＦ５　　MHigh ×3")},
+                               {"6", QStringLiteral("ＤＦ６　　High  ×2")},
+                               {"7", QStringLiteral("ＤＦ７　　ExHigh ×1.5")}});
+
+        // Event-in function.
+        p.blank();
+        p.section(QStringLiteral("────　イベントイン機能　"), 46);
+
+        const QByteArray f14 = r.field(14);
+        p.label(QStringLiteral("　イベントイン　　　　"));
+        p.choice(f14, {{"0", QStringLiteral("デュアルレンジ")},
+                       {"1", QStringLiteral("スプレッド")},
+                       {"2", QStringLiteral("対数出力")},
+                       {"3", QStringLiteral("データロック")},
+                       {"4", QStringLiteral("ピークホールド")},
+                       {"5", QStringLiteral("バレーホールド")}});
+
+        // This style change is made whatever F14 holds: without scale lines
+        // it leaves a blank line.
+        p.style(0);
+        const auto upperScale = [&] {
+            p.style(1);
+            p.stay(r.text(15));
+            p.stay(QStringLiteral(" E"));
+            p.stay(r.text(17) + r.text(18));
+            p.stay(QStringLiteral("  "));
+            unit(p, r.field(19));
+        };
+        if (f14 == "0") {
+            p.stay(QStringLiteral("　サブスケール　　　　"));
+            upperScale();
+        } else if (f14 == "1" || f14 == "2") {
+            p.stay(QStringLiteral("　上限スケール　　　　"));
+            upperScale();
+            p.label(QStringLiteral("　下限スケール　　　　"));
+            p.stay(r.text(20));
+            p.stay(QStringLiteral(" E"));
+            p.stay(r.text(22) + r.text(23));
+            p.stay(QStringLiteral("  "));
+            unit(p, r.field(24));
+        }
+
+        // Event-out function.
+        p.blank();
+        p.section(QStringLiteral("────　イベントアウト機能　"), 45);
+
+        p.label(QStringLiteral("　イベントアウト　　　"));
+        p.choice(r.field(25), {{"0", QStringLiteral("下限検出（停止検出）")},
+                               {"1", QStringLiteral("上限検出（コンパレータ）")}});
+
+        p.label(QStringLiteral("　設定値　　　　　　　"));
+        p.stay(r.text(26));
+        p.stay(QStringLiteral("　E"));
+        p.stay(r.text(28) + r.text(29));
+        p.stay(QStringLiteral("  "));
+        unit(p, r.field(30));
+
+        p.endDoc();
+    } catch (const PrinterFault &) {
+        // The page stops here; DataLprint reports it.
+    }
+}
+
+} // namespace qel

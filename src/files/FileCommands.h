@@ -31,12 +31,26 @@ public:
     bool DataFileSave();
     // Printer selection, then the page; "印刷処理を中断します。" on cancel or fault.
     void DataLprint(PrinterProvider &printers);
-    // The page itself.
+    // The page itself. Stops at the first printer fault (lp.ok() false).
     static void DataPrintOut(Printer &lp, const AppState &st);
     static void LPSet(Printer &lp, int style);
 
+    // The program's folder, made current after every dialog. Defaults to the
+    // folder of the executable.
+    void setProgramFolder(const QString &folder) { programFolder_ = folder; }
+    QString programFolder() const;
+
+    // Splits a full file name into its title (the name without folder) and
+    // its folder: the characters before the title less the separator.
+    // "/data/a.pdt" -> "a.pdt", "/data"; "/a.pdt" -> "a.pdt", "";
+    // "C:\data\a.pdt" -> "a.pdt", "C:\data"; "C:\a.pdt" -> "a.pdt", "C:".
+    static void splitFileName(const QString &fullName, QString &fileTitle, QString &folder);
+    // Folder and title joined again: the inverse of splitFileName.
+    static QString joinFileName(const QString &folder, const QString &fileTitle);
+
 private:
     Context &ctx_;
+    QString programFolder_;
 };
 
 } // namespace qel

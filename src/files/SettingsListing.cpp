@@ -1,0 +1,321 @@
+#include "SettingsListing.h"
+
+#include "comm/Codes.h"
+#include "core/AppState.h"
+
+namespace qel {
+
+namespace {
+
+bool allDigits(const QByteArray &s)
+{
+    if (s.isEmpty())
+        return false;
+    for (char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+QByteArray trimmedRight(QByteArray s)
+{
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+// A decimal field: its number without leading zeros; trailing blanks are
+// allowed (a short value, or the blank a 52X leaves after one digit).
+std::optional<QString> number(const QByteArray &raw)
+{
+    const QByteArray t = trimmedRight(raw);
+    if (!allDigits(t))
+        return std::nullopt;
+    int i = 0;
+    while (i < t.size() - 1 && t[i] == '0')
+        ++i;
+    return QString::fromLatin1(t.mid(i));
+}
+
+std::optional<QString> pick(const QByteArray &raw,
+                            std::initializer_list<std::pair<const char *, const char *>> map)
+{
+    for (const auto &[k, v] : map)
+        if (raw == k)
+            return QString::fromUtf8(v);
+    return std::nullopt;
+}
+
+std::optional<QString> date(const QByteArray &raw)
+{
+    const QByteArray t = trimmedRight(raw);
+    if (!allDigits(t))
+        return std::nullopt;
+    return DateDeCord(raw);
+}
+
+SettingEntry entry(const char *section, const char *key, const char *name, const char *nameJa,
+                   const char *fields, const QByteArray &raw, std::optional<QString> meaning)
+{
+    SettingEntry e;
+    e.section = QString::fromUtf8(section);
+    e.key = QString::fromLatin1(key);
+    e.name = QString::fromUtf8(name);
+    e.nameJa = QString::fromUtf8(nameJa);
+    e.fields = QString::fromLatin1(fields);
+    e.raw = raw;
+    e.meaning = std::move(meaning);
+    return e;
+}
+
+// Scaled value of the five fields from `first` (mantissa, "E", sign, digit, unit).
+std::optional<QString> scaled(const ParameterRecord &r, int first)
+{
+    const QByteArray sign = r.field(first + 2), digit = r.field(first + 3);
+    const QString n = scaledNumber(r.field(first), sign[0], digit[0]);
+    const auto unit = pick(r.field(first + 4), {{"H", "Hz"}, {"S", "sec"}});
+    if (n.isEmpty() || !unit)
+        return std::nullopt;
+    return n + QLatin1Char(' ') + *unit;
+}
+
+QByteArray scaledRaw(const ParameterRecord &r, int first)
+{
+    QByteArray raw;
+    for (int f = first; f < first + 5; ++f)
+        raw += r.field(f);
+    return raw;
+}
+
+// Display width in a terminal: East Asian wide and full-width characters
+// take two columns.
+int displayWidth(const QString &s)
+{
+    int w = 0;
+    for (const QChar c : s) {
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
+            || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF)
+            || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+            || (u >= 0xFFE0 && u <= 0xFFE6);
+        w += wide ? 2 : 1;
+    }
+    return w;
+}
+
+QString pad(const QString &s, int width)
+{
+    const int w = displayWidth(s);
+    return w >= width ? s + QLatin1Char(' ') : s + QString(width - w, QLatin1Char(' '));
+}
+
+// The stored characters, quoted, with anything unprintable escaped.
+QString quoted(const QByteArray &raw)
+{
+    QString out = QStringLiteral("\"");
+    for (const char ch : raw) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\')
+            out += QStringLiteral("\\") + QLatin1Char(ch);
+        else if (c == '\r')
+            out += QLatin1String("\\r");
+        else if (c == '\n')
+            out += QLatin1String("\\n");
+        else if (c < 0x20 || c >= 0x7F)
+            out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        else
+            out += QLatin1Char(ch);
+    }
+    return out + QLatin1Char('"');
+}
+
+QByteArray jsonString(const QString &s)
+{
+    QByteArray out = "\"";
+    for (const QChar c : s) {
+        const ushort u = c.unicode();
+        switch (u) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (u < 0x20)
+                out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0')).toLatin1();
+            else
+                out += QString(c).toUtf8();
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+QString scaledNumber(const QByteArray &mantissa, char sign, char digit)
+{
+    if (mantissa.size() != 5 || !allDigits(mantissa) || (sign != '+' && sign != '-')
+        || digit < '0' || digit > '9')
+        return {};
+    const int e = digit - '0';
+    QByteArray digits = mantissa;
+    if (sign == '+') {
+        digits += QByteArray(e, '0');
+    } else {
+        // Put the point e places from the right.
+        if (digits.size() <= e)
+            digits.prepend(QByteArray(e - digits.size() + 1, '0'));
+        digits.insert(digits.size() - e, '.');
+        while (digits.endsWith('0'))
+            digits.chop(1);
+        if (digits.endsWith('.'))
+            digits.chop(1);
+    }
+    int i = 0;
+    while (i < digits.size() - 1 && digits[i] == '0' && digits[i + 1] != '.')
+        ++i;
+    return QString::fromLatin1(digits.mid(i));
+}
+
+QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
+{
+    QList<SettingEntry> out;
+    const char *id = "Identity";
+    out << entry(id, "serialNumber", "Serial number", "シリアル№", "F32", r.field(32),
+                 number(r.field(32)));
+    {
+        const QByteArray v = trimmedRight(r.field(34));
+        out << entry(id, "version", "Version", "バージョン", "F34", r.field(34),
+                     v.isEmpty() ? std::nullopt : std::optional<QString>(QString::fromLatin1(v)));
+    }
+    out << entry(id, "creationDate", "Creation date", "作成日", "F33", r.field(33),
+                 date(r.field(33)));
+    out << entry(id, "updateDate", "Update date", "更新日", "F31", r.field(31), date(r.field(31)));
+
+    const char *basic = "Fundamental functions (基本機能)";
+    out << entry(basic, "measurementMode", "Measurement mode", "測定モード", "F1", r.field(1),
+                 pick(r.field(1), {{"0", "frequency measurement (周波数計測)"},
+                                   {"1", "period measurement (周期計測)"}}));
+    out << entry(basic, "fullScale", "Full scale", "フルスケール", "F2-F6", scaledRaw(r, 2),
+                 scaled(r, 2));
+    {
+        const auto n = number(r.field(7));
+        out << entry(basic, "bias", "Bias", "バイアス", "F7", r.field(7),
+                     n ? std::optional<QString>(*n + QStringLiteral(" % of span")) : std::nullopt);
+    }
+
+    const char *extra = "Additional functions (付加機能)";
+    {
+        const auto n = number(r.field(8));
+        std::optional<QString> m;
+        if (n) {
+            if (deviceType == Type521)
+                m = QString::number(n->toLongLong() * 10) + QStringLiteral(" ms (%1 × 10 ms)").arg(*n);
+            else if (deviceType == Type5600 || deviceType == Type527)
+                m = *n + QStringLiteral(" ms");
+            else
+                m = *n + QStringLiteral(" (× 10 ms on type 521, ms on types 527 and 5600)");
+        }
+        out << entry(extra, "outputUpdateTime", "Output update time", "出力更新時間", "F8",
+                     r.field(8), m);
+    }
+    out << entry(extra, "frequencyDivisionRatio", "Frequency division ratio", "分周比", "F9",
+                 r.field(9), number(r.field(9)));
+    out << entry(extra, "movingAverage", "Moving average", "移動平均", "F10", r.field(10),
+                 number(r.field(10)));
+    out << entry(extra, "chatterSuppression", "Chatter suppression", "チャタサプレス", "F11",
+                 r.field(11), pick(r.field(11), {{"0", "off"}, {"1", "on"}}));
+    out << entry(extra, "stepless", "Stepless", "ステップレス", "F12", r.field(12),
+                 pick(r.field(12), {{"0", "off"}, {"1", "on"}}));
+    out << entry(extra, "dynamicPrediction", "Dynamic prediction", "ダイナミック予測", "F13",
+                 r.field(13),
+                 pick(r.field(13), {{"0", "DF0 周期保持"},
+                                    {"1", "DF1 連続予測"},
+                                    {"2", "DF2 Low  ×8"},
+                                    {"3", "DF3 MLow ×6"},
+                                    {"4", "DF4 Mid  ×4"},
+                                    {"5", "DF5 MHigh ×3"},
+                                    {"6", "DF6 High  ×2"},
+                                    {"7", "DF7 ExHigh ×1.5"}}));
+
+    const char *evIn = "Event-in function (イベントイン機能)";
+    const QByteArray f14 = r.field(14);
+    out << entry(evIn, "eventInFunction", "Event-in function", "イベントイン", "F14", f14,
+                 pick(f14, {{"0", "dual range (デュアルレンジ)"},
+                            {"1", "spread (スプレッド)"},
+                            {"2", "logarithmic output (対数出力)"},
+                            {"3", "data lock (データロック)"},
+                            {"4", "peak hold (ピークホールド)"},
+                            {"5", "valley hold (バレーホールド)"}}));
+    {
+        const bool dual = f14 == "0";
+        SettingEntry up = entry(evIn, "eventInUpperScale", dual ? "Sub scale" : "Upper scale",
+                                dual ? "サブスケール" : "上限スケール", "F15-F19",
+                                scaledRaw(r, 15), scaled(r, 15));
+        up.used = dual || f14 == "1" || f14 == "2";
+        out << up;
+        SettingEntry low = entry(evIn, "eventInLowerScale", "Lower scale", "下限スケール",
+                                 "F20-F24", scaledRaw(r, 20), scaled(r, 20));
+        low.used = f14 == "1" || f14 == "2";
+        out << low;
+    }
+
+    const char *evOut = "Event-out function (イベントアウト機能)";
+    out << entry(evOut, "eventOutFunction", "Event-out function", "イベントアウト", "F25",
+                 r.field(25),
+                 pick(r.field(25), {{"0", "lower-limit detection (下限検出（停止検出）)"},
+                                    {"1", "upper-limit detection (上限検出（コンパレータ）)"}}));
+    out << entry(evOut, "eventOutSetValue", "Set value", "設定値", "F26-F30", scaledRaw(r, 26),
+                 scaled(r, 26));
+    return out;
+}
+
+QString settingsListingText(const ParameterRecord &rec, int deviceType)
+{
+    QString out;
+    QString section;
+    for (const SettingEntry &e : describeRecord(rec, deviceType)) {
+        if (e.section != section) {
+            section = e.section;
+            out += section + QLatin1Char('\n');
+        }
+        QString line = QStringLiteral("  ") + pad(e.name + QStringLiteral(" (") + e.nameJa
+                                                      + QLatin1Char(')'),
+                                                  40)
+            + pad(e.fields, 9) + pad(quoted(e.raw), 14);
+        line += e.meaning ? *e.meaning : QStringLiteral("? (not a valid value)");
+        if (e.used && !*e.used)
+            line += QStringLiteral("  [not used by this event-in function]");
+        out += line + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QByteArray settingsListingJson(const ParameterRecord &rec, int deviceType)
+{
+    QByteArray out = "{\n  \"deviceType\": " + QByteArray::number(deviceType) + ",\n";
+    out += "  \"fields\": {";
+    for (int f = 1; f <= ParameterRecord::FieldCount; ++f) {
+        out += f == 1 ? "\n    " : ",\n    ";
+        out += "\"F" + QByteArray::number(f) + "\": " + jsonString(rec.text(f));
+    }
+    out += "\n  },\n  \"settings\": {";
+    bool first = true;
+    for (const SettingEntry &e : describeRecord(rec, deviceType)) {
+        out += first ? "\n    " : ",\n    ";
+        first = false;
+        out += jsonString(e.key) + ": {";
+        out += "\"name\": " + jsonString(e.name);
+        out += ", \"nameJa\": " + jsonString(e.nameJa);
+        out += ", \"fields\": " + jsonString(e.fields);
+        out += ", \"raw\": " + jsonString(QString::fromLatin1(e.raw));
+        out += ", \"meaning\": " + (e.meaning ? jsonString(*e.meaning) : QByteArray("null"));
+        if (e.used)
+            out += QByteArray(", \"used\": ") + (*e.used ? "true" : "false");
+        out += "}";
+    }
+    out += "\n  }\n}\n";
+    return out;
+}
+
+} // namespace qel

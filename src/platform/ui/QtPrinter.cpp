@@ -1,0 +1,144 @@
+#include "QtPrinter.h"
+
+#include <QFontMetricsF>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <mutex>
+
+namespace qel {
+
+void QtPrinter::installFontSubstitutions()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+        QFont::insertSubstitution(QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho"));
+        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    });
+}
+
+QtPrinter::QtPrinter(QPagedPaintDevice *device)
+    : device_(device), printer_(dynamic_cast<QPrinter *>(device))
+{
+    installFontSubstitutions();
+    if (!device_)
+        failed_ = true;
+}
+
+QtPrinter::QtPrinter(const QString &pdfPath) : ownWriter_(std::make_unique<QPdfWriter>(pdfPath))
+{
+    installFontSubstitutions();
+    ownWriter_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                          QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    ownWriter_->setTitle(QStringLiteral("設定データ一覧表"));
+    device_ = ownWriter_.get();
+}
+
+QtPrinter::~QtPrinter()
+{
+    // A page left unfinished after a fault is closed with what it has.
+    if (painter_.isActive())
+        painter_.end();
+}
+
+bool QtPrinter::begin()
+{
+    if (failed_)
+        return false;
+    if (painter_.isActive())
+        return true;
+    if (ended_ || !painter_.begin(device_)) {
+        failed_ = true;
+        return false;
+    }
+    pages_ = 1;
+    pos_ = QPointF(0, 0);
+    return true;
+}
+
+qreal QtPrinter::lineHeight() const
+{
+    return QFontMetricsF(font_, device_).lineSpacing();
+}
+
+void QtPrinter::setFont(const QString &name, int pointSize)
+{
+    font_ = QFont(name);
+    font_.setPointSize(pointSize);
+}
+
+void QtPrinter::nextLine()
+{
+    pos_.setX(0);
+    pos_.setY(pos_.y() + lineHeight());
+}
+
+void QtPrinter::print(const QString &text, bool lineBreak)
+{
+    if (!begin())
+        return;
+    const QFontMetricsF fm(font_, device_);
+    // A line that would run past the bottom of the page starts the next one.
+    if (pos_.x() == 0 && pos_.y() > 0 && pos_.y() + fm.height() > device_->height()) {
+        if (!device_->newPage()) {
+            failed_ = true;
+            return;
+        }
+        ++pages_;
+        pos_ = QPointF(0, 0);
+    }
+    painter_.setFont(font_);
+    // Items on one line share their top edge, whatever their size.
+    painter_.drawText(QPointF(pos_.x(), pos_.y() + fm.ascent()), text);
+    pos_.setX(pos_.x() + fm.horizontalAdvance(text));
+    if (lineBreak)
+        nextLine();
+}
+
+void QtPrinter::newLine()
+{
+    if (!begin())
+        return;
+    nextLine();
+}
+
+void QtPrinter::endDoc()
+{
+    if (!begin())
+        return;
+    if (!painter_.end())
+        failed_ = true;
+    ended_ = true;
+}
+
+bool QtPrinter::ok() const
+{
+    if (failed_)
+        return false;
+    return !(printer_ && printer_->printerState() == QPrinter::Error);
+}
+
+QtPrinterProvider::QtPrinterProvider(QWidget *parent) : parent_(parent) {}
+
+QtPrinterProvider::~QtPrinterProvider()
+{
+    page_.reset(); // before the printer it draws on
+}
+
+Printer *QtPrinterProvider::selectPrinter()
+{
+    page_.reset();
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer_.get(), parent_);
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    page_ = std::make_unique<QtPrinter>(printer_.get());
+    return page_.get();
+}
+
+} // namespace qel

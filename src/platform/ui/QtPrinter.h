@@ -1,0 +1,79 @@
+#pragma once
+// The printer as a flowing text page over QPainter: fonts by name and size,
+// items drawn one after another from the top left of the printable area, and
+// line breaks that move down by the current font's line height. Works on any
+// paged device: a QPrinter (real printers and "print to PDF file") or a
+// QPdfWriter.
+
+#include "files/FileCommands.h"
+#include "platform/Printer.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPointF>
+#include <QString>
+#include <memory>
+
+class QPagedPaintDevice;
+class QPdfWriter;
+class QPrinter;
+class QWidget;
+
+namespace qel {
+
+class QtPrinter : public Printer {
+public:
+    // Draws on `device`, which must outlive this printer (not owned).
+    explicit QtPrinter(QPagedPaintDevice *device);
+    // Draws into a PDF file of its own (A4, 10 mm margins).
+    explicit QtPrinter(const QString &pdfPath);
+    ~QtPrinter() override;
+
+    void setFont(const QString &name, int pointSize) override;
+    void print(const QString &text, bool lineBreak) override;
+    void newLine() override;
+    void endDoc() override;
+    bool ok() const override;
+
+    // The next item's top-left corner, in device pixels from the top left of
+    // the printable area.
+    QPointF position() const { return pos_; }
+    const QFont &font() const { return font_; }
+    // Line height of the current font, in device pixels.
+    qreal lineHeight() const;
+    int pages() const { return pages_; }
+
+    // Maps the font names the page asks for onto the installed IPA fonts, so
+    // that every glyph shows and the fixed-pitch columns line up.
+    static void installFontSubstitutions();
+
+private:
+    bool begin();
+    void nextLine();
+
+    std::unique_ptr<QPdfWriter> ownWriter_;
+    QPagedPaintDevice *device_ = nullptr;
+    QPrinter *printer_ = nullptr; // device_ when it is a QPrinter
+    QPainter painter_;
+    QFont font_;
+    QPointF pos_;
+    int pages_ = 0;
+    bool failed_ = false;
+    bool ended_ = false;
+};
+
+// The printer selection of the file menu: Qt's print dialog, so that "print
+// to PDF file" works as any printer does.
+class QtPrinterProvider : public PrinterProvider {
+public:
+    explicit QtPrinterProvider(QWidget *parent = nullptr);
+    ~QtPrinterProvider() override;
+    Printer *selectPrinter() override;
+
+private:
+    QWidget *parent_;
+    std::unique_ptr<QPrinter> printer_; // kept: the dialog remembers the last choice
+    std::unique_ptr<QtPrinter> page_;
+};
+
+} // namespace qel

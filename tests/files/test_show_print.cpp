@@ -1,0 +1,236 @@
+// The settings listing (`qelctl show`) and the PDF of `qelctl print`, in
+// process and end to end through the built tool.
+#include "files/SettingsListing.h"
+
+#include "core/AppState.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qel;
+
+namespace {
+
+struct Run {
+    int exit = -1;
+    QByteArray out, err;
+};
+
+Run qelctl(const QStringList &args)
+{
+    Run r;
+    QProcess p;
+    p.start(qEnvironmentVariable("QELCTL"), args);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QString writeRecord(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+ParameterRecord sample()
+{
+    ParameterRecord r;
+    r.setField(31, "1707");
+    r.setField(32, "20001");
+    r.setField(33, "2005");
+    r.setField(34, "01.00");
+    return r;
+}
+
+// pdftotext gives U+3000 back as a blank and rebuilds the blanks between
+// items from their positions: compare NFKC forms with blanks collapsed.
+QString nfkc(const QString &s)
+{
+    return s.normalized(QString::NormalizationForm_KC).simplified();
+}
+
+} // namespace
+
+class TestShowPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void scaledNumbers_data();
+    void scaledNumbers();
+    void listingDecodesEverySetting();
+    void jsonIsOneValidObject();
+    void showThroughTheTool();
+    void printThroughTheTool();
+};
+
+void TestShowPrint::scaledNumbers_data()
+{
+    QTest::addColumn<QByteArray>("mantissa");
+    QTest::addColumn<char>("sign");
+    QTest::addColumn<char>("digit");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("default") << QByteArray("01000") << '+' << '0' << "1000";
+    QTest::newRow("up") << QByteArray("00012") << '+' << '3' << "12000";
+    QTest::newRow("point") << QByteArray("00150") << '-' << '2' << "1.5";
+    QTest::newRow("tiny") << QByteArray("00001") << '-' << '9' << "0.000000001";
+    QTest::newRow("below one") << QByteArray("99999") << '-' << '5' << "0.99999";
+    QTest::newRow("zero") << QByteArray("00000") << '-' << '3' << "0";
+    QTest::newRow("zero up") << QByteArray("00000") << '+' << '4' << "0";
+    QTest::newRow("blank") << QByteArray("0100 ") << '+' << '0' << "";
+    QTest::newRow("sign") << QByteArray("01000") << ' ' << '0' << "";
+    QTest::newRow("digit") << QByteArray("01000") << '+' << 'x' << "";
+}
+
+void TestShowPrint::scaledNumbers()
+{
+    QFETCH(QByteArray, mantissa);
+    QFETCH(char, sign);
+    QFETCH(char, digit);
+    QFETCH(QString, value);
+    QCOMPARE(scaledNumber(mantissa, sign, digit), value);
+}
+
+void TestShowPrint::listingDecodesEverySetting()
+{
+    ParameterRecord r = sample();
+    r.setField(8, "00005");
+    r.setField(10, "1 "); // as a 52X leaves it
+    r.setField(14, "4");
+    r.setField(25, "7"); // no such function
+    QMap<QString, SettingEntry> by;
+    const auto entries = describeRecord(r, Type521);
+    for (const auto &e : entries)
+        by.insert(e.key, e);
+    QCOMPARE(entries.size(), 18);
+    QCOMPARE(*by["creationDate"].meaning, QStringLiteral("2003-12-25"));
+    QCOMPARE(*by["updateDate"].meaning, QStringLiteral("2003-05-07"));
+    QCOMPARE(*by["serialNumber"].meaning, QStringLiteral("20001"));
+    QCOMPARE(*by["fullScale"].meaning, QStringLiteral("1000 Hz"));
+    QCOMPARE(by["fullScale"].raw, QByteArray("01000E+0H"));
+    QCOMPARE(*by["outputUpdateTime"].meaning, QStringLiteral("50 ms (5 × 10 ms)"));
+    QCOMPARE(*by["movingAverage"].meaning, QStringLiteral("1"));
+    QVERIFY(by["eventInFunction"].meaning->startsWith(QStringLiteral("peak hold")));
+    QCOMPARE(by["eventInUpperScale"].used, std::optional<bool>(false));
+    QVERIFY(!by["eventOutFunction"].meaning);
+
+    // Blank identity fields are "not set", not the date of code 0.
+    ParameterRecord blank;
+    for (const auto &e : describeRecord(blank, TypeNone))
+        if (e.section == QLatin1String("Identity"))
+            QVERIFY2(!e.meaning, qPrintable(e.key));
+
+    const QString text = settingsListingText(r, Type5600);
+    QVERIFY(text.contains(QStringLiteral("Full scale (フルスケール)")));
+    QVERIFY(text.contains(QStringLiteral("\"01000E+0H\"")));
+    QVERIFY(text.contains(QStringLiteral("5 ms")));
+    QVERIFY(text.contains(QStringLiteral("[not used by this event-in function]")));
+    QVERIFY(text.contains(QStringLiteral("? (not a valid value)")));
+}
+
+void TestShowPrint::jsonIsOneValidObject()
+{
+    ParameterRecord r = sample();
+    r.setField(34, QByteArray("0\"\\\r\x01\xff"));
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(settingsListingJson(r, Type527), &pe);
+    QCOMPARE(pe.error, QJsonParseError::NoError);
+    const QJsonObject o = doc.object();
+    QCOMPARE(o["deviceType"].toInt(), 7);
+    const QJsonObject fields = o["fields"].toObject();
+    QCOMPARE(fields.size(), 34);
+    for (int f = 1; f <= 34; ++f)
+        QCOMPARE(fields[QStringLiteral("F%1").arg(f)].toString(), r.text(f));
+    const QJsonObject s = o["settings"].toObject();
+    QCOMPARE(s["fullScale"].toObject()["meaning"].toString(), QStringLiteral("1000 Hz"));
+    QCOMPARE(s["creationDate"].toObject()["meaning"].toString(), QStringLiteral("2003-12-25"));
+    QCOMPARE(s["eventInUpperScale"].toObject()["used"].toBool(), true);
+    QCOMPARE(s["eventInLowerScale"].toObject()["used"].toBool(), false);
+}
+
+void TestShowPrint::showThroughTheTool()
+{
+    if (qEnvironmentVariable("QELCTL").isEmpty())
+        QSKIP("QELCTL not set");
+    QTemporaryDir dir;
+    const QString good = writeRecord(dir, QStringLiteral("a.pdt"), sample().bytes());
+    const QString shrt = writeRecord(dir, QStringLiteral("short.pdt"), sample().bytes().left(40));
+
+    Run r = qelctl({QStringLiteral("show"), good});
+    QCOMPARE(r.exit, 0);
+    const QString text = QString::fromUtf8(r.out);
+    QVERIFY(text.contains(QStringLiteral("2003-12-25")));
+    QVERIFY(text.contains(QStringLiteral("frequency measurement")));
+    QVERIFY(text.contains(QStringLiteral("DF4 Mid  ×4")));
+
+    r = qelctl({QStringLiteral("show"), good, QStringLiteral("--json")});
+    QCOMPARE(r.exit, 0);
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out, &pe);
+    QCOMPARE(pe.error, QJsonParseError::NoError);
+    QCOMPARE(doc.object()["fields"].toObject()["F32"].toString(), QStringLiteral("20001"));
+
+    for (const QString &bad : {shrt, dir.filePath(QStringLiteral("missing.pdt"))}) {
+        r = qelctl({QStringLiteral("show"), bad});
+        QCOMPARE(r.exit, 3);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.isEmpty());
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing.pdt"))));
+    QCOMPARE(qelctl({QStringLiteral("show")}).exit, 2);
+}
+
+void TestShowPrint::printThroughTheTool()
+{
+    if (qEnvironmentVariable("QELCTL").isEmpty())
+        QSKIP("QELCTL not set");
+    QTemporaryDir dir;
+    const QString good = writeRecord(dir, QStringLiteral("a.pdt"), sample().bytes());
+    const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
+
+    Run r = qelctl({QStringLiteral("print"), good, QStringLiteral("-o"), pdf, QStringLiteral("--type"),
+                    QStringLiteral("5600")});
+    QCOMPARE(r.exit, 0);
+    QVERIFY(QFileInfo(pdf).size() > 1000);
+
+    // Bad input or usage: no PDF.
+    const QString pdf2 = dir.filePath(QStringLiteral("none.pdf"));
+    const QString shrt = writeRecord(dir, QStringLiteral("short.pdt"), "0100");
+    QCOMPARE(qelctl({QStringLiteral("print"), shrt, QStringLiteral("-o"), pdf2}).exit, 3);
+    QCOMPARE(qelctl({QStringLiteral("print"), good}).exit, 2);
+    QCOMPARE(qelctl({QStringLiteral("print"), good, QStringLiteral("-o"), pdf2, QStringLiteral("--type"),
+                     QStringLiteral("99")})
+                 .exit,
+             2);
+    QVERIFY(!QFileInfo::exists(pdf2));
+
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QProcess p;
+    p.start(pdftotext, {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    const QString text = nfkc(QString::fromUtf8(p.readAllStandardOutput()));
+    QVERIFY2(text.contains(nfkc(QStringLiteral("ＱＥＬ－５６００　設定データ一覧表"))), qPrintable(text));
+    QVERIFY(text.contains(nfkc(QStringLiteral("周波数計"))));
+    QVERIFY(text.contains(nfkc(QStringLiteral("01000 E+0  Hz"))));
+    QVERIFY(text.contains(nfkc(QStringLiteral("ＱＥＬ－５６００"))));
+    QVERIFY(text.contains(QStringLiteral("Create 2003-12-25 Up Date 2003-05-07")));
+    QVERIFY(text.contains(nfkc(QStringLiteral("00001  ms"))));
+}
+
+QTEST_MAIN(TestShowPrint)
+#include "test_show_print.moc"
