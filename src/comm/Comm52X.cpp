@@ -122,7 +122,7 @@ CommResult RsReadWrite::Writedata52()
         ClosePort();
         return fail(CommResult::NoAnswer);
     }
-    ctx_.yield();
+    ctx_.processPending(); // let waiting events through once
 
     // Three wrong replies: leave the setting mode and report message 3,
     // unless leaving it already failed (message 3 shown, port closed).
