@@ -288,6 +288,8 @@ bool MonitorEngine::MonitorDataReadWrite(const QByteArray &command, QByteArray &
 bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout)
 {
     const quint64 s = session_;
+    // The yield waits for the next event: make sure a tick is coming.
+    StartTickTimer();
     ctx_.yield();
     if (session_ != s)
         return false;

@@ -32,6 +32,9 @@ struct WinRig {
             if (rig.clock.nowMs() > end)
                 return false;
             rig.clock.yield();
+            // A yield with nothing pending would block a real event loop for good.
+            if (rig.clock.emptyYields() > 0)
+                return false;
         }
         return true;
     }

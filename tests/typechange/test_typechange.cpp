@@ -69,6 +69,7 @@ private slots:
         QVERIFY(rig.st().Is5600Series);
         QCOMPARE(rig.ports.openPorts(), 0);
         QVERIFY(rig.boxes.shown.isEmpty());
+        QCOMPARE(rig.clock.emptyYields(), 0); // every wait had a tick coming
     }
 
     void from527BackTo5600ReadsTheIdentification()
@@ -145,6 +146,7 @@ private slots:
         QCOMPARE(rig.ports.openPorts(), 0);
         QCOMPARE(rig.device.type(), 5600);
         QCOMPARE(rig.terminations, 0);
+        QCOMPARE(rig.clock.emptyYields(), 0);
     }
 
     void abortInTheDetectionEndsTheProgram()
