@@ -213,4 +213,13 @@ int SimPortFactory::openPorts() const
     return n;
 }
 
+void SimPortFactory::sendFromDevice(qint64 delayMs, const QByteArray &bytes)
+{
+    std::weak_ptr<Impl> weak = d;
+    d->clock.schedule(delayMs, [weak, bytes] {
+        if (auto l = weak.lock())
+            l->deliver(bytes);
+    });
+}
+
 } // namespace qel::sim

@@ -36,6 +36,9 @@ public:
     const QList<Sent> &sent() const;
     // How many ports are open right now.
     int openPorts() const;
+    // Puts bytes on the line from the device's side, delayMs from now, as if
+    // the device had sent them unasked (for replies no fault can shape).
+    void sendFromDevice(qint64 delayMs, const QByteArray &bytes);
 
 private:
     friend class SimPort;

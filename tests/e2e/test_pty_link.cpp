@@ -1,0 +1,182 @@
+// End to end on a real line: the Qt serial port and real timers against
+// qel-sim on a pseudo-terminal. The line speed the program sets is what the
+// simulated converter judges, so a 5600 answers only at 9600 baud and a 52X
+// only at 1200; a killed simulator is an unplugged cable.
+
+#include "SimPty.h"
+#include "TestRig.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+struct Live {
+    explicit Live(const QString &device)
+    {
+        map.setOverride(device);
+        Platform p;
+        p.clock = &clock;
+        p.ports = &ports;
+        p.boxes = &boxes;
+        p.store = &store;
+        p.terminate = [this] { ++terminations; };
+        ctx = std::make_unique<Context>(p);
+        dialogs = std::make_unique<FakeDialogs>(ctx->state);
+        ctx->platform.dialogs = dialogs.get();
+        ctx->state.CommPortNo = 1;
+        engine = std::make_unique<RsReadWrite>(*ctx);
+        typeChange = std::make_unique<TypeChange>(*ctx, *engine);
+        engine->setTypeChange(typeChange.get());
+    }
+    QtClock clock;
+    PortMap map;
+    QtSerialPortFactory ports{&map};
+    RecordingBoxes boxes;
+    MemorySettingsStore store;
+    std::unique_ptr<Context> ctx;
+    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<RsReadWrite> engine;
+    std::unique_ptr<TypeChange> typeChange;
+    int terminations = 0;
+    AppState &st() { return ctx->state; }
+};
+
+} // namespace
+
+class PtyLinkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void a5600AnswersOnlyAt9600();
+    void a521AnswersOnlyAt1200();
+    void fullReadAndWriteReachTheDevice();
+    void unpluggedDeviceEndsTheExchange();
+};
+
+void PtyLinkTest::a5600AnswersOnlyAt9600()
+{
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    l.st().ReplyTimeoutTicks = 15;
+    QVERIFY(l.engine->OpenPort5600());
+    QByteArray reply;
+    QVERIFY(l.engine->DataReadWrite("M", reply));
+    QCOMPARE(reply, QByteArray("A\r"));
+    QVERIFY(l.engine->DataReadWrite("RV\r", reply));
+    QCOMPARE(reply, QByteArray("01.00\r"));
+    QCOMPARE(l.engine->ExitSettingMode(), ExitResult::Ok);
+    l.engine->ClosePort();
+
+    // Same device, same bytes, at 1200 baud: nothing comes back.
+    QVERIFY(l.engine->OpenPort52X());
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(!l.engine->DataReadWrite("M", reply));
+    QCOMPARE(reply, QByteArray());
+    QVERIFY(t.elapsed() >= 140);
+    QCOMPARE(l.boxes.shown.size(), 1);
+    l.engine->ClosePort();
+
+    // Reopened at its speed, it serves again.
+    QVERIFY(l.engine->OpenPort5600());
+    QVERIFY(l.engine->DataReadWrite("Q", reply));
+    QCOMPARE(reply, QByteArray("960\r"));
+    l.engine->ClosePort();
+    QCOMPARE(sim.commands(), (QList<QByteArray>{"M", "RV\r", "E\r", "Q"}));
+}
+
+void PtyLinkTest::a521AnswersOnlyAt1200()
+{
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "521", "--serial", "4660"}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    l.st().ReplyTimeoutTicks = 15;
+    QVERIFY(l.engine->OpenPort5600());
+    QByteArray reply;
+    QVERIFY(!l.engine->DataReadWrite("M", reply));
+    l.engine->ClosePort();
+
+    l.st().ReplyTimeoutTicks = 150;
+    QVERIFY(l.engine->OpenPort52X());
+    QVERIFY(l.engine->DataReadWrite("M", reply));
+    QCOMPARE(reply, QByteArray("A\r"));
+    QVERIFY(l.engine->DataReadWrite("R\r", reply));
+    QCOMPARE(reply.size(), 65);
+    QCOMPARE(reply.mid(56, 9), QByteArray("12340064\r")); // serial 0x1234, version 1.00
+    l.engine->ClosePort();
+    QCOMPARE(sim.commands(), (QList<QByteArray>{"M", "R\r"}));
+}
+
+void PtyLinkTest::fullReadAndWriteReachTheDevice()
+{
+    // The device starts from a settings file; the program reads it whole,
+    // changes the full scale and writes it back.
+    QTemporaryDir dir;
+    ParameterRecord rec;
+    rec.setField(2, "04321");
+    rec.setField(4, "-");
+    rec.setField(5, "2");
+    rec.setField(13, "7");
+    rec.setField(31, "12250");
+    rec.setField(32, "23456");
+    rec.setField(33, "9675");
+    rec.setField(34, "01.10"); // takes only the full value form
+    QFile f(dir.filePath("dev.pdt"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(rec.bytes());
+    f.close();
+
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--settings", f.fileName()}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    l.clock.setToday(QDate(2026, 12, 7));
+    l.st().DeviceType = Type5600;
+    l.st().ReplyTimeoutTicks = 15;
+    QCOMPARE(l.engine->ReadData56(), CommResult::Ok);
+    QCOMPARE(l.st().ParamRecord.bytes().left(54), rec.bytes().left(54));
+    QCOMPARE(l.st().ParamRecord.field(32), QByteArray("23456"));
+    QCOMPARE(l.st().ParamRecord.field(13), QByteArray("7"));
+
+    l.st().ParamRecord.setField(2, "00750");
+    l.st().ParamRecord.setField(5, "0");
+    QCOMPARE(l.engine->WriteData56(), CommResult::Ok);
+    QVERIFY(l.boxes.shown.isEmpty());
+    const QByteArray dev = sim.state();
+    QCOMPARE(dev.size(), 74);
+    QCOMPARE(dev.mid(1, 9), QByteArray("00750E-0H"));
+    QCOMPARE(dev.mid(54, 5), QByteArray("13487")); // 2026-12-07
+    QVERIFY(sim.commands().contains("WP02,00750E-0H\r"));
+}
+
+void PtyLinkTest::unpluggedDeviceEndsTheExchange()
+{
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--fault", "RV:silence"}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    l.st().ReplyTimeoutTicks = 100;
+    QVERIFY(l.engine->OpenPort5600());
+    QByteArray reply;
+    QVERIFY(l.engine->DataReadWrite("Q", reply));
+    sim.kill();
+    QElapsedTimer t;
+    t.start();
+    // The exchange ends by its time-out at the latest, with message 1.
+    QVERIFY(!l.engine->DataReadWrite("RV\r", reply));
+    QVERIFY(t.elapsed() < 3000);
+    QCOMPARE(l.boxes.shown.size(), 1);
+    l.engine->ClosePort();
+    // The device is gone: the port cannot be opened again.
+    QVERIFY(!l.engine->OpenPort5600());
+    QVERIFY(!l.engine->MSComm1().lastError().isEmpty());
+    QCOMPARE(l.terminations, 0);
+}
+
+QTEST_GUILESS_MAIN(PtyLinkTest)
+#include "test_pty_link.moc"
