@@ -424,12 +424,10 @@ void PromSet::Form_Load()
     if (st.CommPortNo == 0 && ctx_.platform.dialogs)
         ctx_.platform.dialogs->choosePort();
 
+    // Abort in the detection box has already ended the program.
     const TypeCheckResult r = typeChange_.TypeCheck();
-    if (r.aborted) {
-        if (ctx_.platform.terminate)
-            ctx_.platform.terminate();
+    if (r.aborted)
         return;
-    }
     st.DeviceType = r.code;
     switch (st.DeviceType) {
     case Type521:
@@ -556,8 +554,7 @@ void PromSet::Command1_Click()
         ctx_.state.PendingCommand = QStringLiteral("読み出し");
         return;
     }
-    if (commands_->ReadingIn().aborted && ctx_.platform.terminate)
-        ctx_.platform.terminate();
+    commands_->ReadingIn();
 }
 
 void PromSet::Command2_Click()
