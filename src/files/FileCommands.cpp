@@ -221,17 +221,17 @@ public:
         lp_.endDoc();
         check();
     }
+    void check()
+    {
+        if (!lp_.ok())
+            throw PrinterFault{};
+    }
 
 private:
     void item(const QString &text, bool lineBreak)
     {
         lp_.print(text, lineBreak);
         check();
-    }
-    void check()
-    {
-        if (!lp_.ok())
-            throw PrinterFault{};
     }
     Printer &lp_;
 };
@@ -248,6 +248,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
     const ParameterRecord &r = st.ParamRecord;
     Page p(lp);
     try {
+        p.check();
         // Heading and the identity line.
         p.blank();
         p.font(QStringLiteral("ＭＳ Ｐゴシック"), 12);
