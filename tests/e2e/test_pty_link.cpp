@@ -9,6 +9,7 @@
 #include "platform/QtSerialPort.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,6 +58,8 @@ private slots:
     void a521AnswersOnlyAt1200();
     void fullReadAndWriteReachTheDevice();
     void unpluggedDeviceEndsTheExchange();
+    void typeChangeSwitchesTheLineSpeed();
+    void linkPathScriptedFaultAndExitDump();
 };
 
 void PtyLinkTest::a5600AnswersOnlyAt9600()
@@ -176,6 +179,53 @@ void PtyLinkTest::unpluggedDeviceEndsTheExchange()
     QVERIFY(!l.engine->OpenPort5600());
     QVERIFY(!l.engine->MSComm1().lastError().isEmpty());
     QCOMPARE(l.terminations, 0);
+}
+
+void PtyLinkTest::typeChangeSwitchesTheLineSpeed()
+{
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    QCOMPARE(l.typeChange->TypeCheck().code, 4);
+    // 5600 -> 521: found again at 1200 baud, still a 5600-series device.
+    TypeChange::ChangeResult r = l.typeChange->ChangeType('1');
+    QCOMPARE(r.detected, 1);
+    QCOMPARE(l.st().DeviceType, Type521);
+    QVERIFY(l.st().Is5600Series);
+    QVERIFY(sim.commands().contains("Z"));
+    QVERIFY(sim.commands().contains("1\r"));
+    // And back.
+    r = l.typeChange->ChangeType('4');
+    QCOMPARE(r.detected, 4);
+    QCOMPARE(l.st().DeviceType, Type5600);
+    QCOMPARE(l.st().ParamRecord.field(32), QByteArray("20345"));
+    QVERIFY(l.boxes.shown.isEmpty());
+}
+
+void PtyLinkTest::linkPathScriptedFaultAndExitDump()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("converter");
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--link", link, "--fault", "RP02:wrong:12345678\\r:x1"}),
+             qPrintable(sim.errorText()));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
+    Live l(link);
+    l.st().ReplyTimeoutTicks = 15;
+    QVERIFY(l.engine->OpenPort5600());
+    QByteArray reply;
+    QVERIFY(l.engine->DataReadWrite("RP02\r", reply));
+    QCOMPARE(reply, QByteArray("12345678\r"));
+    QVERIFY(l.engine->DataReadWrite("RP02\r", reply));
+    QCOMPARE(reply, QByteArray("01000E+0H\r"));
+    QVERIFY(l.engine->DataReadWrite("WP03,25\r", reply));
+    QCOMPARE(reply, QByteArray("O\r"));
+    l.engine->ClosePort();
+    sim.stop();
+    QVERIFY(!QFileInfo::exists(link));
+    QFile state(sim.statePath());
+    QVERIFY(state.open(QIODevice::ReadOnly));
+    QCOMPARE(state.readAll().mid(10, 2), QByteArray("25"));
 }
 
 QTEST_GUILESS_MAIN(PtyLinkTest)
