@@ -39,8 +39,9 @@ bool isDigit(char c)
 MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
     : ctx_(ctx), engine_(engine), actions_(std::move(actions)),
       port_(ctx.platform.ports->create()), timer1_(ctx.clock().createTimer()),
-      timer2_(ctx.clock().createTimer())
+      timer2_(ctx.clock().createTimer()), kick_(ctx.clock().createTimer())
 {
+    kick_->onTimeout = [this] { kick_->stop(); };
     timer1_->onTimeout = [this] { Timer1_Timer(); };
     timer2_->onTimeout = [this] { Timer2_Timer(); };
     Label1[0] = QStringLiteral("ＤＡ値(HEX)");
@@ -51,6 +52,7 @@ MonitorEngine::~MonitorEngine()
 {
     timer1_->stop();
     timer2_->stop();
+    kick_->stop();
     if (port_->isOpen()) {
         port_->setRts(false);
         port_->close();
@@ -288,9 +290,11 @@ bool MonitorEngine::MonitorDataReadWrite(const QByteArray &command, QByteArray &
 bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout)
 {
     const quint64 s = session_;
-    // The yield waits for the next event: make sure a tick is coming.
-    StartTickTimer();
+    // Let waiting events run, without waiting for a new one: the kick is
+    // due at once, so the yield returns as soon as the queue is worked off.
+    kick_->start(0);
     ctx_.yield();
+    kick_->stop();
     if (session_ != s)
         return false;
     for (int attempt = 0; attempt < 20; ++attempt) {

@@ -120,6 +120,7 @@ private:
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<Timer> timer1_;
     std::unique_ptr<Timer> timer2_;
+    std::unique_ptr<Timer> kick_; // makes a yield return at once
     bool loaded_ = false;
     bool closedOnError_ = false;
     quint64 session_ = 0;

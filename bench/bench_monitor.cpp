@@ -1,0 +1,293 @@
+// qel-bench-monitor: how fast the measurement monitor polls through the real
+// serial code (QSerialPort, QTimer) against qel-sim on a pseudo-terminal, and
+// what it costs in CPU.
+//
+// One poll cannot be shorter than the 100 ms poll timer + the 20 ms pause
+// before "Q" + the device's reply: that is the floor. The figure is the
+// measured rate against the floor's rate, and the CPU time of this process
+// as a share of the wall time.
+//
+//   qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]
+#include "comm/RsReadWrite.h"
+#include "core/Context.h"
+#include "monitor/MonitorEngine.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SettingsStore.h"
+#include "typechange/TypeChange.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+#ifndef QEL_SIM_DEFAULT
+#define QEL_SIM_DEFAULT "qel-sim"
+#endif
+
+using namespace qel;
+
+namespace {
+
+QElapsedTimer gClock;
+
+double nowMs()
+{
+    return gClock.nsecsElapsed() / 1e6;
+}
+
+double cpuMs()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return (double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e6
+            + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec)) / 1e3;
+}
+
+// Reply times of "Q": from the write to the chunk that ends in CR.
+struct ReplyTimes {
+    double sentAt = -1;
+    std::vector<double> ms;
+};
+
+class TimingPort : public SerialPort {
+public:
+    TimingPort(std::unique_ptr<SerialPort> inner, ReplyTimes &t) : in_(std::move(inner)), t_(t) {}
+    void setPortNumber(int n) override { in_->setPortNumber(n); }
+    int portNumber() const override { return in_->portNumber(); }
+    void setSettings(const QString &s) override { in_->setSettings(s); }
+    QString settings() const override { return in_->settings(); }
+    void setInputModeText() override { in_->setInputModeText(); }
+    void setInputLength(int n) override { in_->setInputLength(n); }
+    bool open() override { return in_->open(); }
+    void close() override { in_->close(); }
+    bool isOpen() const override { return in_->isOpen(); }
+    QString lastError() const override { return in_->lastError(); }
+    bool setRts(bool on) override { return in_->setRts(on); }
+    bool rts() const override { return in_->rts(); }
+    int bytesWaiting() override { return in_->bytesWaiting(); }
+    QByteArray readAllWaiting() override
+    {
+        QByteArray b = in_->readAllWaiting();
+        if (t_.sentAt >= 0 && b.endsWith('\r')) {
+            t_.ms.push_back(nowMs() - t_.sentAt);
+            t_.sentAt = -1;
+        }
+        return b;
+    }
+    void discardInput() override { in_->discardInput(); }
+    bool write(const QByteArray &data) override
+    {
+        t_.sentAt = data == "Q" ? nowMs() : -1;
+        return in_->write(data);
+    }
+    bool lineLost() const override { return in_->lineLost(); }
+
+private:
+    std::unique_ptr<SerialPort> in_;
+    ReplyTimes &t_;
+};
+
+class TimingFactory : public SerialPortFactory {
+public:
+    TimingFactory(SerialPortFactory &inner, ReplyTimes &t) : in_(inner), t_(t) {}
+    std::unique_ptr<SerialPort> create() override
+    {
+        return std::make_unique<TimingPort>(in_.create(), t_);
+    }
+
+private:
+    SerialPortFactory &in_;
+    ReplyTimes &t_;
+};
+
+class QuietBoxes : public MessageBoxes {
+public:
+    MsgResult show(const QString &text, const QString &title, MsgIcon, MsgButtons b) override
+    {
+        std::fprintf(stderr, "  [%s] %s\n", qPrintable(title), qPrintable(text));
+        ++count;
+        return b == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
+    }
+    int count = 0;
+};
+
+class NoDialogs : public Dialogs {
+public:
+    bool choosePort() override { return false; }
+    bool openFile(const FileDialogRequest &, QString &) override { return false; }
+    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
+};
+
+// Time and CPU stamped at every reading.
+class StampView : public MonitorView {
+public:
+    void setText1(int, const QString &) override {}
+    void setLabel1(int, const QString &) override {}
+    void setLabel2(const QString &) override {}
+    void setLabel3(const QString &) override {}
+    void setCommand1Enabled(bool) override {}
+    void readingShown(double) override
+    {
+        at.push_back(nowMs());
+        cpu.push_back(cpuMs());
+    }
+    void closeWindow() override { closed = true; }
+    std::vector<double> at, cpu;
+    bool closed = false;
+};
+
+bool startSim(QProcess &proc, const QString &sim, const QString &type, QString &path)
+{
+    proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    proc.start(sim, {QStringLiteral("--type"), type, QStringLiteral("--counts"),
+                     QStringLiteral("4000,0,2400")});
+    if (!proc.waitForStarted(5000))
+        return false;
+    while (!proc.canReadLine())
+        if (!proc.waitForReadyRead(5000))
+            return false;
+    path = QString::fromLocal8Bit(proc.readLine()).trimmed();
+    return !path.isEmpty();
+}
+
+void stopSim(QProcess &proc)
+{
+    proc.terminate();
+    if (!proc.waitForFinished(3000)) {
+        proc.kill();
+        proc.waitForFinished(3000);
+    }
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+bool benchType(const QString &sim, const QString &type, double seconds)
+{
+    QProcess proc;
+    QString path;
+    if (!startSim(proc, sim, type, path)) {
+        std::fprintf(stderr, "qel-bench-monitor: could not start %s\n", qPrintable(sim));
+        stopSim(proc);
+        return false;
+    }
+
+    QtClock clock;
+    MemorySettingsStore store;
+    PortMap map(&store);
+    map.setOverride(path);
+    QtSerialPortFactory qtPorts(&map);
+    ReplyTimes replies;
+    TimingFactory ports(qtPorts, replies);
+    QuietBoxes boxes;
+    NoDialogs dialogs;
+    Platform p;
+    p.clock = &clock;
+    p.ports = &ports;
+    p.boxes = &boxes;
+    p.dialogs = &dialogs;
+    p.store = &store;
+    p.terminate = [] {};
+    Context ctx(p);
+    ctx.state.CommPortNo = 1;
+    RsReadWrite engine(ctx);
+    TypeChange typeChange(ctx, engine);
+    engine.setTypeChange(&typeChange);
+
+    const TypeCheckResult det = typeChange.TypeCheck();
+    if (det.code == TypeNone) {
+        std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
+        stopSim(proc);
+        return false;
+    }
+
+    MonitorEngine monitor(ctx, engine);
+    StampView view;
+    monitor.setView(&view);
+    monitor.Form_Load();
+    // The set-up and the first reading are not part of the figure.
+    while (view.at.empty() && !view.closed)
+        ctx.yield();
+    replies.ms.clear();
+    const double start = view.at.empty() ? 0 : view.at.front();
+    while (!view.closed && nowMs() - start < seconds * 1000.0)
+        ctx.yield();
+    monitor.Command1_Click();
+    while (!view.closed)
+        ctx.yield();
+    monitor.setView(nullptr);
+    stopSim(proc);
+
+    const size_t n = view.at.size();
+    if (n < 3 || monitor.closedOnError() || boxes.count) {
+        std::fprintf(stderr, "qel-bench-monitor: the monitor did not poll (%zu readings)\n", n);
+        return false;
+    }
+    std::vector<double> gaps;
+    for (size_t i = 1; i < n; ++i)
+        gaps.push_back(view.at[i] - view.at[i - 1]);
+    const double wall = view.at.back() - view.at.front();
+    const double cpu = view.cpu.back() - view.cpu.front();
+    const double polls = double(n - 1);
+    const double rate = polls / (wall / 1000.0);
+    double replySum = 0;
+    for (double r : replies.ms)
+        replySum += r;
+    const double reply = replies.ms.empty() ? 0 : replySum / double(replies.ms.size());
+    const double floorMs = 100.0 + 20.0 + reply;
+    const double floorRate = 1000.0 / floorMs;
+
+    std::printf("%s on %s\n", qPrintable(type), qPrintable(path));
+    std::printf("  polls           %8.0f in %.2f s\n", polls, wall / 1000.0);
+    std::printf("  poll interval   %8.2f ms median, %.2f min, %.2f max\n", median(gaps),
+                *std::min_element(gaps.begin(), gaps.end()),
+                *std::max_element(gaps.begin(), gaps.end()));
+    std::printf("  reply to \"Q\"    %8.2f ms mean\n", reply);
+    std::printf("  floor           %8.2f ms a poll = %.3f polls/s\n", floorMs, floorRate);
+    std::printf("  measured        %8.3f polls/s = %.3f x the floor's rate (goal >= 0.95)\n",
+                rate, rate / floorRate);
+    std::printf("  CPU             %8.1f ms = %.2f %% of the wall time (goal < 3 %%)\n", cpu,
+                100.0 * cpu / wall);
+    return rate / floorRate >= 0.95 && cpu / wall < 0.03;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    gClock.start();
+    QString sim = qEnvironmentVariableIsSet("QEL_SIM") ? qEnvironmentVariable("QEL_SIM")
+                                                       : QStringLiteral(QEL_SIM_DEFAULT);
+    double seconds = 10;
+    QString only;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--sim") && i + 1 < args.size()) {
+            sim = args[++i];
+        } else if (args[i] == QLatin1String("--seconds") && i + 1 < args.size()) {
+            seconds = std::max(1.0, args[++i].toDouble());
+        } else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
+            only = args[++i];
+        } else {
+            std::fputs("usage: qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]\n",
+                       stderr);
+            return args[i] == QLatin1String("--help") ? 0 : 2;
+        }
+    }
+    bool ok = true;
+    for (const QString type : {QStringLiteral("5600"), QStringLiteral("527")})
+        if (only.isEmpty() || only == type)
+            ok = benchType(sim, type, seconds) && ok;
+    return ok ? 0 : 1;
+}
