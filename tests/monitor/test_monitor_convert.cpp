@@ -19,17 +19,14 @@ private slots:
         QTest::newRow("lower case") << QByteArray("ff\r") << 255;
         QTest::newRow("FFFF is 16-bit, made positive") << QByteArray("FFFF\r") << 65535;
         QTest::newRow("8000") << QByteArray("8000\r") << 32768;
-        QTest::newRow("7FFF") << QByteArray("7FFF\r") << 32767;
         QTest::newRow("five digits are 32-bit") << QByteArray("1FFFF\r") << 0x1FFFF;
         QTest::newRow("eight digits, leading zeros") << QByteArray("00000960\r") << 0x960;
         QTest::newRow("FFFFFFFF is -1, plus 65536") << QByteArray("FFFFFFFF\r") << 65535;
         QTest::newRow("only text before the first CR") << QByteArray("12\r34\r") << 0x12;
-        QTest::newRow("no CR at all") << QByteArray("A0") << 0xA0;
         QTest::newRow("nine digits") << QByteArray("123456789\r") << -1;
         QTest::newRow("refusal") << QByteArray("?\r") << -1;
         QTest::newRow("empty") << QByteArray("\r") << -1;
         QTest::newRow("blank inside") << QByteArray("9 6\r") << -1;
-        QTest::newRow("sign") << QByteArray("-1\r") << -1;
     }
     void hexReplyValue()
     {
@@ -119,14 +116,11 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::newRow("plain") << QByteArray("20\r") << 20;
         QTest::newRow("zero-filled") << QByteArray("020\r") << 20;
-        QTest::newRow("leading blanks") << QByteArray("  7\r") << 7;
         QTest::newRow("negative") << QByteArray("-10\r") << -10;
         QTest::newRow("decimals, half to even") << QByteArray("2.5\r") << 2;
         QTest::newRow("decimals, half to even up") << QByteArray("3.5\r") << 4;
-        QTest::newRow("exponent") << QByteArray("1E2\r") << 100;
         QTest::newRow("text after the number") << QByteArray("12AB\r") << 12;
         QTest::newRow("no number") << QByteArray("?\r") << 0;
-        QTest::newRow("empty") << QByteArray() << 0;
         QTest::newRow("held to 16 bits") << QByteArray("99999\r") << 32767;
     }
     void decimalReplyValue()

@@ -5,7 +5,6 @@
 #include "monitor/ui/Monitor.h"
 #include "monitor/ui/TrendStrip.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -49,16 +48,9 @@ struct WinRig {
 class TestMonitorWindow : public QObject {
     Q_OBJECT
 private slots:
-    void captionsAndFirstReading()
+    void readingsReachTheBoxesAndTheStrip()
     {
         WinRig w;
-        QCOMPARE(w.win.windowTitle(), QStringLiteral("測定値モニター"));
-        QCOMPARE(w.win.Label1[0]->text(), QStringLiteral("ＤＡ値(HEX)"));
-        QCOMPARE(w.win.Label1[1]->text(), QStringLiteral("周波数/ﾌﾙｽｹｰﾙ(％)"));
-        QCOMPARE(w.win.Label2->text(), QStringLiteral("周波数計"));
-        QCOMPARE(w.win.Command1->text(), QStringLiteral("終了"));
-        QVERIFY(w.win.Label3->text().isEmpty());
-
         w.win.open();
         QVERIFY(w.win.isOpen() && w.win.isVisible());
         QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 3; }));

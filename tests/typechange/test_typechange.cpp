@@ -4,7 +4,6 @@
 #include "typechange/ui/TypeChangeDialog.h"
 
 #include <QApplication>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -158,21 +157,6 @@ private slots:
         QVERIFY(r.aborted);
         QCOMPARE(rig.terminations, 1);
         QVERIFY(!rig.commands().contains("Z"));
-    }
-
-    void dialogCaptions()
-    {
-        Rig rig(5600);
-        TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("　タイプ変更"));
-        QCOMPARE(dlg.Frame1->title(), QStringLiteral("動作タイプの選択"));
-        QCOMPARE(dlg.Option1->text(), QStringLiteral("５２１"));
-        QCOMPARE(dlg.Option2->text(), QStringLiteral("５２７"));
-        QCOMPARE(dlg.Option3->text(), QStringLiteral("５６００"));
-        QCOMPARE(dlg.Command1->text(), QStringLiteral("実行"));
-        QCOMPARE(dlg.Command2->text(), QStringLiteral("キャンセル"));
-        QVERIFY(!dlg.Option1->isChecked() && !dlg.Option2->isChecked()
-                && !dlg.Option3->isChecked());
     }
 
     void dialogExecuteShowsTheTypeFoundAndCloses()
