@@ -1,0 +1,284 @@
+// The small windows and the widget-side platform pieces: the port window,
+// the version window, the title wait, the file dialog helpers, the message
+// boxes and the help viewer.
+
+#include "TestRig.h"
+#include "core/ui/OpningTitle.h"
+#include "core/ui/PortSelect.h"
+#include "core/ui/VersionNo.h"
+#include "platform/ui/QtDialogs.h"
+#include "platform/ui/QtHelpViewer.h"
+#include "platform/ui/QtMessageBoxes.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+// The seconds-of-day clock of a real day: it goes back to 0 at midnight.
+class DayClock : public Clock {
+public:
+    explicit DayClock(VirtualClock &v) : v_(v) {}
+    std::unique_ptr<Timer> createTimer() override { return v_.createTimer(); }
+    void yield() override { v_.yield(); }
+    qint64 nowMs() const override { return v_.nowMs(); }
+    QDate today() const override { return v_.today(); }
+    double secondsOfDay() const override { return std::fmod(v_.secondsOfDay(), 86400.0); }
+
+private:
+    VirtualClock &v_;
+};
+
+QString helpFolder()
+{
+    // The help file is copied beside the program when it is built.
+    const QString program = QString::fromLocal8Bit(qgetenv("QEL_SETTINGS"));
+    return program.isEmpty() ? QString() : QFileInfo(program).absolutePath();
+}
+
+} // namespace
+
+class TestGuiWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void portSelectPreselection();
+    void portSelectStoresOnlyOnOk();
+    void portSelectCentredOverMainWindow();
+    void versionText();
+    void titleWait();
+    void fileDialogHelpers();
+    void messageBoxAnswers();
+    void helpViewerKeywords();
+    void helpViewerMissingFile();
+};
+
+void TestGuiWindows::portSelectPreselection()
+{
+    {
+        Rig rig;
+        PortSelect p(*rig.ctx);
+        p.Form_Load();
+        QVERIFY(p.Option1->isChecked());
+        QCOMPARE(rig.st().CommPortNo, 1);
+        QCOMPARE(p.windowTitle(), QStringLiteral("通信ポート設定"));
+    }
+    {
+        Rig rig;
+        rig.store.values.insert(QStringLiteral("QEL-5600/CommPort/No."), QStringLiteral("3"));
+        PortSelect p(*rig.ctx);
+        p.Option1->setChecked(true);
+        p.Form_Load();
+        QVERIFY(p.Option3->isChecked());
+        QVERIFY(!p.Option1->isChecked());
+    }
+    {
+        Rig rig;
+        rig.store.values.insert(QStringLiteral("QEL-5600/CommPort/No."), QStringLiteral("9"));
+        PortSelect p(*rig.ctx);
+        p.Form_Load();
+        for (QRadioButton *o : {p.Option1, p.Option2, p.Option3, p.Option4})
+            QVERIFY(!o->isChecked());
+        QCOMPARE(rig.st().CommPortNo, 9);
+        p.Option4->click();
+        QCOMPARE(rig.st().CommPortNo, 4);
+    }
+}
+
+void TestGuiWindows::portSelectStoresOnlyOnOk()
+{
+    Rig rig;
+    rig.store.values.insert(QStringLiteral("QEL-5600/CommPort/No."), QStringLiteral("1"));
+    {
+        // COM2 picked, the window closed by its frame: in force for this
+        // run, not stored.
+        PortSelect p(*rig.ctx);
+        p.Form_Load();
+        p.show();
+        p.Option2->click();
+        QCOMPARE(rig.st().CommPortNo, 2);
+        p.reject();
+        QCOMPARE(rig.store.values.value(QStringLiteral("QEL-5600/CommPort/No.")), QStringLiteral("1"));
+        QVERIFY(!rig.store.values.contains(QStringLiteral("QEL-5600/PortSelect/Top")));
+    }
+    {
+        PortSelect p(*rig.ctx);
+        QTimer::singleShot(0, &p, [&] {
+            p.Option3->click();
+            p.Command1->click();
+        });
+        QVERIFY(p.run());
+        QCOMPARE(rig.st().CommPortNo, 3);
+        QCOMPARE(rig.store.values.value(QStringLiteral("QEL-5600/CommPort/No.")), QStringLiteral("3"));
+        for (const char *k : {"Top", "Left", "Height", "Width"})
+            QVERIFY(rig.store.values.contains(QStringLiteral("QEL-5600/PortSelect/") + QLatin1String(k)));
+    }
+}
+
+void TestGuiWindows::portSelectCentredOverMainWindow()
+{
+    Rig rig;
+    QWidget main;
+    main.setGeometry(100, 80, 600, 400);
+    // A stored position is replaced by the centring.
+    rig.store.values.insert(QStringLiteral("QEL-5600/PortSelect/Top"), QStringLiteral("0"));
+    PortSelect p(*rig.ctx, &main);
+    p.Form_Load();
+    const QRect m = main.frameGeometry();
+    const QRect f = p.frameGeometry();
+    QVERIFY(std::abs(f.center().x() - m.center().x()) <= 1);
+    QVERIFY(std::abs(f.center().y() - m.center().y()) <= 1);
+
+    VersionNo v(&main);
+    v.Form_Load();
+    QVERIFY(std::abs(v.frameGeometry().center().x() - m.center().x()) <= 1);
+    QVERIFY(std::abs(v.frameGeometry().center().y() - m.center().y()) <= 1);
+}
+
+void TestGuiWindows::versionText()
+{
+    QCOMPARE(versionPattern(1, 9), QStringLiteral("1.09"));
+    QCOMPARE(versionPattern(1, 10), QStringLiteral("1.1"));
+    QCOMPARE(versionPattern(2, 0), QStringLiteral("2."));
+    QCOMPARE(versionPattern(0, 5), QStringLiteral(".05"));
+    QCOMPARE(versionPattern(12, 99), QStringLiteral("12.99"));
+    VersionNo v;
+    QCOMPARE(v.Label3->text(), QStringLiteral("Version ##.##"));
+    v.Form_Load();
+    QCOMPARE(v.Label3->text(), QStringLiteral("Version 1.09"));
+    QCOMPARE(v.Label1->text(), QStringLiteral("ＱＥＬ－５６００設定プログラム"));
+}
+
+void TestGuiWindows::titleWait()
+{
+    // Ends one second after the start rounded to a whole second.
+    const struct {
+        double start;
+        qint64 lasts;
+    } cases[] = {{100.4, 600}, {100.6, 1400}, {86399.7, 1300}, {86399.2, 800}};
+    for (const auto &c : cases) {
+        VirtualClock v;
+        v.setSecondsOfDay(c.start);
+        DayClock day(v);
+        TitleWait(day);
+        QVERIFY2(std::abs(v.nowMs() - c.lasts) <= 60,
+                 qPrintable(QStringLiteral("start %1: %2 ms").arg(c.start).arg(v.nowMs())));
+    }
+}
+
+void TestGuiWindows::fileDialogHelpers()
+{
+    QCOMPARE(QtDialogs::nameFilters(QStringLiteral("Data Files(*.pdt)|*.pdt|All Files(*.*)|*.*")),
+             (QStringList{QStringLiteral("Data Files(*.pdt)"), QStringLiteral("All Files(*.*)")}));
+    QCOMPARE(QtDialogs::nameFilters(QStringLiteral("Logs|*.txt;*.log")),
+             QStringList{QStringLiteral("Logs (*.txt *.log)")});
+    QCOMPARE(QtDialogs::nameFilters(QString()), QStringList{});
+
+    QCOMPARE(QtDialogs::withDefaultExtension(QStringLiteral("/data/a"), QStringLiteral("PDT")),
+             QStringLiteral("/data/a.PDT"));
+    QCOMPARE(QtDialogs::withDefaultExtension(QStringLiteral("/data/a.pdt"), QStringLiteral("PDT")),
+             QStringLiteral("/data/a.pdt"));
+    QCOMPARE(QtDialogs::withDefaultExtension(QStringLiteral("/data.v1/a"), QStringLiteral("PDT")),
+             QStringLiteral("/data.v1/a.PDT"));
+    QCOMPARE(QtDialogs::withDefaultExtension(QStringLiteral("/data/a"), QString()),
+             QStringLiteral("/data/a"));
+
+    Rig rig;
+    QtDialogs dialogs;
+    QVERIFY(!dialogs.choosePort()); // no port window wired: nothing chosen
+    int asked = 0;
+    dialogs.portChooser = [&] { ++asked; return true; };
+    QVERIFY(dialogs.choosePort());
+    QCOMPARE(asked, 1);
+}
+
+void TestGuiWindows::messageBoxAnswers()
+{
+    QtMessageBoxes boxes;
+    const struct {
+        MsgButtons buttons;
+        QMessageBox::StandardButton press;
+        MsgResult expected;
+    } cases[] = {
+        {MsgButtons::Ok, QMessageBox::Ok, MsgResult::Ok},
+        {MsgButtons::AbortRetryIgnore, QMessageBox::Abort, MsgResult::Abort},
+        {MsgButtons::AbortRetryIgnore, QMessageBox::Retry, MsgResult::Retry},
+        {MsgButtons::AbortRetryIgnore, QMessageBox::Ignore, MsgResult::Ignore},
+    };
+    for (const auto &c : cases) {
+        QString seenTitle, seenText;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seenTitle = box->windowTitle();
+            seenText = box->text();
+            box->button(c.press)->click();
+        });
+        QCOMPARE(boxes.show(QStringLiteral("本文"), QStringLiteral("題"), MsgIcon::Question, c.buttons),
+                 c.expected);
+        QCOMPARE(seenTitle, QStringLiteral("題"));
+        QCOMPARE(seenText, QStringLiteral("本文"));
+    }
+}
+
+void TestGuiWindows::helpViewerKeywords()
+{
+    const QString folder = helpFolder();
+    if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/qel-5600.hlp")))
+        QSKIP("the help file is not beside the program");
+    QtHelpViewer viewer(folder);
+    QStringList reports;
+    viewer.report = [&](const QString &t) { reports << t; };
+    viewer.partialKey(QStringLiteral("qel-5600.hlp"), QString());
+    QVERIFY(reports.isEmpty());
+    QVERIFY(viewer.isVisible());
+    QVERIFY(viewer.keywordList()->count() >= 10);
+    // Every keyword leads to an anchor of the file.
+    QFile f(folder + QStringLiteral("/qel-5600.hlp"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    for (const HelpKeyword &k : QtHelpViewer::keywordsOf(html))
+        QVERIFY(html.contains(QStringLiteral("href=\"#%1\"").arg(k.anchor)));
+
+    viewer.searchEdit()->setText(QStringLiteral("モニタ"));
+    QCOMPARE(viewer.keywordList()->count(), 1);
+    QCOMPARE(viewer.keywordList()->item(0)->text(), QStringLiteral("測定値モニタ"));
+    viewer.searchEdit()->setText(QStringLiteral("usb"));
+    QCOMPARE(viewer.keywordList()->count(), 1);
+
+    viewer.quit(QStringLiteral("qel-5600.hlp"));
+    QVERIFY(!viewer.isVisible());
+    viewer.contents(QStringLiteral("qel-5600.hlp"));
+    QVERIFY(viewer.isVisible());
+    QVERIFY(viewer.browser()->toPlainText().contains(QStringLiteral("ＱＥＬ－５６００設定プログラム")));
+}
+
+void TestGuiWindows::helpViewerMissingFile()
+{
+    QTemporaryDir empty;
+    QtHelpViewer viewer(empty.path());
+    QStringList reports;
+    viewer.report = [&](const QString &t) { reports << t; };
+    viewer.contents(QStringLiteral("qel-5600.hlp"));
+    viewer.partialKey(QStringLiteral("qel-5600.hlp"), QString());
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(reports[0].contains(QStringLiteral("qel-5600.hlp")));
+    QVERIFY(!viewer.isVisible());
+    viewer.quit(QStringLiteral("qel-5600.hlp"));
+}
+
+QTEST_MAIN(TestGuiWindows)
+#include "test_gui_windows.moc"
