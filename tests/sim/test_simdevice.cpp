@@ -40,7 +40,6 @@ private slots:
     void typeChange();
     void faults();
     void latencyAndPacing();
-    void streams();
     void portDelivery();
     void portUnplugAndFailures();
 };
@@ -316,22 +315,6 @@ void TestSimDevice::latencyAndPacing()
     x.setPacing(true);
     // 66 characters at 1200 baud: 550 ms for the image alone.
     QVERIFY(x.receive("R\r", 1200).value(0).delayMs >= 550);
-}
-
-void TestSimDevice::streams()
-{
-    SimDevice d(5600);
-    QCOMPARE(d.nextStreamChunk(), QByteArray());
-    d.setStream(SimDevice::Stream::NoCR, 5);
-    QCOMPARE(d.streamIntervalMs(), 5);
-    for (int i = 0; i < 50; ++i)
-        QVERIFY(!d.nextStreamChunk().contains('\r'));
-    d.setStream(SimDevice::Stream::Garbage);
-    QByteArray g;
-    for (int i = 0; i < 200; ++i)
-        g += d.nextStreamChunk();
-    QVERIFY(g.contains('\r'));
-    QVERIFY(g.size() == 1600);
 }
 
 void TestSimDevice::portDelivery()
