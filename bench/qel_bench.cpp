@@ -8,6 +8,9 @@
 // (10 bit times per character, both ways) is printed beside the figure.
 //
 //   qel-bench [--sim PATH] [--runs N] [--only 5600|52x] [--trace]
+//
+// On a machine shared with other work, `chrt -f 10 qel-bench` keeps their
+// load out of the timer ticks (qel-sim inherits the policy).
 #include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "editor/SettingsCommands.h"
