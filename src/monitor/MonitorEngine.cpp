@@ -69,6 +69,13 @@ void MonitorEngine::Form_Load()
     CloseRequested = false;
     NeedInit = true;
     readings = 0;
+    // A freshly loaded screen: empty boxes, the design's captions, no values.
+    FullCount = ZeroCount = 0;
+    BiasPercent = 0;
+    setText(0, QString());
+    setText(1, QString());
+    setCaptions(false);
+    setLabel3(QString());
     // The engine's and the type-change screen's tick source rests while the
     // monitor owns the line (CMD_Send restarts it for its pauses).
     ctx_.ticks.stop();

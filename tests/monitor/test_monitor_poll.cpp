@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(m.view.text[1], QStringLiteral("   50.00"));
         QCOMPARE(m.view.label2, QStringLiteral("周波数計"));
         QCOMPARE(m.view.label1[1], QStringLiteral("周波数/ﾌﾙｽｹｰﾙ(％)"));
-        QCOMPARE(m.view.label3, (QStringList{QStringLiteral("データ読み出し中"), QString()}));
+        QCOMPARE(m.view.label3, (QStringList{QString(), QStringLiteral("データ読み出し中"), QString()}));
         QVERIFY(m.rig.boxes.shown.isEmpty());
         QVERIFY(m.readings(3));
         QCOMPARE(m.sentCount("P"), 1); // the set-up runs once
@@ -388,7 +388,9 @@ private slots:
         QCOMPARE(m.rig.ports.openPorts(), 0);
 
         m.rig.clock.onYield = nullptr;
+        m.view.text[0] = QStringLiteral("stale");
         m.mon.Form_Load();
+        QVERIFY(m.view.text[0].isEmpty()); // a new screen starts empty
         QVERIFY(m.readings(1));
         QCOMPARE(m.sentCount("P"), 2);
         QCOMPARE(m.view.text[1], QStringLiteral("   50.00"));
