@@ -131,6 +131,8 @@ void OpningTitle::Form_Load(QWidget *mainWindow, const std::function<void()> &lo
     TitleWait(ctx_.clock());
     if (mainWindow) {
         mainWindow->show();
+        mainWindow->raise();
+        mainWindow->activateWindow();
         QCoreApplication::processEvents();
     }
     close();

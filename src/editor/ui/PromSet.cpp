@@ -141,7 +141,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     all->addLayout(buttons);
 
     setCentralWidget(central);
-    resize(620, 420);
+    resize(600, 380);
 
     // The windows the buttons open.
     typeChangeDialog_ = new TypeChangeDialog(ctx_, typeChange_, this);
@@ -272,7 +272,7 @@ QWidget *PromSet::buildTab0()
     Frame5 = optionGroup("Frame5", QStringLiteral("測定モード"), "Option1", Option1,
                          {QStringLiteral("周波数計測"), QStringLiteral("周期計測")},
                          &PromSet::Option1_Click, 2);
-    grid->addWidget(Frame5, 0, 0, 1, 7);
+    grid->addWidget(Frame5, 0, 0, 1, 6);
 
     Label9 = namedLabel(tab, "Label9", QStringLiteral("フルスケール"));
     Text1 = textBox("Text1", 5, "00001", &PromSet::Text1_Change);
@@ -349,7 +349,7 @@ QWidget *PromSet::buildTab2()
                           QStringLiteral("対数出力"), QStringLiteral("データロック"),
                           QStringLiteral("ピークホールド"), QStringLiteral("バレーホールド")},
                          &PromSet::Option5_Click, 3);
-    grid->addWidget(Frame1, 0, 0, 1, 7);
+    grid->addWidget(Frame1, 0, 0, 1, 6);
 
     Label23 = namedLabel(tab, "Label23", QStringLiteral("上限スケール"));
     Text7 = textBox("Text7", 5, "00001", &PromSet::Text7_Change);
@@ -394,7 +394,7 @@ QWidget *PromSet::buildTab3()
                          {QStringLiteral("下限検出（停止検出）"),
                           QStringLiteral("上限検出（コンパレータ）")},
                          &PromSet::Option8_Click, 1);
-    grid->addWidget(Frame2, 0, 0, 1, 7);
+    grid->addWidget(Frame2, 0, 0, 1, 6);
 
     Label28 = namedLabel(tab, "Label28", QStringLiteral("設定値"));
     Text11 = textBox("Text11", 5, "00001", &PromSet::Text11_Change);
@@ -444,6 +444,8 @@ void PromSet::Form_Load()
         break;
     }
     Command1_Click();
+    // The cursor waits in the first setting.
+    Text1->setFocus();
 }
 
 void PromSet::end(bool storeAll)
