@@ -250,11 +250,10 @@ QGroupBox *PromSet::optionGroup(const char *frameName, const QString &caption,
     frame->setObjectName(QString::fromLatin1(frameName));
     auto *grid = new QGridLayout(frame);
     grid->setContentsMargins(8, caption.isEmpty() ? 4 : 8, 8, 4);
-    const int rows = int((N + columns - 1) / columns);
     for (size_t i = 0; i < N; ++i) {
         auto *b = new QRadioButton(captions.value(int(i)), frame);
         b->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionName)).arg(i));
-        grid->addWidget(b, int(i) % rows, int(i) / rows);
+        grid->addWidget(b, int(i) / columns, int(i) % columns);
         options[i] = b;
         const int index = int(i);
         connect(b, &QRadioButton::toggled, this, [this, handler, index](bool on) {
