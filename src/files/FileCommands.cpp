@@ -147,7 +147,8 @@ void FileCommands::LPSet(Printer &lp, int style)
     switch (style) {
     case 0:
         lp.setFont(QStringLiteral("ＭＳ ゴシック"), 10);
-        lp.newLine();
+        if (lp.ok()) // a failed printer takes nothing more
+            lp.newLine();
         break;
     case 1:
         lp.setFont(QStringLiteral("ＭＳ 明朝"), 10);
@@ -157,7 +158,8 @@ void FileCommands::LPSet(Printer &lp, int style)
         break;
     case 3:
         lp.setFont(QStringLiteral("ＭＳ ゴシック"), 9);
-        lp.newLine();
+        if (lp.ok())
+            lp.newLine();
         break;
     default:
         break;

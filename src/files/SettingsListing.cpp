@@ -3,6 +3,8 @@
 #include "comm/Codes.h"
 #include "core/AppState.h"
 
+#include <algorithm>
+
 namespace qel {
 
 namespace {
@@ -184,9 +186,17 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
     out << entry(id, "serialNumber", "Serial number", "シリアル№", "F32", r.field(32),
                  number(r.field(32)));
     {
-        const QByteArray v = trimmedRight(r.field(34));
+        // A version read from a short device reply ends in its carriage return.
+        QByteArray v = r.field(34);
+        const int cr = v.indexOf('\r');
+        v = trimmedRight(cr < 0 ? v : v.left(cr));
+        const bool printable = std::all_of(v.begin(), v.end(), [](char c) {
+            return c >= 0x20 && c < 0x7F;
+        });
         out << entry(id, "version", "Version", "バージョン", "F34", r.field(34),
-                     v.isEmpty() ? std::nullopt : std::optional<QString>(QString::fromLatin1(v)));
+                     v.isEmpty() || !printable
+                         ? std::nullopt
+                         : std::optional<QString>(QString::fromLatin1(v)));
     }
     out << entry(id, "creationDate", "Creation date", "作成日", "F33", r.field(33),
                  date(r.field(33)));
