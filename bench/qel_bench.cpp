@@ -289,7 +289,9 @@ struct Session {
 bool startSim(QProcess &proc, const QString &sim, const QString &type, QString &path)
 {
     proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    proc.start(sim, {QStringLiteral("--type"), type});
+    // The device answers at once: what is measured is the program against the
+    // pauses the protocol mandates, not the simulator's own reply latency.
+    proc.start(sim, {QStringLiteral("--type"), type, QStringLiteral("--latency"), QStringLiteral("0")});
     if (!proc.waitForStarted(5000))
         return false;
     while (!proc.canReadLine()) {
