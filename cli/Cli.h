@@ -64,6 +64,7 @@ int cmdTypeChange(Env &env);
 int cmdMonitor(Env &env);
 int cmdShow(Env &env);
 int cmdPrint(Env &env);
+int cmdDiff(Env &env);
 
 // Shared by the file commands: 74-byte settings file. Returns false with a
 // message on stderr when the file is missing, short or unreadable.

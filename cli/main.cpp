@@ -69,7 +69,8 @@ static const char *kHelp =
     "                             521, 527 or none\n"
     "  read -o FILE               detect, read the settings, save them to FILE\n"
     "  write [--verify] FILE      load FILE, detect, write the settings to the\n"
-    "                             device with today's date code as update date\n"
+    "                             device with today's date code as update date;\n"
+    "                             --verify reads them back and compares\n"
     "  type-change 521|527|5600   switch the operation type; prints the type\n"
     "                             detected afterwards\n"
     "  monitor --count N          N readings: hex text and percent text\n"
@@ -79,8 +80,10 @@ static const char *kHelp =
     "                             gives the unit of the output update time)\n"
     "  print FILE -o OUT.pdf [--type 521|527|5600]\n"
     "                             the printed settings list, as PDF\n"
-    "  diff FILE                  read the device and list the settings that\n"
-    "                             differ from FILE\n"
+    "  diff FILE                  read the device and list every setting that\n"
+    "                             differs from FILE (name, file's value, device's\n"
+    "                             value), compared as the device can hold them;\n"
+    "                             exit 0 when equal, 1 when different\n"
     "\n"
     "Exit codes: 0 success, 1 device or communication failure or refusal,\n"
     "2 usage error, 3 file error. The program's messages go to stderr.\n";
@@ -143,6 +146,8 @@ int main(int argc, char **argv)
         return cmdShow(env);
     if (c == QLatin1String("print"))
         return cmdPrint(env);
+    if (c == QLatin1String("diff"))
+        return cmdDiff(env);
     err(QStringLiteral("qelctl: unknown command '%1' (see qelctl --help)").arg(c));
     return ExitUsage;
 }
