@@ -153,8 +153,13 @@ static CommResult runReadList(RsReadWrite &engine, const std::vector<ReadItem> &
         QByteArray reply;
         int sends = 0;
         for (;;) {
-            if (!engine.DataReadWrite(item.command, reply))
+            if (!engine.DataReadWrite(item.command, reply)) {
                 anyTimeout = true;
+                // The line went away under the read (message 1 shown):
+                // abandon it rather than time out every remaining command.
+                if (engine.MSComm1().lineLost())
+                    return CommResult::Failed;
+            }
             ++sends;
             if (!item.repeat(reply))
                 break;

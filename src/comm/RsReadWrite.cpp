@@ -48,7 +48,9 @@ bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
             if (chunk.endsWith('\r'))
                 break;
         }
-        if (ctx_.state.TickCount < ctx_.state.ReplyTimeoutTicks)
+        // A line that went away (device unplugged) answers nothing more: no
+        // point in waiting out the time.
+        if (ctx_.state.TickCount < ctx_.state.ReplyTimeoutTicks && !port_->lineLost())
             continue;
         ErrFlg = false;
         DspRSErr(1);
