@@ -109,7 +109,10 @@ int cmdRead(Env &env)
     SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
     const CommandOutcome o = commands.ReadingIn();
     if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
-        err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));
+        if (o.result == CommResult::NoAnswer)
+            err(QStringLiteral("qelctl: the converter did not answer \"Q\" any more; %1 not written").arg(path));
+        else
+            err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));
         return ExitDevice;
     }
     QString error;

@@ -1,0 +1,145 @@
+// Faults on a real pseudo-terminal line, through qelctl: the converter
+// unplugged in the middle of a read, a write and a monitor poll; a line full
+// of garbage or of text without CR; a device slower than every limit. In
+// every case: no hang, a non-zero exit with the communication message, no
+// file written, and a read that works again once the device is back.
+#include "SimPty.h"
+#include "core/ParamRecord.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using qel::ParameterRecord;
+using qel::test::SimPty;
+
+namespace {
+
+const char *kMessage1 = "QEL-5600と通信ができません。";
+
+struct Run {
+    int exit = -1;
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+// Starts qelctl, optionally pulls the plug `killAfterMs` into the run.
+Run qelctl(const QStringList &args, SimPty *unplug = nullptr, int killAfterMs = 0)
+{
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(qEnvironmentVariable("QELCTL"), args);
+    Run r;
+    if (unplug) {
+        p.waitForFinished(killAfterMs);
+        unplug->kill();
+    }
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("hung");
+        return r;
+    }
+    r.ms = t.elapsed();
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class FaultsPtyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariable("QELCTL").isEmpty(), "QELCTL not set");
+        QVERIFY(dir_.isValid());
+        link_ = dir_.filePath("line");
+    }
+
+    void unpluggedDuringRead()
+    {
+        SimPty sim;
+        // A little latency makes the read last long enough to be cut.
+        QVERIFY(sim.start({"--type", "5600", "--latency", "8", "--link", link_}));
+        const QString file = dir_.filePath("cut.pdt");
+        Run r = qelctl({"--port", link_, "read", "-o", file}, &sim, 300);
+        QCOMPARE(r.exit, 1);
+        // Cut in an exchange: the communication message; cut just before the
+        // read's own presence check: the read does not start.
+        QVERIFY2(r.err.contains(QString::fromUtf8("QEL-5600と通信ができません"))
+                     || r.err.contains(QStringLiteral("did not answer \"Q\"")),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(file));
+
+        // The device is back on the same path: reading works again.
+        SimPty again;
+        QVERIFY(again.start({"--type", "5600", "--link", link_}));
+        Run ok = qelctl({"--port", link_, "read", "-o", file});
+        QCOMPARE(ok.exit, 0);
+        QCOMPARE(QFileInfo(file).size(), 74);
+    }
+
+    void unpluggedDuringWrite()
+    {
+        const QString file = dir_.filePath("w.pdt");
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ParameterRecord().bytes());
+        }
+        SimPty sim;
+        QVERIFY(sim.start({"--type", "5600", "--latency", "8", "--link", link_}));
+        Run r = qelctl({"--port", link_, "write", file}, &sim, 400);
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains(QString::fromUtf8("QEL-5600と通信ができません"))
+                     || r.err.contains(QStringLiteral("did not accept")),
+                 qPrintable(r.err));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), ParameterRecord().bytes()); // the file is not touched
+    }
+
+    void unpluggedDuringMonitor()
+    {
+        SimPty sim;
+        QVERIFY(sim.start({"--type", "5600", "--link", link_}));
+        Run r = qelctl({"--port", link_, "monitor", "--count", "1000"}, &sim, 1500);
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains(QString::fromUtf8(kMessage1)), qPrintable(r.err));
+        QVERIFY(r.ms < 30000);
+    }
+
+    void noisyOrSlowLine_data()
+    {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::newRow("garbage") << QStringList{"--stream", "garbage:5", "--fault", "M:silence"};
+        QTest::newRow("endless text without CR") << QStringList{"--stream", "nocr:5"};
+        QTest::newRow("slower than every limit") << QStringList{"--latency", "2000"};
+    }
+    void noisyOrSlowLine()
+    {
+        QFETCH(QStringList, simArgs);
+        SimPty sim;
+        QVERIFY(sim.start(QStringList{"--type", "5600", "--link", link_} + simArgs));
+        const QString file = dir_.filePath("noise.pdt");
+        Run r = qelctl({"--port", link_, "read", "-o", file});
+        QCOMPARE(r.exit, 1);
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(r.ms < 60000);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString link_;
+};
+
+QTEST_GUILESS_MAIN(FaultsPtyTest)
+#include "test_faults_pty.moc"
