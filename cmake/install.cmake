@@ -7,9 +7,9 @@ foreach(t qel-settings qelctl qel-sim)
     endif()
 endforeach()
 
-# The help file lives beside the program binary, where the program looks for it.
+# The help viewer looks beside the program first, then in ../share/qel-settings.
 if(EXISTS ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp)
-    install(FILES ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp DESTINATION ${CMAKE_INSTALL_DATADIR}/qel-settings)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -90,7 +90,13 @@ QList<HelpKeyword> QtHelpViewer::keywordsOf(const QString &html)
 bool QtHelpViewer::load(const QString &helpFile)
 {
     const QString dir = baseDir_.isEmpty() ? QCoreApplication::applicationDirPath() : baseDir_;
-    const QString path = QDir(dir).absoluteFilePath(helpFile);
+    QString path = QDir(dir).absoluteFilePath(helpFile);
+    // Installed, the help file lives in the shared data folder of the program.
+    if (baseDir_.isEmpty() && !QFile::exists(path)) {
+        const QString shared = QDir(dir).absoluteFilePath(QStringLiteral("../share/qel-settings/") + helpFile);
+        if (QFile::exists(shared))
+            path = QDir::cleanPath(shared);
+    }
     if (path == loaded_ && QFile::exists(path))
         return true;
     QFile f(path);
