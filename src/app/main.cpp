@@ -23,11 +23,28 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
+// Resident memory of this process in KiB (Linux), 0 when unknown.
+static long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qel-settings"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(QEL_VERSION_MAJOR).arg(QEL_VERSION_MINOR));
@@ -91,5 +108,15 @@ int main(int argc, char **argv)
     qel::OpningTitle title(ctx);
     title.Form_Load(&main, [&] { main.Form_Load(); });
     main.helpFile = title.helpFile;
+
+    // QEL_STARTUP_REPORT=1 prints the time to the main window and the resident
+    // memory then; =exit also ends the program there (for the benchmark).
+    const QByteArray report = qgetenv("QEL_STARTUP_REPORT");
+    if (!report.isEmpty()) {
+        std::fprintf(stderr, "startup: main window after %lld ms, resident %ld KiB\n",
+                     static_cast<long long>(sinceStart.elapsed()), residentKiB());
+        if (report == "exit")
+            return 0;
+    }
     return app.exec();
 }
