@@ -56,6 +56,12 @@ struct Env {
 void err(const QString &text);
 void out(const QString &text);
 
+// "5600", "521", "527" or "none" for a type code.
+QString typeName(int code);
+// Detection as at start-up: the type, and for a 5600 its identification.
+// Returns the type code, 0 when nothing answered (or the user aborted).
+int detectDevice(Env &env);
+
 // Commands; each returns the exit code.
 int cmdDetect(Env &env);
 int cmdRead(Env &env);

@@ -11,32 +11,6 @@ namespace qel::cli {
 
 namespace {
 
-QString typeName(int code)
-{
-    switch (code) {
-    case Type5600:
-        return QStringLiteral("5600");
-    case Type521:
-        return QStringLiteral("521");
-    case Type527:
-        return QStringLiteral("527");
-    default:
-        return QStringLiteral("none");
-    }
-}
-
-// Detection as at start-up: the type, and for a 5600 its identification.
-// Returns the type code, 0 when nothing answered.
-int detectDevice(Env &env)
-{
-    const TypeCheckResult r = env.typeChange->TypeCheck();
-    if (r.aborted || env.terminated)
-        return TypeNone;
-    if (r.code == Type5600)
-        env.engine->Read56XVer();
-    return r.code;
-}
-
 bool usage(const QString &text)
 {
     err(QStringLiteral("qelctl: %1 (see qelctl --help)").arg(text));

@@ -75,13 +75,10 @@ int cmdDiff(Env &env)
         return ExitFile;
     }
 
-    const TypeCheckResult r = env.typeChange->TypeCheck();
-    if (r.aborted || env.terminated || r.code == TypeNone) {
+    if (detectDevice(env) == TypeNone) {
         err(QStringLiteral("qelctl: no device answered"));
         return ExitDevice;
     }
-    if (r.code == Type5600)
-        env.engine->Read56XVer();
     SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
     const CommandOutcome o = commands.ReadingIn();
     if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {

@@ -7,20 +7,6 @@ namespace qel::cli {
 
 namespace {
 
-QString typeName(int code)
-{
-    switch (code) {
-    case Type5600:
-        return QStringLiteral("5600");
-    case Type521:
-        return QStringLiteral("521");
-    case Type527:
-        return QStringLiteral("527");
-    default:
-        return QStringLiteral("none");
-    }
-}
-
 // The monitor's window for a terminal: each reading becomes one line of the
 // two box texts; the engine is asked to close after the last one.
 class LineView : public MonitorView {

@@ -48,6 +48,30 @@ void Env::setUp()
     engine->setTypeChange(typeChange.get());
 }
 
+QString typeName(int code)
+{
+    switch (code) {
+    case Type5600:
+        return QStringLiteral("5600");
+    case Type521:
+        return QStringLiteral("521");
+    case Type527:
+        return QStringLiteral("527");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+int detectDevice(Env &env)
+{
+    const TypeCheckResult r = env.typeChange->TypeCheck();
+    if (r.aborted || env.terminated)
+        return TypeNone;
+    if (r.code == Type5600)
+        env.engine->Read56XVer();
+    return r.code;
+}
+
 } // namespace qel::cli
 
 using namespace qel::cli;

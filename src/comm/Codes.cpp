@@ -14,7 +14,8 @@ QByteArray DateEnCord(const QDate &today)
 
 QString DateDeCord(const QByteArray &DateEncDat)
 {
-    const long long n = leadingNumber(DateEncDat);
+    // A code is never negative; a sign read from a damaged file counts as 0.
+    const long long n = qMax(0LL, leadingNumber(DateEncDat));
     long long y = n / 500;
     const long long r = n % 500;
     long long m = r / 40;

@@ -53,17 +53,7 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
         engine_.CMD_Send(port, QByteArray("Z"));
         TimerSet();
         QByteArray reply;
-        for (;;) {
-            ctx_.yield();
-            if (port.bytesWaiting() >= 1) {
-                const QByteArray chunk = port.readAllWaiting();
-                reply += chunk;
-                if (chunk.endsWith('\r'))
-                    break;
-            }
-            if (st.TickCount >= 100)
-                break;
-        }
+        collect(port, 100, reply);
         echoed = reply == "Z\r";
     }
     if (!echoed) {

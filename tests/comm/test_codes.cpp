@@ -42,6 +42,8 @@ private slots:
         QCOMPARE(DateDeCord(QByteArray::number(79 * 500 + 3 * 40 + 4)), QStringLiteral("2079-03-04"));
         // A code below 40 counts as December of the year before.
         QCOMPARE(DateDeCord("25"), QStringLiteral("1999-12-05"));
+        // A negative code (a damaged file) decodes like the blank code.
+        QCOMPARE(DateDeCord("-45"), QStringLiteral("1999-12-20"));
         // A reply's CR after the digits is ignored.
         QCOMPARE(DateDeCord("1707\r"), QStringLiteral("2003-05-07"));
     }

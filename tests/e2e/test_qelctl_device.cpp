@@ -1,5 +1,6 @@
 // qelctl detect, read and write against qel-sim on a pseudo-terminal, through
 // the real serial port and real timers.
+#include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
 
@@ -13,30 +14,13 @@ using qel::test::SimPty;
 
 namespace {
 
-struct Run {
-    int exit = -1;
-    QStringList lines;
-    QString err;
-};
+using Run = qel::test::QelctlRun;
 
 Run qelctl(const QString &port, const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
     env.insert(QStringLiteral("QEL_TODAY"), QStringLiteral("2003-05-07")); // date code 1707
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("QELCTL"), QStringList{"--port", port} + args);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return qel::test::runQelctl(port, args, env);
 }
 
 QByteArray readFile(const QString &path)

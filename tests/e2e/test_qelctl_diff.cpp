@@ -1,5 +1,6 @@
 // qelctl diff against qel-sim on a pseudo-terminal: differences are listed by
 // name with both values, and what a 52X cannot hold is no difference.
+#include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
 
@@ -13,26 +14,11 @@ using qel::test::SimPty;
 
 namespace {
 
-struct Run {
-    int exit = -1;
-    QStringList lines;
-    QString err;
-};
+using Run = qel::test::QelctlRun;
 
 Run qelctl(const QString &port, const QStringList &args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("QELCTL"), QStringList{"--port", port} + args);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return qel::test::runQelctl(port, args);
 }
 
 bool writeRecord(const QString &path, const ParameterRecord &rec)

@@ -1,5 +1,6 @@
 // qelctl type-change and monitor against qel-sim on a pseudo-terminal, through
 // the real serial port and real timers.
+#include "QelctlRun.h"
 #include "SimPty.h"
 
 #include <QElapsedTimer>
@@ -10,31 +11,11 @@ using qel::test::SimPty;
 
 namespace {
 
-struct Run {
-    int exit = -1;
-    QStringList lines;
-    QString err;
-    qint64 ms = 0;
-};
+using Run = qel::test::QelctlRun;
 
 Run qelctl(const QString &port, const QStringList &args, int timeoutMs = 60000)
 {
-    QProcess p;
-    QElapsedTimer t;
-    t.start();
-    p.start(QString::fromLocal8Bit(qgetenv("QELCTL")), QStringList{"--port", port} + args);
-    Run r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.ms = t.elapsed();
-    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return qel::test::runQelctl(port, args, {}, timeoutMs);
 }
 
 } // namespace

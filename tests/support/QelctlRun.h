@@ -1,0 +1,21 @@
+#pragma once
+// Runs the built qelctl ($QELCTL) for end-to-end tests.
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace qel::test {
+
+struct QelctlRun {
+    int exit = -1;       // -1: crashed or hung (killed after the time-out)
+    QStringList lines;   // stdout, one entry a non-empty line
+    QString err;         // stderr ("timed out" when it hung)
+    qint64 ms = 0;       // wall time
+};
+
+// `qelctl --port PORT ARGS...`; extra environment (e.g. QEL_TODAY) as given.
+QelctlRun runQelctl(const QString &port, const QStringList &args,
+                    const QProcessEnvironment &extraEnv = {}, int timeoutMs = 60000);
+
+} // namespace qel::test
