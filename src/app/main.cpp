@@ -23,6 +23,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <cstdio>
@@ -60,6 +63,14 @@ int main(int argc, char **argv)
     args.process(app);
 
     qel::registerFontSubstitutions();
+
+    // The program speaks Japanese whatever the desktop's language: the file,
+    // printer and message dialogs of Qt itself follow (when Qt's translations
+    // are installed; otherwise they stay in English).
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
 
     qel::QtClock clock;
     qel::QSettingsStore store;

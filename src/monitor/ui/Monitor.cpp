@@ -56,6 +56,10 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, SettingsCommands &commands,
 
     connect(Command1, &QPushButton::clicked, this, [this] { logic_->Command1_Click(); });
     logic_->setView(this);
+    // Sized before the first show: a window that gets its size only while
+    // being shown is placed by its inner corner, and the stored position
+    // would put its title bar off the screen.
+    resize(sizeHint());
 }
 
 Monitor::~Monitor()
