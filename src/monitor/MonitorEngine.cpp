@@ -453,12 +453,11 @@ MonitorDisplay MonitorEngine::Convert(qint32 X, qint32 full, qint32 zero, int bi
     if (std::llabs(S) < 1)
         return d;
     const double ratio = double(qint64(X) - qint64(zero) - b) / double(S);
-    const double pct = 100.0 * ratio;
-    QString p = QString::number(pct, 'f', 2);
-    if (p == QLatin1String("-0.00"))
-        p = QStringLiteral("0.00");
+    // "##0.00": a negative value keeps its minus sign even when it rounds
+    // to zero ("-0.00"); a zero (also 0 over a negative span) has none.
+    const double pct = 100.0 * ratio + 0.0;
     d.hex = PadLeft8(QString::number(X, 16).toUpper());
-    d.percent = PadLeft8(p);
+    d.percent = PadLeft8(QString::number(pct, 'f', 2));
     d.value = pct;
     return d;
 }

@@ -1,6 +1,8 @@
 // The settings listing (`qelctl show`) and the PDF of `qelctl print`, in
 // process and end to end through the built tool.
+#include "files/FileCommands.h"
 #include "files/SettingsListing.h"
+#include "platform/ui/QtPrinter.h"
 
 #include "core/AppState.h"
 
@@ -8,7 +10,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,6 +59,22 @@ ParameterRecord sample()
     r.setField(33, "2005");
     r.setField(34, "01.00");
     return r;
+}
+
+// Every word of a PDF with its box, as pdftotext finds them, and the page size.
+QStringList wordBoxes(const QString &pdftotext, const QString &pdf)
+{
+    QProcess p;
+    p.start(pdftotext, {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                        QStringLiteral("-")});
+    if (!p.waitForFinished(30000))
+        return {};
+    QStringList out;
+    static const QRegularExpression box(QStringLiteral("<(page|word)[^>]*>[^<]*"));
+    auto it = box.globalMatch(QString::fromUtf8(p.readAllStandardOutput()));
+    while (it.hasNext())
+        out << it.next().captured(0);
+    return out;
 }
 
 // pdftotext gives U+3000 back as a blank and rebuilds the blanks between
@@ -230,6 +250,25 @@ void TestShowPrint::printThroughTheTool()
     QVERIFY(text.contains(nfkc(QStringLiteral("ＱＥＬ－５６００"))));
     QVERIFY(text.contains(QStringLiteral("Create 2003-12-25 Up Date 2003-05-07")));
     QVERIFY(text.contains(nfkc(QStringLiteral("00001  ms"))));
+
+    // The program prints the same page: its printer as the print dialog
+    // leaves it for a PDF file, the state as the tool builds it.
+    const QString fromProgram = dir.filePath(QStringLiteral("program.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(fromProgram);
+        QtPrinter lp(&printer);
+        AppState st;
+        st.ParamRecord = sample();
+        st.DeviceType = Type5600;
+        st.Is5600Series = true;
+        FileCommands::DataPrintOut(lp, st);
+        QVERIFY(lp.ok());
+    }
+    const QStringList tool = wordBoxes(pdftotext, pdf);
+    QVERIFY(tool.size() > 50);
+    QCOMPARE(tool, wordBoxes(pdftotext, fromProgram));
 }
 
 QTEST_MAIN(TestShowPrint)

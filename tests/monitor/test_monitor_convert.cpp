@@ -64,7 +64,8 @@ private slots:
         QTest::newRow("half a count of bias to even, down") << 1 << 5 << 0 << 10 << "       1" << "   20.00";
         // span 15, 10 %: 1.5 counts go to 2.
         QTest::newRow("half a count of bias to even, up") << 2 << 15 << 0 << 10 << "       2" << "    0.00";
-        QTest::newRow("tiny negative shows no minus sign") << 0 << 40000001 << 1 << 0 << "       0" << "    0.00";
+        QTest::newRow("tiny negative keeps its minus sign") << 0 << 40000001 << 1 << 0 << "       0" << "   -0.00";
+        QTest::newRow("zero over a negative span has no sign") << 1000 << 0 << 1000 << 0 << "     3E8" << "    0.00";
         QTest::newRow("long result is not cut") << 0xFFFF << 2 << 0 << 0 << "    FFFF" << "3276750.00";
     }
     void convert()

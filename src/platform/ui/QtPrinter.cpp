@@ -1,9 +1,6 @@
 #include "QtPrinter.h"
 
 #include <QFontMetricsF>
-#include <QMarginsF>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,19 +18,30 @@ void QtPrinter::installFontSubstitutions()
     });
 }
 
+// The printer's own font before the page sets one (the first blank line is
+// printed in it): the same on every device, so that a page printed from the
+// program and one written by the tool are laid out alike.
+void QtPrinter::setInitialFont()
+{
+    setFont(QStringLiteral("ＭＳ ゴシック"), 10);
+}
+
 QtPrinter::QtPrinter(QPagedPaintDevice *device)
     : device_(device), printer_(dynamic_cast<QPrinter *>(device))
 {
     installFontSubstitutions();
+    setInitialFont();
     if (!device_)
         failed_ = true;
 }
 
-QtPrinter::QtPrinter(const QString &pdfPath) : ownWriter_(std::make_unique<QPdfWriter>(pdfPath))
+// The page keeps the writer's defaults (paper, orientation, margins), which
+// are those of a printer printing to a PDF file: the program sets none.
+QtPrinter::QtPrinter(const QString &pdfPath)
+    : ownWriter_(std::make_unique<QPdfWriter>(pdfPath))
 {
     installFontSubstitutions();
-    ownWriter_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                          QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    setInitialFont();
     ownWriter_->setTitle(QStringLiteral("設定データ一覧表"));
     device_ = ownWriter_.get();
 }

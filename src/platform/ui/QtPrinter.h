@@ -25,7 +25,7 @@ class QtPrinter : public Printer {
 public:
     // Draws on `device`, which must outlive this printer (not owned).
     explicit QtPrinter(QPagedPaintDevice *device);
-    // Draws into a PDF file of its own (A4, 10 mm margins).
+    // Draws into a PDF file of its own, with a PDF printer's page defaults.
     explicit QtPrinter(const QString &pdfPath);
     ~QtPrinter() override;
 
@@ -50,6 +50,7 @@ public:
 private:
     bool begin();
     void nextLine();
+    void setInitialFont();
 
     std::unique_ptr<QPdfWriter> ownWriter_;
     QPagedPaintDevice *device_ = nullptr;
