@@ -173,26 +173,79 @@ private slots:
         }
     }
 
-    // 2 ticks for the 5600's set-up commands: an answer within about 20 ms
-    // passes, a later one shows the diagnostic box and the command is repeated.
-    void twoTickTimeOutsOf5600SetUp()
+    // Every set-up command, as written and with its own limit in ticks: left
+    // unanswered once, it shows the diagnostic box with the ticks counted
+    // from the write, the bytes sent and nothing received, and is repeated.
+    void eachSetUpCommandTimesOutAfterItsTicks_data()
     {
-        MonRig m(5600);
-        m.rig.device.addFault({"M", sim::SimFault::Delay, 1, {}, 12});
-        m.rig.device.addFault({"RP01", sim::SimFault::Delay, 1, {}, 35});
-        m.rig.device.addFault({"T", sim::SimFault::Delay, 1, {}, 60}); // 10 ticks there
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("ticks");
+        const struct {
+            int type;
+            const char *key, *command;
+            int ticks;
+        } rows[] = {
+            {5600, "P", "P", 2},        {5600, "M", "M", 2},     {5600, "RP01", "RP01\r", 2},
+            {5600, "RP03", "RP03\r", 2}, {5600, "T", "T\r", 10}, {5600, "U", "U\r", 10},
+            {5600, "E", "E\r", 2},       {521, "P", "P", 100},    {521, "M", "M", 100},
+            {521, "R", "R\r", 150},      {527, "T", "T\r", 20},  {527, "U", "U\r", 20},
+            {527, "E", "E\r", 150},
+        };
+        for (const auto &r : rows)
+            QTest::addRow("%d %s", r.type, r.key)
+                << r.type << QByteArray(r.key) << QByteArray(r.command) << r.ticks;
+    }
+    void eachSetUpCommandTimesOutAfterItsTicks()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, command);
+        QFETCH(int, ticks);
+        MonRig m(type);
+        m.rig.device.addFault({key, sim::SimFault::Silence, 1});
         m.mon.Form_Load();
         QVERIFY(m.readings(1));
-        QCOMPARE(m.sentCount("M"), 1);
-        QCOMPARE(m.sentCount("RP01\r"), 2);
-        QCOMPARE(m.sentCount("T\r"), 1);
+        QCOMPARE(m.sentCount(command), 2);
         QCOMPARE(m.rig.boxes.shown.size(), 1);
         const auto &box = m.rig.boxes.shown.first();
-        QCOMPARE(box.text, QStringLiteral("Error in MonitorDataReadWrite()T?=2\r\nSD$=RP01\r\r\nRD$="));
+        QCOMPARE(box.text, QStringLiteral("Error in MonitorDataReadWrite()T?=%1\r\nSD$=%2\r\nRD$=")
+                               .arg(ticks)
+                               .arg(QString::fromLatin1(command)));
         QCOMPARE(box.title, applicationTitle());
         QCOMPARE(box.icon, MsgIcon::None);
         QCOMPARE(box.buttons, MsgButtons::Ok);
         QCOMPARE(m.view.text[1], QStringLiteral("   50.00"));
+    }
+
+    // A slow 5600 within its 2 ticks passes; a later answer is repeated.
+    // The reading itself waits 100 ticks for "Q" and shows no box.
+    void slowAnswersAgainstTheLimits()
+    {
+        MonRig m(5600);
+        m.rig.device.addFault({"M", sim::SimFault::Delay, 1, {}, 12});
+        m.rig.device.addFault({"RP01", sim::SimFault::Delay, 1, {}, 35});
+        m.rig.device.addFault({"Q", sim::SimFault::Delay, 1, {}, 990});
+        m.mon.Form_Load();
+        QVERIFY(m.readings(1));
+        QCOMPARE(m.sentCount("M"), 1);
+        QCOMPARE(m.sentCount("RP01\r"), 2);
+        QCOMPARE(m.sentCount("Q"), 1);
+        QCOMPARE(m.rig.boxes.shown.size(), 1);
+        QCOMPARE(m.view.text[1], QStringLiteral("   50.00"));
+
+        m.rig.device.addFault({"Q", sim::SimFault::Silence, 1});
+        QVERIFY(m.readings(2));
+        QList<qint64> qAt;
+        for (const auto &s : m.rig.ports.sent())
+            if (s.bytes == "Q")
+                qAt << s.atMs;
+        QCOMPARE(qAt.size(), 3);
+        // 100 ticks from the write, then the next attempt's 20 ms pause.
+        QVERIFY2(qAt[2] - qAt[1] >= 1020 && qAt[2] - qAt[1] <= 1025,
+                 qPrintable(QString::number(qAt[2] - qAt[1])));
+        QCOMPARE(m.rig.boxes.shown.size(), 1);
     }
 
     void wrongSetUpReplyEndsTheSetUpButPollingGoesOn()
