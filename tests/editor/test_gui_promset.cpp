@@ -7,6 +7,7 @@
 #include "core/ui/OpningTitle.h"
 #include "editor/ui/PromSet.h"
 #include "monitor/ui/Monitor.h"
+#include "typechange/ui/TypeChangeDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -128,6 +129,7 @@ private slots:
     void resetKeepsIdentity();
     void endsStoreWhatEachShould();
     void helpMenus();
+    void controlsCarryTheirNames();
 };
 
 void TestGuiPromSet::firstRunAsksForThePortBeforeTheWindowShows()
@@ -586,13 +588,18 @@ void TestGuiPromSet::endsStoreWhatEachShould()
     }
     {
         // The Exit button: also the monitor's position, and the help closed.
+        // A monitor not opened in this run keeps the position stored before.
         Screen s;
         s.rig.st().CommPortNo = 2;
+        s.rig.store.values.insert(pre + QStringLiteral("Monitor/Top"), QStringLiteral("1200"));
+        s.rig.store.values.insert(pre + QStringLiteral("Monitor/Left"), QStringLiteral("2400"));
         s.w->Command4_Click();
         QCOMPARE(s.ends, 1);
         QVERIFY(s.rig.store.values.contains(pre + QStringLiteral("PromSet/Top")));
         for (const char *k : {"Top", "Left", "Height", "Width"})
             QVERIFY(s.rig.store.values.contains(pre + QStringLiteral("Monitor/") + QLatin1String(k)));
+        QCOMPARE(s.rig.store.values.value(pre + QStringLiteral("Monitor/Top")), QStringLiteral("1200"));
+        QCOMPARE(s.rig.store.values.value(pre + QStringLiteral("Monitor/Left")), QStringLiteral("2400"));
         QCOMPARE(s.rig.store.values.value(pre + QStringLiteral("CommPort/No.")), QStringLiteral("2"));
         QCOMPARE(s.help.calls, QStringList{QStringLiteral("quit:qel-5600.hlp")});
     }
@@ -626,6 +633,27 @@ void TestGuiPromSet::helpMenus()
     QCOMPARE(versions, 1);
     s.w->mnuPortSelect->trigger();
     QCOMPARE(s.rig.dialogs->portDialogs, 1);
+}
+
+void TestGuiPromSet::controlsCarryTheirNames()
+{
+    // Tools that drive the windows find the controls by these names.
+    Screen s;
+    const char *const main[] = {
+        "Command1", "Command2", "Command3", "Command4", "Command5", "Command6", "Label1",
+        "Label3", "Label5", "Label7", "Label13", "SSTab1", "Text1", "Text2", "Text3", "Text4",
+        "Text5", "Text6", "Text7", "Text8", "Text9", "Text10", "Text11", "Text12", "Combo1",
+        "Combo2", "Combo3", "Combo4", "Combo5", "Check1", "Check2", "Frame1", "Frame2",
+        "Frame3", "Frame4", "Frame5", "Frame6", "Frame7", "Label16", "Label23", "FileIO",
+        "MeuOption", "help", "DataFileLoad", "DataFileSave", "DataLprint", "ProgEnd",
+        "mnuPortSelect", "mnuHContents", "mnuHSearch", "PVER"};
+    for (const char *name : main)
+        QVERIFY2(s.w->findChild<QObject *>(QLatin1String(name)), name);
+    TypeChangeDialog *tc = s.w->typeChangeDialog();
+    QCOMPARE(tc->objectName(), QStringLiteral("TypeChange"));
+    QCOMPARE(tc->windowTitle(), QStringLiteral("　タイプ変更"));
+    for (const char *name : {"Frame1", "Option1", "Option2", "Option3", "Command1", "Command2"})
+        QVERIFY2(tc->findChild<QWidget *>(QLatin1String(name)), name);
 }
 
 QTEST_MAIN(TestGuiPromSet)

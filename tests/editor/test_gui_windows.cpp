@@ -218,19 +218,24 @@ void TestGuiWindows::messageBoxAnswers()
         {MsgButtons::AbortRetryIgnore, QMessageBox::Retry, MsgResult::Retry},
         {MsgButtons::AbortRetryIgnore, QMessageBox::Ignore, MsgResult::Ignore},
     };
+    // The text is shown as it is, even when a quoted reply looks like markup.
+    const QString text = QStringLiteral("本文\r\nRD$=<b>?</b>&amp;");
     for (const auto &c : cases) {
         QString seenTitle, seenText;
+        Qt::TextFormat seenFormat = Qt::AutoText;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             seenTitle = box->windowTitle();
             seenText = box->text();
+            if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+                seenFormat = label->textFormat();
             box->button(c.press)->click();
         });
-        QCOMPARE(boxes.show(QStringLiteral("本文"), QStringLiteral("題"), MsgIcon::Question, c.buttons),
-                 c.expected);
+        QCOMPARE(boxes.show(text, QStringLiteral("題"), MsgIcon::Question, c.buttons), c.expected);
         QCOMPARE(seenTitle, QStringLiteral("題"));
-        QCOMPARE(seenText, QStringLiteral("本文"));
+        QCOMPARE(seenText, text);
+        QCOMPARE(seenFormat, Qt::PlainText);
     }
 }
 

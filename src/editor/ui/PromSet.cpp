@@ -451,6 +451,12 @@ void PromSet::end(bool storeAll)
 {
     SaveWindowPos(ctx_, this);
     if (storeAll && monitor_) {
+        // A monitor that is not open is placed where its start would put it
+        // (its stored position), so storing it keeps that position instead
+        // of the spot of a window that was never shown or was closed by its
+        // frame.
+        if (!monitor_->isOpen())
+            RestoreWindowPos(ctx_, monitor_.get());
         FormGeometry g = formGeometry(monitor_.get());
         g.name = QStringLiteral("Monitor");
         SaveWindowPos(ctx_, g);

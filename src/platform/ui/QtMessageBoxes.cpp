@@ -10,6 +10,8 @@ MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIco
 {
     QMessageBox box(parent_);
     box.setWindowTitle(title);
+    // Always plain text: a reply quoted in a diagnostic may hold "<" or "&".
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;

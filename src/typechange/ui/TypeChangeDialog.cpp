@@ -22,6 +22,10 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     Option1 = new QRadioButton(QStringLiteral("５２１"), Frame1);
     Option2 = new QRadioButton(QStringLiteral("５２７"), Frame1);
     Option3 = new QRadioButton(QStringLiteral("５６００"), Frame1);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Option1->setObjectName(QStringLiteral("Option1"));
+    Option2->setObjectName(QStringLiteral("Option2"));
+    Option3->setObjectName(QStringLiteral("Option3"));
     auto *options = new QVBoxLayout(Frame1);
     options->addWidget(Option1);
     options->addWidget(Option2);
@@ -29,6 +33,8 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
 
     Command1 = new QPushButton(QStringLiteral("実行"), this);
     Command2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2->setObjectName(QStringLiteral("Command2"));
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
     auto *buttons = new QVBoxLayout;
