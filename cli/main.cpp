@@ -1,6 +1,8 @@
 // qelctl [--port DEVICE] COMMAND [ARGS]
 #include "Cli.h"
 
+#include "core/Settings.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -22,7 +24,8 @@ MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
                             MsgButtons buttons)
 {
     ++count;
-    err(QStringLiteral("[%1] %2").arg(title, QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    // The title, then the text exactly as the box shows it, line breaks kept.
+    err(QStringLiteral("[%1]\n%2").arg(title, text));
     return buttons == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
 }
 
@@ -40,9 +43,10 @@ void Env::setUp()
     p.store = &store;
     p.terminate = [this] { terminated = true; };
     ctx = std::make_unique<Context>(p);
-    QString stored;
-    store.get(QStringLiteral("QEL-5600"), QStringLiteral("CommPort"), QStringLiteral("No."), stored);
-    ctx->state.CommPortNo = portOverride.isEmpty() ? int(qRound(stored.toDouble())) : 1;
+    if (portOverride.isEmpty())
+        CommPortSetting(*ctx, 1); // the stored port, read as the program reads it
+    else
+        ctx->state.CommPortNo = 1;
     engine = std::make_unique<RsReadWrite>(*ctx);
     typeChange = std::make_unique<TypeChange>(*ctx, *engine);
     engine->setTypeChange(typeChange.get());

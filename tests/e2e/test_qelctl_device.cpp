@@ -4,6 +4,7 @@
 #include "SimPty.h"
 #include "core/ParamRecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -59,6 +60,9 @@ private slots:
     void initTestCase();
     void detectPrintsTheType_data();
     void detectPrintsTheType();
+    void readPutsTheExchangeOnTheLine_data();
+    void readPutsTheExchangeOnTheLine();
+    void storedPortWithoutPortOption();
     void noDeviceCreatesNothing();
     void readSavesTheRecord_data();
     void readSavesTheRecord();
@@ -97,6 +101,60 @@ void TestQelctlDevice::detectPrintsTheType()
     QCOMPARE(r.lines, QStringList{type});
 }
 
+void TestQelctlDevice::readPutsTheExchangeOnTheLine_data()
+{
+    // What the device hears at its own speed: detection (the "E" probe and
+    // "Q"; a 5600's identification, a 52X's image read with its own "Q"),
+    // then the Read button's presence check and the read with its own check.
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QList<QByteArray>>("expected");
+    const QList<QByteArray> ident{"M", "RV\r", "RS\r", "RC\r", "RP41\r", "E\r"};
+    QList<QByteArray> read56{"Q", "M", "RV\r", "RS\r", "RC\r", "RP41\r", "RP01\r", "RP02\r",
+                             "RP03\r", "RP11\r", "RP12\r", "RP13\r", "RP14\r", "RP15\r",
+                             "RP16\r", "RP21\r", "RP22\r", "RP23\r", "RP31\r", "RP32\r", "E\r"};
+    QTest::newRow("5600") << "5600"
+                          << (QList<QByteArray>{"E\r", "Q"} + ident + QList<QByteArray>{"Q"} + read56);
+    const QList<QByteArray> read52{"Q", "M", "R\r", "E\r"};
+    QTest::newRow("527") << "527"
+                         << (QList<QByteArray>{"E\r", "Q"} + read52 + QList<QByteArray>{"Q"} + read52);
+}
+
+void TestQelctlDevice::readPutsTheExchangeOnTheLine()
+{
+    QFETCH(QString, type);
+    QFETCH(QList<QByteArray>, expected);
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", type}), qPrintable(sim.errorText()));
+    const QString file = dir_.filePath(QStringLiteral("line-%1.pdt").arg(type));
+    const Run r = qelctl(sim.path(), {"read", "-o", file});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(sim.commands(), expected);
+}
+
+void TestQelctlDevice::storedPortWithoutPortOption()
+{
+    // Without --port the stored port number is opened through its device
+    // mapping; "2.5" reads as port 2 (halves go to the even number).
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    QTemporaryDir config;
+    QVERIFY(config.isValid() && QDir(config.path()).mkpath(QStringLiteral("QEL-5600")));
+    QFile conf(config.filePath(QStringLiteral("QEL-5600/QEL-5600.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[CommPort]\nNo.=2.5\n\n[DevicePath]\nCOM2=" + sim.path().toLocal8Bit()
+               + "\nCOM3=" + dir_.filePath(QStringLiteral("no-such-tty")).toLocal8Bit() + "\n");
+    conf.close();
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("QELCTL"), {QStringLiteral("detect")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("5600"));
+}
+
 void TestQelctlDevice::noDeviceCreatesNothing()
 {
     // A line with nothing on it: a pseudo-terminal whose device never answers.
@@ -106,7 +164,9 @@ void TestQelctlDevice::noDeviceCreatesNothing()
     Run r = qelctl(sim.path(), {"detect"});
     QCOMPARE(r.exit, 1);
     QCOMPARE(r.lines, QStringList{"none"});
-    QVERIFY(r.err.contains(QStringLiteral("QEL-5600と通信ができません")));
+    // The box's text as it stands, its line feed included.
+    QVERIFY2(r.err.contains(QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。")),
+             qPrintable(r.err));
 
     const QString file = dir_.filePath(QStringLiteral("none.pdt"));
     r = qelctl(sim.path(), {"read", "-o", file});
