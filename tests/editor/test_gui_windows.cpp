@@ -237,6 +237,20 @@ void TestGuiWindows::messageBoxAnswers()
         QCOMPARE(seenText, text);
         QCOMPARE(seenFormat, Qt::PlainText);
     }
+
+    // Abort ends the program: Escape and the frame do not answer that box.
+    bool stillOpen = false;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QTest::keyClick(box, Qt::Key_Escape);
+        box->close();
+        stillOpen = box->isVisible();
+        box->button(QMessageBox::Retry)->click();
+    });
+    QCOMPARE(boxes.show(text, QStringLiteral("題"), MsgIcon::Question, MsgButtons::AbortRetryIgnore),
+             MsgResult::Retry);
+    QVERIFY(stillOpen);
 }
 
 void TestGuiWindows::helpViewerKeywords()

@@ -1,9 +1,34 @@
 #include "QtMessageBoxes.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace qel {
+
+namespace {
+
+// Abort ends the program: a box that asks it must be answered with a button,
+// never by Escape or the window frame (which would count as Abort).
+class AnswerRequired : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape)
+            return true;
+        if (e->type() == QEvent::Close && !answered) {
+            e->ignore();
+            return true;
+        }
+        return false;
+    }
+    bool answered = false;
+};
+
+} // namespace
 
 MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIcon icon,
                                MsgButtons buttons)
@@ -24,11 +49,14 @@ MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIco
         box.button(QMessageBox::Abort)->setText(QStringLiteral("中止(&A)"));
         box.button(QMessageBox::Retry)->setText(QStringLiteral("再試行(&R)"));
         box.button(QMessageBox::Ignore)->setText(QStringLiteral("無視(&I)"));
-        // Escape or the frame answers Abort: the box offers no way out
-        // without an answer.
-        box.setEscapeButton(QMessageBox::Abort);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
+    }
+    AnswerRequired guard;
+    if (buttons == MsgButtons::AbortRetryIgnore) {
+        box.installEventFilter(&guard);
+        QObject::connect(&box, &QMessageBox::buttonClicked, &box,
+                         [&guard](QAbstractButton *) { guard.answered = true; });
     }
     switch (box.exec()) {
     case QMessageBox::Abort: return MsgResult::Abort;
