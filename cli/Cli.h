@@ -58,8 +58,9 @@ void out(const QString &text);
 
 // "5600", "521", "527" or "none" for a type code.
 QString typeName(int code);
-// Detection as at start-up: the type, and for a 5600 its identification.
-// Returns the type code, 0 when nothing answered (or the user aborted).
+// Type detection as at start-up (TypeCheck: the "E" probe and "Q" at 9600,
+// then at 1200 baud with the 52X image read). Returns the type code, 0 when
+// nothing answered (or the user aborted).
 int detectDevice(Env &env);
 
 // Commands; each returns the exit code.

@@ -112,8 +112,7 @@ int cmdWrite(Env &env)
         return ExitFile;
     }
 
-    // Detection may read a 5600's identification; the file's record is what
-    // gets written.
+    // The file's record is what gets written, whatever detection left.
     const ParameterRecord fromFile = st.ParamRecord;
     const int code = detectDevice(env);
     st.ParamRecord = fromFile;

@@ -68,11 +68,12 @@ QString typeName(int code)
 
 int detectDevice(Env &env)
 {
+    // TypeCheck alone: the 5600's identification read that follows it at
+    // start-up fills only F31..F34, which a read overwrites and a write
+    // takes from its file, so the tool leaves it off the line.
     const TypeCheckResult r = env.typeChange->TypeCheck();
     if (r.aborted || env.terminated)
         return TypeNone;
-    if (r.code == Type5600)
-        env.engine->Read56XVer();
     return r.code;
 }
 
