@@ -8,6 +8,7 @@
 // as a share of the wall time.
 //
 //   qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]
+#include "BenchSupport.h"
 #include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "monitor/MonitorEngine.h"
@@ -42,13 +43,9 @@ double nowMs()
 
 double cpuMs()
 {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return (double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e6
-            + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec)) / 1e3;
+    return bench::cpuMs();
 }
 
-// Reply times of "Q": from the write to the chunk that ends in CR.
 struct ReplyTimes {
     double sentAt = -1;
     std::vector<double> ms;
@@ -105,24 +102,6 @@ private:
     ReplyTimes &t_;
 };
 
-class QuietBoxes : public MessageBoxes {
-public:
-    MsgResult show(const QString &text, const QString &title, MsgIcon, MsgButtons b) override
-    {
-        std::fprintf(stderr, "  [%s] %s\n", qPrintable(title), qPrintable(text));
-        ++count;
-        return b == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
-    }
-    int count = 0;
-};
-
-class NoDialogs : public Dialogs {
-public:
-    bool choosePort() override { return false; }
-    bool openFile(const FileDialogRequest &, QString &) override { return false; }
-    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
-};
-
 // Time and CPU stamped at every reading.
 class StampView : public MonitorView {
 public:
@@ -141,29 +120,6 @@ public:
     bool closed = false;
 };
 
-bool startSim(QProcess &proc, const QString &sim, const QString &type, QString &path)
-{
-    proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    proc.start(sim, {QStringLiteral("--type"), type, QStringLiteral("--counts"),
-                     QStringLiteral("4000,0,2400")});
-    if (!proc.waitForStarted(5000))
-        return false;
-    while (!proc.canReadLine())
-        if (!proc.waitForReadyRead(5000))
-            return false;
-    path = QString::fromLocal8Bit(proc.readLine()).trimmed();
-    return !path.isEmpty();
-}
-
-void stopSim(QProcess &proc)
-{
-    proc.terminate();
-    if (!proc.waitForFinished(3000)) {
-        proc.kill();
-        proc.waitForFinished(3000);
-    }
-}
-
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -176,9 +132,9 @@ bool benchType(const QString &sim, const QString &type, double seconds)
 {
     QProcess proc;
     QString path;
-    if (!startSim(proc, sim, type, path)) {
+    if (!bench::startSim(proc, sim, {QStringLiteral("--type"), type, QStringLiteral("--counts"), QStringLiteral("4000,0,2400")}, path)) {
         std::fprintf(stderr, "qel-bench-monitor: could not start %s\n", qPrintable(sim));
-        stopSim(proc);
+        bench::stopSim(proc);
         return false;
     }
 
@@ -189,8 +145,8 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     QtSerialPortFactory qtPorts(&map);
     ReplyTimes replies;
     TimingFactory ports(qtPorts, replies);
-    QuietBoxes boxes;
-    NoDialogs dialogs;
+    bench::BenchBoxes boxes;
+    bench::NoDialogs dialogs;
     Platform p;
     p.clock = &clock;
     p.ports = &ports;
@@ -207,7 +163,7 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     const TypeCheckResult det = typeChange.TypeCheck();
     if (det.code == TypeNone) {
         std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
-        stopSim(proc);
+        bench::stopSim(proc);
         return false;
     }
 
@@ -226,7 +182,7 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     while (!view.closed)
         ctx.yield();
     monitor.setView(nullptr);
-    stopSim(proc);
+    bench::stopSim(proc);
 
     const size_t n = view.at.size();
     if (n < 3 || monitor.closedOnError() || boxes.count) {

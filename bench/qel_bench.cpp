@@ -11,6 +11,7 @@
 //
 // On a machine shared with other work, `chrt -f 10 qel-bench` keeps their
 // load out of the timer ticks (qel-sim inherits the policy).
+#include "BenchSupport.h"
 #include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "editor/SettingsCommands.h"
@@ -160,31 +161,9 @@ private:
 };
 
 // Any message during a timed transfer means the figure is void.
-class CountingBoxes : public MessageBoxes {
-public:
-    MsgResult show(const QString &text, const QString &title, MsgIcon, MsgButtons b) override
-    {
-        ++count;
-        std::fprintf(stderr, "  [%s] %s\n", qPrintable(title),
-                     qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-        return b == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
-    }
-    int count = 0;
-};
-
-class NoDialogs : public Dialogs {
-public:
-    bool choosePort() override { return false; }
-    bool openFile(const FileDialogRequest &, QString &) override { return false; }
-    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
-};
-
 double cpuSeconds()
 {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
-           + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    return bench::cpuMs() / 1000.0;
 }
 
 struct Figure {
@@ -242,8 +221,8 @@ struct Session {
     MemorySettingsStore store;
     PortMap portMap;
     std::unique_ptr<CountingFactory> ports;
-    CountingBoxes boxes;
-    NoDialogs dialogs;
+    bench::BenchBoxes boxes;
+    bench::NoDialogs dialogs;
     std::unique_ptr<Context> ctx;
     std::unique_ptr<RsReadWrite> engine;
     std::unique_ptr<TypeChange> typeChange;
@@ -286,41 +265,18 @@ struct Session {
     }
 };
 
-bool startSim(QProcess &proc, const QString &sim, const QString &type, QString &path)
-{
-    proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // The device answers at once: what is measured is the program against the
-    // pauses the protocol mandates, not the simulator's own reply latency.
-    proc.start(sim, {QStringLiteral("--type"), type, QStringLiteral("--latency"), QStringLiteral("0")});
-    if (!proc.waitForStarted(5000))
-        return false;
-    while (!proc.canReadLine()) {
-        if (!proc.waitForReadyRead(5000))
-            return false;
-    }
-    path = QString::fromLocal8Bit(proc.readLine()).trimmed();
-    return !path.isEmpty();
-}
-
-void stopSim(QProcess &proc)
-{
-    proc.terminate();
-    if (!proc.waitForFinished(3000)) {
-        proc.kill();
-        proc.waitForFinished(3000);
-    }
-}
-
 // Detects the simulated device, then times `runs` reads and writes.
 // Returns false when something did not work.
 bool benchGeneration(const QString &sim, const QString &type, int runs)
 {
     QProcess proc;
     QString path;
-    if (!startSim(proc, sim, type, path)) {
+    // The device answers at once: what is measured is the program against the
+    // pauses the protocol mandates, not the simulator's own reply latency.
+    if (!bench::startSim(proc, sim, {QStringLiteral("--type"), type, QStringLiteral("--latency"), QStringLiteral("0")}, path)) {
         std::fprintf(stderr, "qel-bench: could not start %s --type %s\n", qPrintable(sim),
                      qPrintable(type));
-        stopSim(proc);
+        bench::stopSim(proc);
         return false;
     }
     const bool is52x = type != QLatin1String("5600");
@@ -335,7 +291,7 @@ bool benchGeneration(const QString &sim, const QString &type, int runs)
                                                     : Type527;
     if (det.code != want) {
         std::fprintf(stderr, "qel-bench: detection found %d, expected %d\n", det.code, want);
-        stopSim(proc);
+        bench::stopSim(proc);
         return false;
     }
 
@@ -352,7 +308,7 @@ bool benchGeneration(const QString &sim, const QString &type, int runs)
     }
     printSummary("read", reads);
     printSummary("write", writes);
-    stopSim(proc);
+    bench::stopSim(proc);
     return allOk;
 }
 
