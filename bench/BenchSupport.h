@@ -25,11 +25,4 @@ public:
     int count = 0;
 };
 
-class NoDialogs : public Dialogs {
-public:
-    bool choosePort() override { return false; }
-    bool openFile(const FileDialogRequest &, QString &) override { return false; }
-    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
-};
-
 } // namespace qel::bench

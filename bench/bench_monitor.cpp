@@ -146,7 +146,7 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     ReplyTimes replies;
     TimingFactory ports(qtPorts, replies);
     bench::BenchBoxes boxes;
-    bench::NoDialogs dialogs;
+    NoDialogs dialogs;
     Platform p;
     p.clock = &clock;
     p.ports = &ports;

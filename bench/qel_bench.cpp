@@ -222,7 +222,7 @@ struct Session {
     PortMap portMap;
     std::unique_ptr<CountingFactory> ports;
     bench::BenchBoxes boxes;
-    bench::NoDialogs dialogs;
+    NoDialogs dialogs;
     std::unique_ptr<Context> ctx;
     std::unique_ptr<RsReadWrite> engine;
     std::unique_ptr<TypeChange> typeChange;

@@ -25,14 +25,6 @@ public:
     int count = 0;
 };
 
-// No port dialog in a tool: giving up at once.
-class NoDialogs : public Dialogs {
-public:
-    bool choosePort() override { return false; }
-    bool openFile(const FileDialogRequest &, QString &) override { return false; }
-    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
-};
-
 struct Env {
     QString portOverride;   // --port DEVICE
     QString command;

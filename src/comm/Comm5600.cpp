@@ -173,17 +173,25 @@ static CommResult runReadList(RsReadWrite &engine, const std::vector<ReadItem> &
     return anyTimeout ? CommResult::TimedOut : CommResult::Ok;
 }
 
+// Runs a read list into a scratch copy of the record, closes the port, and
+// hands the copy over unless the read was abandoned.
+static CommResult readAndCommit(RsReadWrite &engine, AppState &st,
+                                const std::vector<ReadItem> &items)
+{
+    ParameterRecord scratch = st.ParamRecord;
+    const CommResult r = runReadList(engine, items, scratch);
+    engine.ClosePort();
+    if (r != CommResult::Failed)
+        st.ParamRecord = scratch;
+    return r;
+}
+
 CommResult RsReadWrite::Read56XVer()
 {
     if (!OpenPort5600())
         return CommResult::PortError;
     ctx_.processPending(); // let waiting events through once
-    ParameterRecord scratch = ctx_.state.ParamRecord;
-    const CommResult r = runReadList(*this, identificationItems(), scratch);
-    ClosePort();
-    if (r != CommResult::Failed)
-        ctx_.state.ParamRecord = scratch;
-    return r;
+    return readAndCommit(*this, ctx_.state, identificationItems());
 }
 
 CommResult RsReadWrite::ReadData56()
@@ -196,12 +204,7 @@ CommResult RsReadWrite::ReadData56()
         return CommResult::NoAnswer;
     }
     ctx_.processPending(); // let waiting events through once
-    ParameterRecord scratch = ctx_.state.ParamRecord;
-    const CommResult r = runReadList(*this, parameterItems(), scratch);
-    ClosePort();
-    if (r != CommResult::Failed)
-        ctx_.state.ParamRecord = scratch;
-    return r;
+    return readAndCommit(*this, ctx_.state, parameterItems());
 }
 
 CommResult RsReadWrite::WriteData56()

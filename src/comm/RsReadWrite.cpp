@@ -83,14 +83,9 @@ void RsReadWrite::DspRSErr(int ErrFlg)
 
 bool RsReadWrite::SetPortState(bool state)
 {
-    if (state) {
-        if (!port_->open())
-            return false;
-        port_->setRts(true);
-        return true;
-    }
-    port_->setRts(false);
-    port_->close();
+    if (state)
+        return openRaisingRts(*port_);
+    closeDroppingRts(*port_);
     return false;
 }
 

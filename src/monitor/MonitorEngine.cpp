@@ -231,14 +231,9 @@ void MonitorEngine::StartPollTimer()
 
 bool MonitorEngine::SetPortState(bool state)
 {
-    if (state) {
-        if (!port_->open())
-            return false;
-        port_->setRts(true);
-        return true;
-    }
-    port_->setRts(false);
-    port_->close();
+    if (state)
+        return openRaisingRts(*port_);
+    closeDroppingRts(*port_);
     return true;
 }
 

@@ -26,4 +26,13 @@ public:
     virtual bool saveFile(const FileDialogRequest &req, QString &fullPath) = 0;
 };
 
+// For programs without windows: no port dialog, no file dialogs (the user
+// gives up at once).
+class NoDialogs : public Dialogs {
+public:
+    bool choosePort() override { return false; }
+    bool openFile(const FileDialogRequest &, QString &) override { return false; }
+    bool saveFile(const FileDialogRequest &, QString &) override { return false; }
+};
+
 } // namespace qel

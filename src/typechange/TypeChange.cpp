@@ -64,8 +64,7 @@ bool TypeChange::openPort(SerialPort &port)
 void TypeChange::closePort(SerialPort &port)
 {
     // Failures to drop RTS or to close are of no consequence here.
-    port.setRts(false);
-    port.close();
+    closeDroppingRts(port);
 }
 
 bool TypeChange::SetPortState(bool state)

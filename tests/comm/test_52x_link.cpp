@@ -13,19 +13,6 @@ Q_DECLARE_METATYPE(qel::sim::SimFault)
 
 namespace {
 
-SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {},
-               int delayMs = 0, int chunks = 2)
-{
-    SimFault f;
-    f.command = cmd;
-    f.kind = kind;
-    f.count = count;
-    f.reply = reply;
-    f.delayMs = delayMs;
-    f.chunks = chunks;
-    return f;
-}
-
 // A device image whose unmapped characters 45..48 are recognisable.
 QByteArray deviceImage(const char *typeWord)
 {

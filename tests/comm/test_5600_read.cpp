@@ -35,16 +35,6 @@ void fillDevice(sim::SimDevice &d)
     d.setVersion("01.00");
 }
 
-SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {})
-{
-    SimFault f;
-    f.command = cmd;
-    f.kind = kind;
-    f.count = count;
-    f.reply = reply;
-    return f;
-}
-
 QList<QByteArray> parameterCommands()
 {
     return {"Q",     "M",     "RV\r",   "RS\r",   "RC\r",   "RP41\r", "RP01\r",

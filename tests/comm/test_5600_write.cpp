@@ -21,16 +21,6 @@ std::unique_ptr<Rig> rig5600()
     return r;
 }
 
-SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {})
-{
-    SimFault f;
-    f.command = cmd;
-    f.kind = kind;
-    f.count = count;
-    f.reply = reply;
-    return f;
-}
-
 const QString kRefusedText = QStringLiteral("設定範囲外です。\n設定値を確認してください。");
 const QString kUnexpectedText = QStringLiteral("予期せぬエラーが発生しました。");
 const QString kSettingTitle = QStringLiteral("ＱＥＬ－５６００　設定エラー");

@@ -118,13 +118,8 @@ private slots:
         seedRecord(*r);
         const ParameterRecord before = r->rec();
         // Nothing but noise on the line: the device itself says nothing.
-        for (const char *cmd : {"Q", "M", "E", "RV", "RS", "RC", "RP41"}) {
-            SimFault f;
-            f.command = cmd;
-            f.kind = SimFault::Silence;
-            f.count = -1;
-            r->device.addFault(f);
-        }
+        for (const char *cmd : {"Q", "M", "E", "RV", "RS", "RC", "RP41"})
+            r->device.addFault(fault(cmd, SimFault::Silence, -1));
         r->device.setStream(SimDevice::Stream(stream), 5);
         // The noise answers the presence check, but no acknowledgement of "M"
         // comes: three sends, then the read is abandoned.
@@ -141,14 +136,9 @@ private slots:
         auto r = rigFor(5600);
         seedRecord(*r);
         const ParameterRecord before = r->rec();
-        for (const char *cmd : {"M", "E", "RV", "WP01"}) {
-            SimFault f;
-            f.command = cmd;
-            f.kind = SimFault::Delay;
-            f.delayMs = 2000; // beyond the longest limit (1.5 s)
-            f.count = -1;
-            r->device.addFault(f);
-        }
+        // Every answer comes later than the longest limit (1.5 s).
+        for (const char *cmd : {"M", "E", "RV", "WP01"})
+            r->device.addFault(fault(cmd, SimFault::Delay, -1, {}, 2000));
         QCOMPARE(r->engine->ReadData56(), CommResult::Failed);
         QCOMPARE(r->rec(), before);
         QCOMPARE(r->engine->WriteData56(), CommResult::TimedOut);

@@ -25,19 +25,6 @@ std::unique_ptr<Rig> openRig(int ticks = 15)
     return r;
 }
 
-SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {},
-               int delayMs = 0, int chunks = 2)
-{
-    SimFault f;
-    f.command = cmd;
-    f.kind = kind;
-    f.count = count;
-    f.reply = reply;
-    f.delayMs = delayMs;
-    f.chunks = chunks;
-    return f;
-}
-
 int sendsOf(const Rig &r, const QByteArray &cmd)
 {
     int n = 0;

@@ -28,13 +28,7 @@ struct Live {
         p.boxes = &boxes;
         p.store = &store;
         p.terminate = [this] { ++terminations; };
-        ctx = std::make_unique<Context>(p);
-        dialogs = std::make_unique<FakeDialogs>(ctx->state);
-        ctx->platform.dialogs = dialogs.get();
-        ctx->state.CommPortNo = 1;
-        engine = std::make_unique<RsReadWrite>(*ctx);
-        typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-        engine->setTypeChange(typeChange.get());
+        wireUp(p, ctx, dialogs, engine, typeChange);
     }
     QtClock clock;
     PortMap map;

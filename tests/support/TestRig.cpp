@@ -51,6 +51,32 @@ bool FakeDialogs::saveFile(const FileDialogRequest &req, QString &fullPath)
     return openFile(req, fullPath);
 }
 
+sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count,
+                    const QByteArray &reply, int delayMs, int chunks)
+{
+    sim::SimFault f;
+    f.command = cmd;
+    f.kind = kind;
+    f.count = count;
+    f.reply = reply;
+    f.delayMs = delayMs;
+    f.chunks = chunks;
+    return f;
+}
+
+void wireUp(const Platform &p, std::unique_ptr<Context> &ctx,
+            std::unique_ptr<FakeDialogs> &dialogs, std::unique_ptr<RsReadWrite> &engine,
+            std::unique_ptr<TypeChange> &typeChange)
+{
+    ctx = std::make_unique<Context>(p);
+    dialogs = std::make_unique<FakeDialogs>(ctx->state);
+    ctx->platform.dialogs = dialogs.get();
+    ctx->state.CommPortNo = 1;
+    engine = std::make_unique<RsReadWrite>(*ctx);
+    typeChange = std::make_unique<TypeChange>(*ctx, *engine);
+    engine->setTypeChange(typeChange.get());
+}
+
 Rig::Rig(int type) : device(type), ports(clock, device)
 {
     Platform p;
@@ -59,13 +85,7 @@ Rig::Rig(int type) : device(type), ports(clock, device)
     p.boxes = &boxes;
     p.store = &store;
     p.terminate = [this] { ++terminations; };
-    ctx = std::make_unique<Context>(p);
-    dialogs = std::make_unique<FakeDialogs>(ctx->state);
-    ctx->platform.dialogs = dialogs.get();
-    ctx->state.CommPortNo = 1;
-    engine = std::make_unique<RsReadWrite>(*ctx);
-    typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-    engine->setTypeChange(typeChange.get());
+    wireUp(p, ctx, dialogs, engine, typeChange);
 }
 
 } // namespace qel::test

@@ -56,6 +56,16 @@ private:
     AppState &st_;
 };
 
+// A scripted fault for the simulated converter.
+sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count = 1,
+                    const QByteArray &reply = {}, int delayMs = 0, int chunks = 2);
+
+// Builds the context, the port dialog stand-in, the engine and the
+// type-change logic over the given platform (CommPortNo 1).
+void wireUp(const Platform &p, std::unique_ptr<Context> &ctx,
+            std::unique_ptr<FakeDialogs> &dialogs, std::unique_ptr<RsReadWrite> &engine,
+            std::unique_ptr<TypeChange> &typeChange);
+
 struct Rig {
     explicit Rig(int type = 5600);
     VirtualClock clock;

@@ -10,16 +10,6 @@ using qel::sim::SimFault;
 
 namespace {
 
-SimFault fault(const char *cmd, SimFault::Kind kind, int count = 1, const QByteArray &reply = {})
-{
-    SimFault f;
-    f.command = cmd;
-    f.kind = kind;
-    f.count = count;
-    f.reply = reply;
-    return f;
-}
-
 const QString kNoDeviceTitle = QStringLiteral("ＱＥＬ－５６００　通信エラー");
 const QString kNoDeviceText =
     QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。");
