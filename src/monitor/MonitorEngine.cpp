@@ -402,6 +402,8 @@ void MonitorEngine::ShowReading()
     ++readings;
     if (view_)
         view_->readingShown(d.value);
+    if (onReading)
+        onReading(d);
 }
 
 // ---------------------------------------------------------------- conversion

@@ -54,6 +54,8 @@ public:
 
     void setView(MonitorView *view) { view_ = view; }
     void setActions(MonitorActions actions) { actions_ = std::move(actions); }
+    // Every reading as converted (the recorder listens here), after the view.
+    std::function<void(const MonitorDisplay &)> onReading;
     SerialPort &MSComm1() { return *port_; }
 
     // --- screen events ---
