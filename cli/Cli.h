@@ -8,6 +8,8 @@
 #include "platform/SettingsStore.h"
 #include "typechange/TypeChange.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QStringList>
 #include <memory>
 
@@ -28,7 +30,13 @@ public:
 struct Env {
     QString portOverride;   // --port DEVICE
     QString command;
-    QStringList args;       // after the command
+    // The command's own arguments, parsed against the options it declares:
+    // `args` are the positional ones, `opts` answers isSet()/value().
+    // `badOption` is the argument the parser refused (an option the command
+    // does not know, or one missing its value); null when parsing went well.
+    QStringList args;
+    const QCommandLineParser *opts = nullptr;
+    QString badOption;
 
     QtClock clock;
     QSettingsStore store;
@@ -55,15 +63,32 @@ QString typeName(int code);
 // nothing answered (or the user aborted).
 int detectDevice(Env &env);
 
-// Commands; each returns the exit code.
-int cmdDetect(Env &env);
-int cmdRead(Env &env);
-int cmdWrite(Env &env);
-int cmdTypeChange(Env &env);
-int cmdMonitor(Env &env);
-int cmdShow(Env &env);
-int cmdPrint(Env &env);
-int cmdDiff(Env &env);
+// One qelctl command. Each cmd_*.cpp declares its commands with a static
+// CommandRegistration; main() parses the command's arguments against its
+// options, prepares the device side (Env::setUp) and calls run, whose
+// return value is the exit code. The help text is built from these.
+struct Command {
+    QString name;                       // "read"
+    QString synopsis;                   // "read -o FILE"
+    QString help;                       // what it does, for --help (lines)
+    QList<QCommandLineOption> options;  // the command's own options
+    int (*run)(Env &env) = nullptr;
+};
+
+// Adds a command to the tool (at static initialisation).
+struct CommandRegistration {
+    explicit CommandRegistration(Command command);
+};
+
+// Every registered command, by name.
+const QList<Command> &commands();
+
+// Command-line arguments are decoded without loss: a byte sequence that is
+// not UTF-8 (a Shift-JIS file name) becomes lone surrogates U+DC80..U+DCFF,
+// one a byte, which argumentBytes() turns back into the exact bytes the
+// shell gave. Use argumentBytes() wherever an argument names a file.
+QString decodeArgument(const QByteArray &bytes);
+QByteArray argumentBytes(const QString &argument);
 
 // Shared by the file commands: 74-byte settings file. Returns false with a
 // message on stderr when the file is missing, short or unreadable.

@@ -59,7 +59,7 @@ QStringList compareWithDevice(AppState &st, const ParameterRecord &written,
 
 int cmdDetect(Env &env)
 {
-    if (!env.args.isEmpty()) {
+    if (!env.badOption.isNull() || !env.args.isEmpty()) {
         usage(QStringLiteral("detect takes no arguments"));
         return ExitUsage;
     }
@@ -70,11 +70,11 @@ int cmdDetect(Env &env)
 
 int cmdRead(Env &env)
 {
-    if (env.args.size() != 2 || env.args[0] != QLatin1String("-o")) {
+    if (!env.badOption.isNull() || !env.args.isEmpty() || env.opts->values(QStringLiteral("o")).size() != 1) {
         usage(QStringLiteral("read needs -o FILE"));
         return ExitUsage;
     }
-    const QString path = env.args[1];
+    const QString path = env.opts->value(QStringLiteral("o"));
 
     if (detectDevice(env) == TypeNone) {
         err(QStringLiteral("qelctl: no device answered; %1 not written").arg(path));
@@ -99,9 +99,9 @@ int cmdRead(Env &env)
 
 int cmdWrite(Env &env)
 {
-    QStringList args = env.args;
-    const bool verify = args.removeAll(QStringLiteral("--verify")) > 0;
-    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
+    const QStringList &args = env.args;
+    const bool verify = env.opts && env.opts->isSet(QStringLiteral("verify"));
+    if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
         usage(QStringLiteral("write needs one FILE"));
         return ExitUsage;
     }
@@ -145,6 +145,22 @@ int cmdWrite(Env &env)
     }
     return ExitOk;
 }
+
+const CommandRegistration detectCommand({
+    QStringLiteral("detect"), QStringLiteral("detect"),
+    QStringLiteral("type detection as at start-up; prints 5600,\n521, 527 or none"), {}, cmdDetect});
+
+const CommandRegistration readCommand({
+    QStringLiteral("read"), QStringLiteral("read -o FILE"),
+    QStringLiteral("detect, read the settings, save them to FILE"),
+    {QCommandLineOption(QStringLiteral("o"), QString(), QStringLiteral("FILE"))}, cmdRead});
+
+const CommandRegistration writeCommand({
+    QStringLiteral("write"), QStringLiteral("write [--verify] FILE"),
+    QStringLiteral("load FILE, detect, write the settings to the\n"
+                   "device with today's date code as update date;\n"
+                   "--verify reads them back and compares"),
+    {QCommandLineOption(QStringLiteral("verify"))}, cmdWrite});
 
 } // namespace qel::cli
 

@@ -63,7 +63,7 @@ bool isSetting(const SettingEntry &e)
 
 int cmdDiff(Env &env)
 {
-    if (env.args.size() != 1 || env.args[0].startsWith(QLatin1Char('-'))) {
+    if (!env.badOption.isNull() || env.args.size() != 1 || env.args[0].startsWith(QLatin1Char('-'))) {
         err(QStringLiteral("qelctl: diff needs one FILE (see qelctl --help)"));
         return ExitUsage;
     }
@@ -100,5 +100,13 @@ int cmdDiff(Env &env)
     }
     return differences == 0 ? ExitOk : ExitDevice;
 }
+
+const CommandRegistration diffCommand({
+    QStringLiteral("diff"), QStringLiteral("diff FILE"),
+    QStringLiteral("read the device and list every setting that\n"
+                   "differs from FILE (name, file's value, device's\n"
+                   "value), compared as the device can hold them;\n"
+                   "exit 0 when equal, 1 when different"),
+    {}, cmdDiff});
 
 } // namespace qel::cli

@@ -34,40 +34,41 @@ bool typeFromText(const QString &t, int &deviceType)
     return true;
 }
 
-// Parses FILE and the options a file command accepts; false on a usage error.
-bool parse(const Env &env, bool allowJson, bool allowOutput, FileArgs &a)
+// FILE and the options a file command accepts; false on a usage error.
+bool parse(const Env &env, bool allowOutput, FileArgs &a)
 {
-    const QStringList &args = env.args;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &s = args[i];
-        if (allowJson && s == QLatin1String("--json")) {
-            a.json = true;
-        } else if (allowOutput && s == QLatin1String("-o") && i + 1 < args.size()) {
-            a.output = args[++i];
-        } else if (s == QLatin1String("--type") && i + 1 < args.size()) {
-            if (!typeFromText(args[++i], a.deviceType)) {
-                err(QStringLiteral("qelctl %1: --type must be 521, 527 or 5600").arg(env.command));
-                return false;
-            }
-        } else if (s.startsWith(QLatin1Char('-')) && s.size() > 1) {
-            err(QStringLiteral("qelctl %1: unknown option '%2'").arg(env.command, s));
-            return false;
-        } else if (a.file.isEmpty()) {
-            a.file = s;
-        } else {
-            err(QStringLiteral("qelctl %1: one settings file only").arg(env.command));
-            return false;
-        }
+    if (!env.badOption.isNull()) {
+        err(QStringLiteral("qelctl %1: unknown option '%2'").arg(env.command, env.badOption));
+        return false;
     }
-    if (a.file.isEmpty()) {
+    const QCommandLineParser &opts = *env.opts;
+    a.json = opts.optionNames().contains(QStringLiteral("json"));
+    if (opts.isSet(QStringLiteral("type")) && !typeFromText(opts.value(QStringLiteral("type")), a.deviceType)) {
+        err(QStringLiteral("qelctl %1: --type must be 521, 527 or 5600").arg(env.command));
+        return false;
+    }
+    if (env.args.size() > 1) {
+        err(QStringLiteral("qelctl %1: one settings file only").arg(env.command));
+        return false;
+    }
+    if (env.args.isEmpty() || env.args[0].isEmpty()) {
         err(QStringLiteral("qelctl %1: no settings file given (see qelctl --help)").arg(env.command));
         return false;
     }
-    if (allowOutput && a.output.isEmpty()) {
-        err(QStringLiteral("qelctl %1: -o OUT.pdf is required").arg(env.command));
-        return false;
+    a.file = env.args[0];
+    if (allowOutput) {
+        a.output = opts.value(QStringLiteral("o"));
+        if (a.output.isEmpty()) {
+            err(QStringLiteral("qelctl %1: -o OUT.pdf is required").arg(env.command));
+            return false;
+        }
     }
     return true;
+}
+
+QCommandLineOption typeOption()
+{
+    return QCommandLineOption(QStringLiteral("type"), QString(), QStringLiteral("521|527|5600"));
 }
 
 } // namespace
@@ -75,7 +76,7 @@ bool parse(const Env &env, bool allowJson, bool allowOutput, FileArgs &a)
 int cmdShow(Env &env)
 {
     FileArgs a;
-    if (!parse(env, true, false, a))
+    if (!parse(env, false, a))
         return ExitUsage;
     ParameterRecord rec;
     QString error;
@@ -99,7 +100,7 @@ int cmdShow(Env &env)
 int cmdPrint(Env &env)
 {
     FileArgs a;
-    if (!parse(env, false, true, a))
+    if (!parse(env, true, a))
         return ExitUsage;
     AppState st;
     QString error;
@@ -120,5 +121,17 @@ int cmdPrint(Env &env)
     }
     return ExitOk;
 }
+
+const CommandRegistration showCommand({
+    QStringLiteral("show"), QStringLiteral("show FILE [--json] [--type 521|527|5600]"),
+    QStringLiteral("readable listing of a settings file (--type\n"
+                   "gives the unit of the output update time)"),
+    {QCommandLineOption(QStringLiteral("json")), typeOption()}, cmdShow});
+
+const CommandRegistration printCommand({
+    QStringLiteral("print"), QStringLiteral("print FILE -o OUT.pdf [--type 521|527|5600]"),
+    QStringLiteral("the printed settings list, as PDF"),
+    {QCommandLineOption(QStringLiteral("o"), QString(), QStringLiteral("OUT.pdf")), typeOption()},
+    cmdPrint});
 
 } // namespace qel::cli

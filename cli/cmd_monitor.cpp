@@ -40,11 +40,12 @@ private:
 
 int cmdTypeChange(Env &env)
 {
-    if (env.args.size() != 1) {
+    // A value such as "-5" reaches here as an option the command does not know.
+    if (env.badOption.isNull() ? env.args.size() != 1 : !env.args.isEmpty()) {
         err(QStringLiteral("usage: qelctl type-change 521|527|5600"));
         return ExitUsage;
     }
-    const QString &want = env.args[0];
+    const QString &want = env.badOption.isNull() ? env.args[0] : env.badOption;
     char digit = 0;
     int wanted = TypeNone;
     if (want == QLatin1String("521")) {
@@ -82,9 +83,10 @@ int cmdTypeChange(Env &env)
 int cmdMonitor(Env &env)
 {
     qint64 count = -1;
-    if (env.args.size() == 2 && env.args[0] == QLatin1String("--count")) {
+    if (env.badOption.isNull() && env.args.isEmpty()
+        && env.opts->values(QStringLiteral("count")).size() == 1) {
         bool ok = false;
-        count = env.args[1].toLongLong(&ok);
+        count = env.opts->value(QStringLiteral("count")).toLongLong(&ok);
         if (!ok)
             count = -1;
     }
@@ -110,5 +112,15 @@ int cmdMonitor(Env &env)
         return ExitDevice;
     return ExitOk;
 }
+
+const CommandRegistration typeChangeCommand({
+    QStringLiteral("type-change"), QStringLiteral("type-change 521|527|5600"),
+    QStringLiteral("switch the operation type; prints the type\ndetected afterwards"), {},
+    cmdTypeChange});
+
+const CommandRegistration monitorCommand({
+    QStringLiteral("monitor"), QStringLiteral("monitor --count N"),
+    QStringLiteral("N readings: hex text and percent text\n(a blanked reading prints '- -')"),
+    {QCommandLineOption(QStringLiteral("count"), QString(), QStringLiteral("N"))}, cmdMonitor});
 
 } // namespace qel::cli

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 namespace qel::cli {
@@ -77,76 +78,225 @@ int detectDevice(Env &env)
     return r.code;
 }
 
+namespace {
+
+QList<Command> &registry()
+{
+    static QList<Command> list;
+    return list;
+}
+
+// The length of the UTF-8 sequence at p (1..4), 0 when it is not one.
+int utf8Length(const unsigned char *p, qsizetype left)
+{
+    const unsigned char c = p[0];
+    int n;
+    char32_t min;
+    char32_t cp;
+    if (c < 0x80)
+        return 1;
+    if ((c & 0xE0) == 0xC0) {
+        n = 2, min = 0x80, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 3, min = 0x800, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 4, min = 0x10000, cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (left < n)
+        return 0;
+    for (int i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+} // namespace
+
+CommandRegistration::CommandRegistration(Command command)
+{
+    QList<Command> &list = registry();
+    const auto at = std::lower_bound(list.begin(), list.end(), command.name,
+                                     [](const Command &c, const QString &n) { return c.name < n; });
+    list.insert(at, std::move(command));
+}
+
+const QList<Command> &commands()
+{
+    return registry();
+}
+
+QString decodeArgument(const QByteArray &bytes)
+{
+    QString out;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const int n = utf8Length(p + i, bytes.size() - i);
+        if (n == 0) {
+            out += QChar(char16_t(0xDC00 + p[i]));
+            ++i;
+        } else {
+            out += QString::fromUtf8(bytes.constData() + i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+QByteArray argumentBytes(const QString &argument)
+{
+    QByteArray out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= argument.size(); ++i) {
+        const bool escaped = i < argument.size() && argument[i].unicode() >= 0xDC80
+            && argument[i].unicode() <= 0xDCFF
+            && !(i > 0 && argument[i - 1].isHighSurrogate());
+        if (i < argument.size() && !escaped)
+            continue;
+        out += argument.mid(from, i - from).toUtf8();
+        if (escaped)
+            out += char(argument[i].unicode() - 0xDC00);
+        from = i + 1;
+    }
+    return out;
+}
+
 } // namespace qel::cli
 
 using namespace qel::cli;
 
-static const char *kHelp =
-    "Usage: qelctl [--port DEVICE] COMMAND [ARGS]\n"
-    "\n"
-    "Talks to a QEL converter (5600 at 9600 baud, 521/527 at 1200 baud) on a\n"
-    "serial port, or works on settings files (.pdt, 74 bytes, one record).\n"
-    "\n"
-    "Options:\n"
-    "  --port DEVICE   use this device path (e.g. /dev/ttyUSB0); without it the\n"
-    "                  stored port number (COM1..COM4) is used through its\n"
-    "                  device mapping (default /dev/ttyS0../dev/ttyS3)\n"
-    "  --help          show this text\n"
-    "\n"
-    "Commands:\n"
-    "  detect                     type detection as at start-up; prints 5600,\n"
-    "                             521, 527 or none\n"
-    "  read -o FILE               detect, read the settings, save them to FILE\n"
-    "  write [--verify] FILE      load FILE, detect, write the settings to the\n"
-    "                             device with today's date code as update date;\n"
-    "                             --verify reads them back and compares\n"
-    "  type-change 521|527|5600   switch the operation type; prints the type\n"
-    "                             detected afterwards\n"
-    "  monitor --count N          N readings: hex text and percent text\n"
-    "                             (a blanked reading prints '- -')\n"
-    "  show FILE [--json] [--type 521|527|5600]\n"
-    "                             readable listing of a settings file (--type\n"
-    "                             gives the unit of the output update time)\n"
-    "  print FILE -o OUT.pdf [--type 521|527|5600]\n"
-    "                             the printed settings list, as PDF\n"
-    "  diff FILE                  read the device and list every setting that\n"
-    "                             differs from FILE (name, file's value, device's\n"
-    "                             value), compared as the device can hold them;\n"
-    "                             exit 0 when equal, 1 when different\n"
-    "\n"
-    "Exit codes: 0 success, 1 device or communication failure or refusal,\n"
-    "2 usage error, 3 file error. The program's messages go to stderr.\n";
+namespace {
+
+QString helpText()
+{
+    QString text = QStringLiteral(
+        "Usage: qelctl [--port DEVICE] COMMAND [ARGS]\n"
+        "\n"
+        "Talks to a QEL converter (5600 at 9600 baud, 521/527 at 1200 baud) on a\n"
+        "serial port, or works on settings files (.pdt, 74 bytes, one record).\n"
+        "\n"
+        "Options:\n"
+        "  --port DEVICE   use this device path (e.g. /dev/ttyUSB0); without it the\n"
+        "                  stored port number (COM1..COM4) is used through its\n"
+        "                  device mapping (default /dev/ttyS0../dev/ttyS3)\n"
+        "  -h, --help      show this text\n"
+        "  --version       show the version\n"
+        "\n"
+        "Commands:\n");
+    for (const Command &c : commands()) {
+        QStringList lines = c.help.split(u'\n');
+        QString first = QStringLiteral("  ") + c.synopsis;
+        if (first.size() < 29) {
+            first = first.leftJustified(29) + lines.takeFirst();
+        }
+        text += first + u'\n';
+        for (const QString &l : lines)
+            text += QString(29, u' ') + l + u'\n';
+    }
+    text += QStringLiteral(
+        "\n"
+        "Exit codes: 0 success, 1 device or communication failure or refusal,\n"
+        "2 usage error, 3 file error. The program's messages go to stderr.\n");
+    return text;
+}
+
+void print(FILE *to, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), to);
+    std::fflush(to);
+}
+
+// The name an option argument gives ("--type=5" -> "type", "-o" -> "o").
+QString optionName(const QString &arg)
+{
+    QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    return name.left(name.indexOf(u'='));
+}
+
+// The argument the command's parser refused: the first option it does not
+// declare, else the last argument (an option missing its value).
+QString refusedArgument(const QStringList &args, const QList<QCommandLineOption> &options)
+{
+    for (const QString &a : args) {
+        if (a == QLatin1String("--"))
+            break;
+        if (!a.startsWith(u'-') || a.size() < 2)
+            continue;
+        const QString name = optionName(a);
+        const bool known = std::any_of(options.begin(), options.end(), [&](const QCommandLineOption &o) {
+            return o.names().contains(name);
+        });
+        if (!known)
+            return a;
+    }
+    return args.isEmpty() ? QString(QLatin1String("")) : args.last();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QStringList args;
+    QStringList args{QStringLiteral("qelctl")};
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << decodeArgument(QByteArray(argv[i]));
+
+    // Options of the tool itself come before the command; everything from
+    // the command on belongs to the command.
+    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
+    QCommandLineParser global;
+    global.addOptions({portOption, helpOption, versionOption});
+    global.addPositionalArgument(QStringLiteral("command"), QString());
+    global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!global.parse(args)) {
+        print(stderr, helpText());
+        return ExitUsage;
+    }
+    if (global.isSet(helpOption)) {
+        print(stdout, helpText());
+        return ExitOk;
+    }
+    if (global.isSet(versionOption)) {
+        print(stdout, QStringLiteral("qelctl %1\n").arg(QStringLiteral(QEL_VERSION_TEXT)));
+        return ExitOk;
+    }
+    const QStringList rest = global.positionalArguments();
+    if (rest.isEmpty()) {
+        print(stderr, helpText());
+        return ExitUsage;
+    }
 
     Env env;
-    int i = 0;
-    while (i < args.size() && args[i].startsWith(QLatin1String("--"))) {
-        if (args[i] == QLatin1String("--help")) {
-            std::fputs(kHelp, stdout);
+    env.portOverride = global.value(portOption);
+    env.command = rest.first();
+    const QStringList commandArgs = rest.mid(1);
+    if (commandArgs.contains(QLatin1String("--help"))) {
+        print(stdout, helpText());
+        return ExitOk;
+    }
+    const auto found = std::find_if(commands().begin(), commands().end(),
+                                    [&](const Command &c) { return c.name == env.command; });
+
+    QCommandLineParser parser;
+    if (found != commands().end()) {
+        parser.addOptions(found->options);
+        parser.addOption(helpOption);
+        if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
+            env.badOption = refusedArgument(commandArgs, found->options);
+        else if (parser.isSet(helpOption)) {
+            print(stdout, helpText());
             return ExitOk;
         }
-        if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
-            env.portOverride = args[i + 1];
-            i += 2;
-            continue;
-        }
-        std::fputs(kHelp, stderr);
-        return ExitUsage;
-    }
-    if (i >= args.size()) {
-        std::fputs(kHelp, stderr);
-        return ExitUsage;
-    }
-    env.command = args[i];
-    env.args = args.mid(i + 1);
-    if (env.args.contains(QLatin1String("--help"))) {
-        std::fputs(kHelp, stdout);
-        return ExitOk;
+        env.args = parser.positionalArguments();
+        env.opts = &parser;
     }
 
     // The printout draws with fonts: it needs a GUI application (offscreen).
@@ -160,23 +310,9 @@ int main(int argc, char **argv)
     }
     env.setUp();
 
-    const QString &c = env.command;
-    if (c == QLatin1String("detect"))
-        return cmdDetect(env);
-    if (c == QLatin1String("read"))
-        return cmdRead(env);
-    if (c == QLatin1String("write"))
-        return cmdWrite(env);
-    if (c == QLatin1String("type-change"))
-        return cmdTypeChange(env);
-    if (c == QLatin1String("monitor"))
-        return cmdMonitor(env);
-    if (c == QLatin1String("show"))
-        return cmdShow(env);
-    if (c == QLatin1String("print"))
-        return cmdPrint(env);
-    if (c == QLatin1String("diff"))
-        return cmdDiff(env);
-    err(QStringLiteral("qelctl: unknown command '%1' (see qelctl --help)").arg(c));
-    return ExitUsage;
+    if (found == commands().end()) {
+        err(QStringLiteral("qelctl: unknown command '%1' (see qelctl --help)").arg(env.command));
+        return ExitUsage;
+    }
+    return found->run(env);
 }

@@ -3,6 +3,8 @@
 #include "comm/Codes.h"
 #include "core/AppState.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 
 namespace qel {
@@ -81,6 +83,28 @@ std::optional<QString> scaled(const ParameterRecord &r, int first)
     return n + QLatin1Char(' ') + *unit;
 }
 
+// The scaled value's number and unit into e, when it is a valid one.
+SettingEntry withScaledValue(SettingEntry e)
+{
+    if (e.meaning) {
+        const qsizetype blank = e.meaning->indexOf(QLatin1Char(' '));
+        e.value = e.meaning->left(blank).toDouble();
+        e.unit = e.meaning->mid(blank + 1);
+    }
+    return e;
+}
+
+// A plain number's value and unit into e, when the field holds one.
+SettingEntry withNumber(SettingEntry e, const std::optional<QString> &n, double factor = 1,
+                        const char *unit = "")
+{
+    if (n) {
+        e.value = n->toDouble() * factor;
+        e.unit = QString::fromLatin1(unit);
+    }
+    return e;
+}
+
 QByteArray scaledRaw(const ParameterRecord &r, int first)
 {
     QByteArray raw;
@@ -131,27 +155,6 @@ QString quoted(const QByteArray &raw)
     return out + QLatin1Char('"');
 }
 
-QByteArray jsonString(const QString &s)
-{
-    QByteArray out = "\"";
-    for (const QChar c : s) {
-        const ushort u = c.unicode();
-        switch (u) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (u < 0x20)
-                out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0')).toLatin1();
-            else
-                out += QString(c).toUtf8();
-        }
-    }
-    return out + "\"";
-}
-
 } // namespace
 
 QString scaledNumber(const QByteArray &mantissa, char sign, char digit)
@@ -183,8 +186,9 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
 {
     QList<SettingEntry> out;
     const char *id = "Identity";
-    out << entry(id, "serialNumber", "Serial number", "シリアル№", "F32", r.field(32),
-                 number(r.field(32)));
+    out << withNumber(entry(id, "serialNumber", "Serial number", "シリアル№", "F32", r.field(32),
+                            number(r.field(32))),
+                      number(r.field(32)));
     {
         // A version read from a short device reply ends in its carriage return.
         QByteArray v = r.field(34);
@@ -206,12 +210,14 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
     out << entry(basic, "measurementMode", "Measurement mode", "測定モード", "F1", r.field(1),
                  pick(r.field(1), {{"0", "frequency measurement (周波数計測)"},
                                    {"1", "period measurement (周期計測)"}}));
-    out << entry(basic, "fullScale", "Full scale", "フルスケール", "F2-F6", scaledRaw(r, 2),
-                 scaled(r, 2));
+    out << withScaledValue(entry(basic, "fullScale", "Full scale", "フルスケール", "F2-F6",
+                                 scaledRaw(r, 2), scaled(r, 2)));
     {
         const auto n = number(r.field(7));
-        out << entry(basic, "bias", "Bias", "バイアス", "F7", r.field(7),
-                     n ? std::optional<QString>(*n + QStringLiteral(" % of span")) : std::nullopt);
+        out << withNumber(entry(basic, "bias", "Bias", "バイアス", "F7", r.field(7),
+                                n ? std::optional<QString>(*n + QStringLiteral(" % of span"))
+                                  : std::nullopt),
+                          n, 1, "%");
     }
 
     const char *extra = "Additional functions (付加機能)";
@@ -226,13 +232,18 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
             else
                 m = *n + QStringLiteral(" (× 10 ms on type 521, ms on types 527 and 5600)");
         }
-        out << entry(extra, "outputUpdateTime", "Output update time", "出力更新時間", "F8",
-                     r.field(8), m);
+        // On an unknown type the unit is unknown: the value is the field's count.
+        const bool known = deviceType == Type521 || deviceType == Type527 || deviceType == Type5600;
+        out << withNumber(entry(extra, "outputUpdateTime", "Output update time", "出力更新時間",
+                                "F8", r.field(8), m),
+                          n, deviceType == Type521 ? 10 : 1, known ? "ms" : "");
     }
-    out << entry(extra, "frequencyDivisionRatio", "Frequency division ratio", "分周比", "F9",
-                 r.field(9), number(r.field(9)));
-    out << entry(extra, "movingAverage", "Moving average", "移動平均", "F10", r.field(10),
-                 number(r.field(10)));
+    out << withNumber(entry(extra, "frequencyDivisionRatio", "Frequency division ratio", "分周比",
+                            "F9", r.field(9), number(r.field(9))),
+                      number(r.field(9)));
+    out << withNumber(entry(extra, "movingAverage", "Moving average", "移動平均", "F10",
+                            r.field(10), number(r.field(10))),
+                      number(r.field(10)));
     out << entry(extra, "chatterSuppression", "Chatter suppression", "チャタサプレス", "F11",
                  r.field(11), pick(r.field(11), {{"0", "off"}, {"1", "on"}}));
     out << entry(extra, "stepless", "Stepless", "ステップレス", "F12", r.field(12),
@@ -263,11 +274,11 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
                                 dual ? "サブスケール" : "上限スケール", "F15-F19",
                                 scaledRaw(r, 15), scaled(r, 15));
         up.used = dual || f14 == "1" || f14 == "2";
-        out << up;
+        out << withScaledValue(up);
         SettingEntry low = entry(evIn, "eventInLowerScale", "Lower scale", "下限スケール",
                                  "F20-F24", scaledRaw(r, 20), scaled(r, 20));
         low.used = f14 == "1" || f14 == "2";
-        out << low;
+        out << withScaledValue(low);
     }
 
     const char *evOut = "Event-out function (イベントアウト機能)";
@@ -275,8 +286,8 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
                  r.field(25),
                  pick(r.field(25), {{"0", "lower-limit detection (下限検出（停止検出）)"},
                                     {"1", "upper-limit detection (上限検出（コンパレータ）)"}}));
-    out << entry(evOut, "eventOutSetValue", "Set value", "設定値", "F26-F30", scaledRaw(r, 26),
-                 scaled(r, 26));
+    out << withScaledValue(entry(evOut, "eventOutSetValue", "Set value", "設定値", "F26-F30",
+                                 scaledRaw(r, 26), scaled(r, 26)));
     return out;
 }
 
@@ -303,29 +314,28 @@ QString settingsListingText(const ParameterRecord &rec, int deviceType)
 
 QByteArray settingsListingJson(const ParameterRecord &rec, int deviceType)
 {
-    QByteArray out = "{\n  \"deviceType\": " + QByteArray::number(deviceType) + ",\n";
-    out += "  \"fields\": {";
-    for (int f = 1; f <= ParameterRecord::FieldCount; ++f) {
-        out += f == 1 ? "\n    " : ",\n    ";
-        out += "\"F" + QByteArray::number(f) + "\": " + jsonString(rec.text(f));
-    }
-    out += "\n  },\n  \"settings\": {";
-    bool first = true;
+    QJsonObject fields;
+    for (int f = 1; f <= ParameterRecord::FieldCount; ++f)
+        fields.insert(QStringLiteral("F%1").arg(f), rec.text(f));
+    QJsonObject settings;
     for (const SettingEntry &e : describeRecord(rec, deviceType)) {
-        out += first ? "\n    " : ",\n    ";
-        first = false;
-        out += jsonString(e.key) + ": {";
-        out += "\"name\": " + jsonString(e.name);
-        out += ", \"nameJa\": " + jsonString(e.nameJa);
-        out += ", \"fields\": " + jsonString(e.fields);
-        out += ", \"raw\": " + jsonString(QString::fromLatin1(e.raw));
-        out += ", \"meaning\": " + (e.meaning ? jsonString(*e.meaning) : QByteArray("null"));
+        QJsonObject o{{QStringLiteral("name"), e.name},
+                      {QStringLiteral("nameJa"), e.nameJa},
+                      {QStringLiteral("fields"), e.fields},
+                      {QStringLiteral("raw"), QString::fromLatin1(e.raw)},
+                      {QStringLiteral("meaning"), e.meaning ? QJsonValue(*e.meaning) : QJsonValue()}};
+        if (e.value)
+            o.insert(QStringLiteral("value"), *e.value);
+        if (!e.unit.isEmpty())
+            o.insert(QStringLiteral("unit"), e.unit);
         if (e.used)
-            out += QByteArray(", \"used\": ") + (*e.used ? "true" : "false");
-        out += "}";
+            o.insert(QStringLiteral("used"), *e.used);
+        settings.insert(e.key, o);
     }
-    out += "\n  }\n}\n";
-    return out;
+    const QJsonObject doc{{QStringLiteral("deviceType"), deviceType},
+                          {QStringLiteral("fields"), fields},
+                          {QStringLiteral("settings"), settings}};
+    return QJsonDocument(doc).toJson(QJsonDocument::Indented);
 }
 
 } // namespace qel

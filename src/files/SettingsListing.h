@@ -19,6 +19,8 @@ struct SettingEntry {
     QString fields;                 // "F1", "F2-F6"
     QByteArray raw;                 // the fields' characters as stored
     std::optional<QString> meaning; // empty when the raw text is no valid value
+    std::optional<double> value;    // the number, for a numeric setting holding a valid one
+    QString unit;                   // its unit ("Hz", "sec", "ms", "%"), empty when none
     std::optional<bool> used;       // event-in scales: used by the chosen function
 };
 
@@ -30,7 +32,8 @@ QList<SettingEntry> describeRecord(const ParameterRecord &rec, int deviceType);
 QString settingsListingText(const ParameterRecord &rec, int deviceType);
 
 // One JSON object (UTF-8): the 34 fields by name with their raw text, and
-// every setting with its meaning.
+// every setting with its meaning and, for numbers, its value as a number.
+// The schema is in the README (`qelctl show --json`).
 QByteArray settingsListingJson(const ParameterRecord &rec, int deviceType);
 
 // The value of a scaled value (mantissa, sign, exponent digit) as a plain

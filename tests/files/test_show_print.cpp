@@ -179,6 +179,16 @@ void TestShowPrint::jsonIsOneValidObject()
     QCOMPARE(s["creationDate"].toObject()["meaning"].toString(), QStringLiteral("2003-12-25"));
     QCOMPARE(s["eventInUpperScale"].toObject()["used"].toBool(), true);
     QCOMPARE(s["eventInLowerScale"].toObject()["used"].toBool(), false);
+
+    // Numbers are JSON numbers, with their unit beside them; no value for text.
+    QVERIFY(s["fullScale"].toObject()["value"].isDouble());
+    QCOMPARE(s["fullScale"].toObject()["value"].toDouble(), 1000.0);
+    QCOMPARE(s["fullScale"].toObject()["unit"].toString(), QStringLiteral("Hz"));
+    QCOMPARE(s["serialNumber"].toObject()["value"].toDouble(), 20001.0);
+    QVERIFY(!s["version"].toObject().contains(QStringLiteral("value")));
+    r.setField(2, "0100 ");
+    const QJsonObject bad = QJsonDocument::fromJson(settingsListingJson(r, Type527)).object();
+    QVERIFY(!bad["settings"].toObject()["fullScale"].toObject().contains(QStringLiteral("value")));
 }
 
 void TestShowPrint::showThroughTheTool()
