@@ -116,7 +116,10 @@ int cmdPrint(Env &env)
     FileCommands::DataPrintOut(pdf, st);
     if (!pdf.ok()) {
         err(QStringLiteral("印刷処理を中断します。"));
-        err(QStringLiteral("qelctl print: cannot write %1").arg(QDir::toNativeSeparators(a.output)));
+        err(QStringLiteral("qelctl print: cannot write %1: %2")
+                .arg(QDir::toNativeSeparators(a.output),
+                     pdf.errorString().isEmpty() ? QStringLiteral("the page could not be drawn")
+                                                 : pdf.errorString()));
         return ExitFile;
     }
     return ExitOk;

@@ -1,9 +1,10 @@
 #include "DataFile.h"
 
+#include "SafeWrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace qel {
 
@@ -67,8 +68,10 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
     };
 
     // A record file keeps what lies past its first record: the old file's
-    // bytes from the 75th on follow the new record.
-    QByteArray tail;
+    // bytes from the 75th on follow the new record. They are copied a piece
+    // at a time, so a file of any size keeps its tail.
+    QFile old(path);
+    qint64 tailSize = 0;
     const QFileInfo info(path);
     if (info.exists()) {
         if (info.isDir())
@@ -76,27 +79,16 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
         if (!info.isFile())
             return fail(QStringLiteral("通常のファイルではありません。"));
         if (info.size() > ParameterRecord::Size) {
-            QFile old(path);
-            if (!old.open(QIODevice::ReadOnly) || !old.seek(ParameterRecord::Size))
+            if (!old.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
                 return fail(old.errorString());
-            tail = old.readAll();
-            if (tail.size() != info.size() - ParameterRecord::Size)
-                return fail(old.errorString());
+            tailSize = info.size() - ParameterRecord::Size;
         }
     }
 
-    // Written beside the old file and moved into place on commit, so that a
-    // crash or a full disk never leaves a half-written file.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return fail(f.errorString());
-    if (f.write(rec.bytes()) != ParameterRecord::Size
-        || (!tail.isEmpty() && f.write(tail) != tail.size())) {
-        const QString why = f.errorString();
-        f.cancelWriting();
-        return fail(why);
-    }
-    if (!f.commit())
+    SafeWrite f(path);
+    if (!f.open() || !f.write(rec.bytes())
+        || (tailSize > 0 && !f.copyFrom(old.handle(), ParameterRecord::Size, tailSize))
+        || !f.commit())
         return fail(f.errorString());
     return true;
 }

@@ -14,7 +14,8 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error);
 
 // Writes the record as the first 74 bytes of `path`. A longer existing file
 // keeps its bytes from the 75th on. The file is replaced atomically; on any
-// failure `error` says why and the old file stays as it was.
+// failure (a full disk included) `error` says why and the old file stays
+// byte for byte as it was.
 bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error);
 
 } // namespace qel

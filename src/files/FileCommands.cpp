@@ -17,9 +17,10 @@ const QString kSaveTitle = QStringLiteral(" 保存ファイル名");
 const QString kSaveFilter = QStringLiteral("5600 Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
 const QString kPrintAborted = QStringLiteral("印刷処理を中断します。");
 
+// The only folder separator: a backslash is a character of a file name.
 int lastSeparator(const QString &s)
 {
-    return std::max(s.lastIndexOf(QLatin1Char('/')), s.lastIndexOf(QLatin1Char('\\')));
+    return s.lastIndexOf(QLatin1Char('/'));
 }
 
 } // namespace
@@ -47,11 +48,7 @@ void FileCommands::splitFileName(const QString &fullName, QString &fileTitle, QS
 
 QString FileCommands::joinFileName(const QString &folder, const QString &fileTitle)
 {
-    // A folder written with backslashes (or a bare drive) keeps that form.
-    const bool backslash = !folder.contains(QLatin1Char('/'))
-        && (folder.contains(QLatin1Char('\\'))
-            || (folder.size() == 2 && folder[1] == QLatin1Char(':')));
-    return folder + (backslash ? QLatin1Char('\\') : QLatin1Char('/')) + fileTitle;
+    return folder + QLatin1Char('/') + fileTitle;
 }
 
 bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
@@ -130,8 +127,12 @@ void FileCommands::DataLprint(PrinterProvider &printers)
     Printer *lp = printers.selectPrinter();
     if (lp && lp->ok())
         DataPrintOut(*lp, ctx_.state);
-    if (!lp || !lp->ok())
-        ctx_.boxes().show(kPrintAborted, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+    if (!lp || !lp->ok()) {
+        // A file that could not be written is named, with the reason.
+        const QString file = lp ? lp->fileError() : QString();
+        ctx_.boxes().show(file.isEmpty() ? kPrintAborted : kPrintAborted + QLatin1Char('\n') + file,
+                          applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -41,9 +41,9 @@ public:
     QString programFolder() const;
 
     // Splits a full file name into its title (the name without folder) and
-    // its folder: the characters before the title less the separator.
-    // "/data/a.pdt" -> "a.pdt", "/data"; "/a.pdt" -> "a.pdt", "";
-    // "C:\data\a.pdt" -> "a.pdt", "C:\data"; "C:\a.pdt" -> "a.pdt", "C:".
+    // its folder: the characters before the title less the separator "/".
+    // "/data/a.pdt" -> "a.pdt", "/data"; "/a.pdt" -> "a.pdt", "". A backslash
+    // is part of a name: "/data/a\b.pdt" -> "a\b.pdt", "/data".
     static void splitFileName(const QString &fullName, QString &fileTitle, QString &folder);
     // Folder and title joined again: the inverse of splitFileName.
     static QString joinFileName(const QString &folder, const QString &fileTitle);

@@ -18,6 +18,9 @@ public:
     virtual void endDoc() = 0;
     // False once the printer has failed; the printout then stops.
     virtual bool ok() const { return true; }
+    // For a printer that prints to a file: the file and why it could not be
+    // written. Empty for any other fault.
+    virtual QString fileError() const { return {}; }
 };
 
 } // namespace qel

@@ -1,5 +1,9 @@
 #include "QtPrinter.h"
 
+#include "files/SafeWrite.h"
+
+#include <QBuffer>
+#include <QDir>
 #include <QFontMetricsF>
 #include <QPdfWriter>
 #include <QPrintDialog>
@@ -36,14 +40,24 @@ QtPrinter::QtPrinter(QPagedPaintDevice *device)
 }
 
 // The page keeps the writer's defaults (paper, orientation, margins), which
-// are those of a printer printing to a PDF file: the program sets none.
+// are those of a printer printing to a PDF file: the program sets none. The
+// document is made in memory and goes to its file only once it is complete.
 QtPrinter::QtPrinter(const QString &pdfPath)
-    : ownWriter_(std::make_unique<QPdfWriter>(pdfPath))
+    : pdfPath_(pdfPath), pdfBuffer_(std::make_unique<QBuffer>()),
+      ownWriter_(std::make_unique<QPdfWriter>(pdfBuffer_.get()))
 {
     installFontSubstitutions();
     setInitialFont();
+    pdfBuffer_->open(QIODevice::WriteOnly);
     ownWriter_->setTitle(QStringLiteral("設定データ一覧表"));
     device_ = ownWriter_.get();
+}
+
+QtPrinter::QtPrinter(const QString &pdfPath, const QPageLayout &layout, int resolution)
+    : QtPrinter(pdfPath)
+{
+    ownWriter_->setResolution(resolution);
+    ownWriter_->setPageLayout(layout);
 }
 
 QtPrinter::~QtPrinter()
@@ -121,6 +135,8 @@ void QtPrinter::endDoc()
     if (!painter_.end())
         failed_ = true;
     ended_ = true;
+    if (!failed_ && !pdfPath_.isEmpty() && !writeFileWhole(pdfPath_, pdfBuffer_->data(), error_))
+        failed_ = true;
 }
 
 bool QtPrinter::ok() const
@@ -128,6 +144,13 @@ bool QtPrinter::ok() const
     if (failed_)
         return false;
     return !(printer_ && printer_->printerState() == QPrinter::Error);
+}
+
+QString QtPrinter::fileError() const
+{
+    if (error_.isEmpty())
+        return {};
+    return QDir::toNativeSeparators(pdfPath_) + QLatin1Char('\n') + error_;
 }
 
 QtPrinterProvider::QtPrinterProvider(QWidget *parent) : parent_(parent) {}
@@ -145,7 +168,13 @@ Printer *QtPrinterProvider::selectPrinter()
     QPrintDialog dialog(printer_.get(), parent_);
     if (dialog.exec() != QDialog::Accepted)
         return nullptr;
-    page_ = std::make_unique<QtPrinter>(printer_.get());
+    // Printing to a PDF file: the page is made in memory and the file
+    // written only once it is complete, so a fault leaves an old file as it was.
+    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+        page_ = std::make_unique<QtPrinter>(printer_->outputFileName(), printer_->pageLayout(),
+                                            printer_->resolution());
+    else
+        page_ = std::make_unique<QtPrinter>(printer_.get());
     return page_.get();
 }
 

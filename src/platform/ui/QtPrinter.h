@@ -14,6 +14,8 @@
 #include <QString>
 #include <memory>
 
+class QBuffer;
+class QPageLayout;
 class QPagedPaintDevice;
 class QPdfWriter;
 class QPrinter;
@@ -25,8 +27,12 @@ class QtPrinter : public Printer {
 public:
     // Draws on `device`, which must outlive this printer (not owned).
     explicit QtPrinter(QPagedPaintDevice *device);
-    // Draws into a PDF file of its own, with a PDF printer's page defaults.
+    // Draws into a PDF file of its own, with a PDF printer's page defaults
+    // (or the given page layout and resolution). The file is written whole at
+    // endDoc() or not at all: on a fault an existing file stays as it was and
+    // errorString() says why.
     explicit QtPrinter(const QString &pdfPath);
+    QtPrinter(const QString &pdfPath, const QPageLayout &layout, int resolution);
     ~QtPrinter() override;
 
     void setFont(const QString &name, int pointSize) override;
@@ -34,6 +40,7 @@ public:
     void newLine() override;
     void endDoc() override;
     bool ok() const override;
+    QString fileError() const override;
 
     // The next item's top-left corner, in device pixels from the top left of
     // the printable area.
@@ -42,6 +49,8 @@ public:
     // Line height of the current font, in device pixels.
     qreal lineHeight() const;
     int pages() const { return pages_; }
+    // Why the PDF file could not be written; empty otherwise.
+    QString errorString() const { return error_; }
 
     // Maps the font names the page asks for onto the installed IPA fonts, so
     // that every glyph shows and the fixed-pitch columns line up.
@@ -52,7 +61,10 @@ private:
     void nextLine();
     void setInitialFont();
 
+    QString pdfPath_;
+    std::unique_ptr<QBuffer> pdfBuffer_;
     std::unique_ptr<QPdfWriter> ownWriter_;
+    QString error_;
     QPagedPaintDevice *device_ = nullptr;
     QPrinter *printer_ = nullptr; // device_ when it is a QPrinter
     QPainter painter_;

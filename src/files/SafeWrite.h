@@ -1,0 +1,71 @@
+#pragma once
+// Every file the project writes goes through here: it is written whole or not
+// at all.
+//
+// The bytes go to a new temporary file beside the target. commit() checks
+// that every write went through, flushes the file to the disk and only then
+// renames it over the target. On any error the target stays byte for byte as
+// it was, the temporary file is removed, and errorString() says why (the
+// system's reason, e.g. "No space left on device").
+//
+// A target that is a symbolic link is replaced where the link points (the
+// link stays). A target that exists and is no regular file (a terminal, a
+// pipe, /dev/null, /dev/full) cannot be replaced: its bytes are written to it
+// directly, every write checked.
+//
+//     SafeWrite f(path);
+//     if (!f.open() || !f.write(bytes) || !f.commit())
+//         report(f.errorString());
+
+#include <QByteArray>
+#include <QString>
+
+namespace qel {
+
+class SafeWrite {
+public:
+    explicit SafeWrite(const QString &path);
+    ~SafeWrite(); // an uncommitted file is discarded
+    SafeWrite(const SafeWrite &) = delete;
+    SafeWrite &operator=(const SafeWrite &) = delete;
+
+    // Creates the temporary file (or opens the device). False with
+    // errorString() when the target cannot be written at all.
+    bool open();
+    // Appends bytes. The first failure sticks: later writes and commit()
+    // fail too.
+    bool write(const QByteArray &bytes);
+    bool write(const char *data, qint64 size);
+    // Appends `length` bytes of the open file `fromFd`, starting at `offset`,
+    // a piece at a time; holes of a sparse file stay holes. A file of any
+    // size is copied without being held in memory.
+    bool copyFrom(int fromFd, qint64 offset, qint64 length);
+    // Flushes, checks and renames into place. False with errorString() when
+    // anything failed; the target is then untouched.
+    bool commit();
+    // Drops what was written; the target is untouched.
+    void cancel();
+
+    QString errorString() const { return error_; }
+    // The target as given.
+    QString path() const { return path_; }
+
+private:
+    bool fail(const QString &why);
+    bool failErrno();
+
+    QString path_;
+    QByteArray target_; // where the rename goes (links followed), encoded
+    QByteArray temp_;   // the temporary file; empty when writing straight
+    int fd_ = -1;
+    qint64 size_ = 0;   // bytes appended so far
+    bool direct_ = false;
+    bool failed_ = false;
+    QString error_;
+};
+
+// The whole of `bytes` as the file `path`, through SafeWrite. False with the
+// reason in `error`.
+bool writeFileWhole(const QString &path, const QByteArray &bytes, QString &error);
+
+} // namespace qel
