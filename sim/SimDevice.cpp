@@ -547,7 +547,11 @@ bool SimDevice::pacing() const { return d->pacing; }
 bool SimDevice::inTypeChangeMode() const { return d->typeChangeMode; }
 const QByteArray &SimDevice::noise() const { return d->noise; }
 const QList<QByteArray> &SimDevice::commands() const { return d->log; }
-void SimDevice::clearLog() { d->log.clear(); }
+void SimDevice::clearLog()
+{
+    d->log.clear();
+    d->noise.clear();
+}
 bool SimDevice::inSettingMode() const { return d->settingMode; }
 
 int SimDevice::typeFromDigit(char digit)

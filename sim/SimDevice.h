@@ -75,6 +75,7 @@ public:
 
     // Every complete command received (terminator included), in order.
     const QList<QByteArray> &commands() const;
+    // Forgets the commands and the noise received so far.
     void clearLog();
     bool inSettingMode() const;
 

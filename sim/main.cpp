@@ -232,7 +232,6 @@ public:
     int master = -1, slave = -1;
     std::deque<Pending> pending;
     qint64 nextStream = 0;
-    int logged = 0;
     FILE *log = nullptr;
 
     explicit Server(int type) : dev(type) {}
@@ -271,15 +270,16 @@ public:
         return baudOf(cfgetispeed(&t));
     }
 
+    // The device's log goes to the --log file and is forgotten: a simulator
+    // that runs for days keeps no more than one chunk's commands.
     void writeLog()
     {
-        const QList<QByteArray> &cmds = dev.commands();
         if (log) {
-            for (int i = logged; i < cmds.size(); ++i)
-                fprintf(log, "%s\n", escape(cmds.at(i)).constData());
+            for (const QByteArray &c : dev.commands())
+                fprintf(log, "%s\n", escape(c).constData());
             fflush(log);
         }
-        logged = int(cmds.size());
+        dev.clearLog();
     }
 
     void dumpState()

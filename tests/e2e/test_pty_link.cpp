@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace qel;
 using namespace qel::test;
 
@@ -54,6 +58,7 @@ private slots:
     void unpluggedDeviceEndsTheExchange();
     void typeChangeSwitchesTheLineSpeed();
     void linkPathScriptedFaultAndExitDump();
+    void aLongRunKeepsNoHistoryInMemory();
 };
 
 void PtyLinkTest::a5600AnswersOnlyAt9600()
@@ -220,6 +225,54 @@ void PtyLinkTest::linkPathScriptedFaultAndExitDump()
     QFile state(sim.statePath());
     QVERIFY(state.open(QIODevice::ReadOnly));
     QCOMPARE(state.readAll().mid(10, 2), QByteArray("25"));
+}
+
+namespace {
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+} // namespace
+
+void PtyLinkTest::aLongRunKeepsNoHistoryInMemory()
+{
+    // A million commands (no answers, so nothing queues) and as many bytes
+    // of noise at the wrong speed: the simulator's memory stays where it
+    // was, and the --log file still has every command.
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--fault", "M:silence"}), qPrintable(sim.errorText()));
+    const qint64 before = residentKiB(sim.pid());
+    QVERIFY(before > 0);
+
+    const int fd = ::open(QFile::encodeName(sim.path()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    termios t;
+    QCOMPARE(::tcgetattr(fd, &t), 0);
+    ::cfmakeraw(&t);
+    const QByteArray chunk(64 * 1024, 'M');
+    const int total = 1 << 20;
+    for (speed_t speed : {B4800, B9600}) {
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+        QCOMPARE(::tcsetattr(fd, TCSADRAIN, &t), 0);
+        for (int sent = 0; sent < total; sent += chunk.size())
+            QCOMPARE(::write(fd, chunk.constData(), size_t(chunk.size())), ssize_t(chunk.size()));
+        ::tcdrain(fd);
+    }
+    // "M" and a line end a command; the noise went first, so it is all in.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(sim.logPath()).size() >= qint64(2 * total), 60000);
+    const qint64 after = residentKiB(sim.pid());
+    ::close(fd);
+    QVERIFY2(after - before < 8 * 1024,
+             qPrintable(QStringLiteral("%1 KiB before, %2 KiB after").arg(before).arg(after)));
 }
 
 QTEST_GUILESS_MAIN(PtyLinkTest)
