@@ -121,6 +121,8 @@ private slots:
     void displayRulesOfTheRecord();
     void identityAndTitle();
     void editingRules();
+    void inputMethodTextAsTheFieldHoldsIt_data();
+    void inputMethodTextAsTheFieldHoldsIt();
     void buttonsDisabledDuringEveryTransfer();
     void writeStoresEditAndUpdateDate();
     void writeRefusals();
@@ -426,6 +428,42 @@ void TestGuiPromSet::editingRules()
     w.Option5[0]->click();
     QCOMPARE(w.Label23->text(), QStringLiteral("サブスケール"));
     QVERIFY(w.Text7->isVisible() && !w.Text9->isVisible());
+}
+
+void TestGuiPromSet::inputMethodTextAsTheFieldHoldsIt_data()
+{
+    // Text committed by a Japanese input method into an emptied box.
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("full-width digits") << "Text1" << 2 << "１２" << "12" << QByteArray("00012");
+    QTest::newRow("full-width sign") << "Text3" << 7 << "－３" << "-3" << QByteArray("-0");
+    QTest::newRow("full-width letter") << "Text2" << 5 << "Ａ" << "A" << QByteArray("A");
+    QTest::newRow("ideographic blank") << "Text4" << 8 << "　７" << " 7" << QByteArray("00007");
+    QTest::newRow("kana is not taken") << "Text1" << 2 << "1あ" << "1" << QByteArray("00001");
+    QTest::newRow("accented letter is not taken") << "Text2" << 5 << "é" << "" << QByteArray(" ");
+}
+
+void TestGuiPromSet::inputMethodTextAsTheFieldHoldsIt()
+{
+    QFETCH(QString, box);
+    QFETCH(int, field);
+    QFETCH(QString, commit);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, stored);
+    Screen s;
+    s.rig.st().DeviceType = Type5600;
+    s.w->DspData();
+    auto *t = s.w->findChild<QLineEdit *>(box);
+    QVERIFY(t);
+    t->clear();
+    QInputMethodEvent ev;
+    ev.setCommitString(commit);
+    QCoreApplication::sendEvent(t, &ev);
+    QCOMPARE(t->text(), shown);
+    QCOMPARE(s.f(field), stored);
 }
 
 void TestGuiPromSet::buttonsDisabledDuringEveryTransfer()

@@ -23,6 +23,34 @@ QString zeroPattern(const QString &text, int width)
     return n < 0 ? QLatin1Char('-') + digits : digits;
 }
 
+QString fieldText(const QString &text, int *pos)
+{
+    QString out;
+    out.reserve(text.size());
+    int newPos = pos ? *pos : 0;
+    for (int i = 0; i < text.size(); ++i) {
+        char16_t c = text.at(i).unicode();
+        if (c >= 0xFF01 && c <= 0xFF5E) // full-width ASCII block
+            c = char16_t(c - 0xFEE0);
+        else if (c == 0x3000) // ideographic blank
+            c = u' ';
+        if (c >= 0x20 && c < 0x7F)
+            out += QChar(c);
+        else if (pos && i < *pos)
+            --newPos;
+    }
+    if (pos)
+        *pos = newPos;
+    return out;
+}
+
+QValidator::State FieldTextValidator::validate(QString &input, int &pos) const
+{
+    if (!filling_)
+        input = fieldText(input, &pos);
+    return Acceptable;
+}
+
 const QStringList &predictionTexts()
 {
     static const QStringList texts = {

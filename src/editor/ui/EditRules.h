@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QValidator>
 
 namespace qel {
 
@@ -12,6 +13,26 @@ namespace qel {
 // an integer with at least `width` digits ("12" -> "00012", "-3" -> "-03");
 // anything else (letters, empty text, a lone sign) is returned unchanged.
 QString zeroPattern(const QString &text, int width);
+
+// A text as a record field can hold it: full-width digits, signs, letters
+// and the ideographic blank ("１２", "－", "Ａ", "　") become their half-width
+// form; any other character outside printable ASCII is dropped. `pos`, when
+// given, is a cursor position in `text` and is moved along.
+QString fieldText(const QString &text, int *pos = nullptr);
+
+// The settings text boxes' validator: what the user types, pastes or commits
+// from an input method goes through fieldText, so the box shows and the
+// record gets the same half-width text. While the program fills the boxes
+// (filling true), a record's own text passes as it is.
+class FieldTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &pos) const override;
+    void setFilling(bool on) { filling_ = on; }
+
+private:
+    bool filling_ = false;
+};
 
 // The eight entries of the dynamic prediction list, codes "0".."7" in order.
 const QStringList &predictionTexts();

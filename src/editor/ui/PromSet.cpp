@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -80,6 +81,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
 
     commands_ = std::make_unique<SettingsCommands>(ctx_, engine_, typeChange_, this);
     files_ = std::make_unique<FileCommands>(ctx_);
+    fieldInput_ = new FieldTextValidator(this);
 
     buildMenus();
 
@@ -224,6 +226,7 @@ QLineEdit *PromSet::textBox(const char *name, int width, const char *initial,
     auto *t = new QLineEdit(QString::fromLatin1(initial));
     t->setObjectName(QString::fromLatin1(name));
     t->setMaxLength(width);
+    t->setValidator(fieldInput_);
     t->setAlignment(Qt::AlignRight);
     t->setFixedWidth(22 + 9 * width);
     connect(t, &QLineEdit::textChanged, this, [this, handler] { (this->*handler)(); });
@@ -678,6 +681,8 @@ void PromSet::selectSign(QComboBox *list, void (PromSet::*handler)(), const QByt
 
 void PromSet::DspData()
 {
+    fieldInput_->setFilling(true);
+    const auto filled = qScopeGuard([this] { fieldInput_->setFilling(false); });
     ParameterRecord &rec = ctx_.state.ParamRecord;
     const int type = ctx_.state.DeviceType;
 

@@ -8,6 +8,7 @@
 
 #include "editor/SettingsCommands.h"
 #include "files/FileCommands.h"
+#include "EditRules.h"
 
 #include <QMainWindow>
 #include <array>
@@ -238,6 +239,7 @@ private:
     TypeChangeDialog *typeChangeDialog_;
     std::unique_ptr<Monitor> monitor_;
     bool ending_ = false;
+    FieldTextValidator *fieldInput_ = nullptr; // shared by the twelve text boxes
 };
 
 } // namespace qel
