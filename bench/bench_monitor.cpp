@@ -158,7 +158,6 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     ctx.state.CommPortNo = 1;
     RsReadWrite engine(ctx);
     TypeChange typeChange(ctx, engine);
-    engine.setTypeChange(&typeChange);
 
     const TypeCheckResult det = typeChange.TypeCheck();
     if (det.code == TypeNone) {

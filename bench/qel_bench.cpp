@@ -243,7 +243,6 @@ struct Session {
         ctx->state.CommPortNo = 1;
         engine = std::make_unique<RsReadWrite>(*ctx);
         typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-        engine->setTypeChange(typeChange.get());
         commands = std::make_unique<SettingsCommands>(*ctx, *engine, *typeChange);
     }
 

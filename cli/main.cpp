@@ -50,7 +50,6 @@ void Env::setUp()
         ctx->state.CommPortNo = 1;
     engine = std::make_unique<RsReadWrite>(*ctx);
     typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-    engine->setTypeChange(typeChange.get());
 }
 
 QString typeName(int code)

@@ -93,7 +93,6 @@ int main(int argc, char **argv)
     qel::Context ctx(platform);
     qel::RsReadWrite engine(ctx);
     qel::TypeChange typeChange(ctx, engine);
-    engine.setTypeChange(&typeChange);
 
     // The program ends at once: the open ports are closed and the process
     // leaves without running any more events (stored settings are already

@@ -4,7 +4,6 @@
 #include "Codes.h"
 #include "MemoryImage.h"
 #include "RsReadWrite.h"
-#include "typechange/TypeChange.h"
 
 namespace qel {
 
@@ -13,38 +12,16 @@ namespace {
 constexpr int kModeLimit = 100;  // ticks for the reply to "M" on a read
 constexpr int kImageLimit = 150; // ticks for the image, and for the echo of "E"
 constexpr int kPresenceLimit = 100;
-constexpr int kSends = 3;
 
 } // namespace
 
 CommResult RsReadWrite::Read52X()
 {
     AppState &st = ctx_.state;
-    if (!OpenPort52X())
-        return CommResult::PortError;
-    port_->discardInput();
+    if (const CommResult r = openForExchange(kSettings52X, kPresenceLimit, false);
+        r != CommResult::Ok)
+        return r;
 
-    if (!typeChange_ || !typeChange_->CheckQmode(*port_, kPresenceLimit)) {
-        ClosePort();
-        return CommResult::NoAnswer;
-    }
-
-    // Collects one reply until a chunk ends with CR or the tick limit is
-    // reached; returns whether a CR closed it.
-    auto collect = [&](QByteArray &reply, int limit) {
-        reply.clear();
-        StartTickTimer();
-        while (st.TickCount < limit) {
-            ctx_.yield();
-            if (port_->bytesWaiting() >= 1) {
-                const QByteArray chunk = port_->readAllWaiting();
-                reply += chunk;
-                if (chunk.endsWith('\r'))
-                    return true;
-            }
-        }
-        return false;
-    };
     auto readError = [&](const char *sent, const QByteArray &arrived) {
         const QString text = QStringLiteral("Error in Read52X()\r\nT?=%1\r\nSD$=%2\r\nRD$=%3")
                                  .arg(st.TickCount)
@@ -57,15 +34,13 @@ CommResult RsReadWrite::Read52X()
 
     // Setting mode: any reply will do, only its arrival counts.
     QByteArray reply;
-    CMD_Send(*port_, QByteArray("M"));
-    if (!collect(reply, kModeLimit))
+    if (link_.exchange("M", reply, {kModeLimit}) != Collected::Complete)
         return readError("M", reply);
 
     // The image. A reply that completes only once the limit is reached is
     // as late as no reply.
-    CMD_Send(*port_, QByteArray("R\r"));
-    collect(reply, kImageLimit);
-    if (st.TickCount >= kImageLimit)
+    if (link_.exchange("R\r", reply, {kImageLimit}) != Collected::Complete
+        || st.TickCount >= kImageLimit)
         return readError("R", reply);
 
     QByteArray image = reply.left(64);
@@ -75,15 +50,8 @@ CommResult RsReadWrite::Read52X()
     st.MemoryImageFromDevice = true;
 
     // Leave the setting mode; the echo is awaited but never looked at.
-    CMD_Send(*port_, QByteArray("E\r"));
-    StartTickTimer();
-    while (st.TickCount < kImageLimit) {
-        ctx_.yield();
-        if (port_->bytesWaiting() >= 2) {
-            port_->readAllWaiting();
-            break;
-        }
-    }
+    QByteArray echo;
+    link_.exchange("E\r", echo, {kImageLimit, nullptr, 2});
 
     // The version and type word: version x 100, plus 1000 on a 527.
     st.DeviceType = HexValue(image.mid(60, 4)) >= 1000 ? Type527 : Type521;
@@ -107,7 +75,8 @@ CommResult RsReadWrite::Writedata52()
     }
 
     // Today's date code goes into F31 and the image; the record keeps it only
-    // if the device takes the write.
+    // if the device takes the write (or took it and then failed to leave the
+    // setting mode).
     const QByteArray previousUpdate = rec.field(31);
     rec.setField(31, DateEnCord(ctx_.clock().today()));
     EncodeMemoryImage(rec, st.MemoryImage);
@@ -116,65 +85,16 @@ CommResult RsReadWrite::Writedata52()
         return r;
     };
 
-    if (!OpenPort52X())
-        return fail(CommResult::PortError);
-    if (!typeChange_ || !typeChange_->CheckQmode(*port_, kPresenceLimit)) {
-        ClosePort();
-        return fail(CommResult::NoAnswer);
-    }
-    ctx_.processPending(); // let waiting events through once
-
-    // Three wrong replies: leave the setting mode and report message 3,
-    // unless leaving it already failed (message 3 shown, port closed).
-    auto unexpected = [&]() {
-        if (ExitSettingMode() != ExitResult::Failed) {
-            DspRSErr(3);
-            ClosePort();
-        }
-        return fail(CommResult::Unexpected);
-    };
-
-    QByteArray reply;
-    for (int sends = 1;; ++sends) {
-        if (!DataReadWrite(QByteArray("M"), reply)) {
-            ClosePort(); // message 1 shown; the device may stay in its setting mode
-            return fail(CommResult::TimedOut);
-        }
-        if (reply == "A\r")
-            break;
-        if (sends == kSends)
-            return unexpected();
-    }
-
+    if (const CommResult r = openForExchange(kSettings52X, kPresenceLimit, true);
+        r != CommResult::Ok)
+        return fail(r);
+    if (const StepResult r = runStep({"M", "A\r", 3, false}); r != StepResult::Accepted)
+        return fail(abandonWrite(r));
     const QByteArray command = QByteArray("W") + st.MemoryImage.left(52) + '\r';
-    for (int sends = 1;; ++sends) {
-        if (!DataReadWrite(command, reply)) {
-            ClosePort();
-            return fail(CommResult::TimedOut);
-        }
-        if (reply == "W\r") {
-            // The device has the new settings and its new update date.
-            switch (ExitSettingMode()) {
-            case ExitResult::Ok:
-                ClosePort();
-                return CommResult::Ok;
-            case ExitResult::TimedOut:
-                ClosePort();
-                return CommResult::TimedOut;
-            case ExitResult::Failed:
-                return CommResult::Unexpected;
-            }
-        }
-        if (reply == "?\r") {
-            if (ExitSettingMode() == ExitResult::Failed)
-                return fail(CommResult::Unexpected);
-            DspRSErr(2);
-            ClosePort();
-            return fail(CommResult::Refused);
-        }
-        if (sends == kSends)
-            return unexpected();
-    }
+    if (const StepResult r = runStep({command, "W\r"}); r != StepResult::Accepted)
+        return fail(abandonWrite(r));
+    // The device has the new settings and its new update date.
+    return finishWrite();
 }
 
 } // namespace qel

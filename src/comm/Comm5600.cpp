@@ -10,7 +10,6 @@
 #include "RsReadWrite.h"
 
 #include "Codes.h"
-#include "typechange/TypeChange.h"
 
 #include <functional>
 #include <vector>
@@ -157,7 +156,7 @@ static CommResult runReadList(RsReadWrite &engine, const std::vector<ReadItem> &
                 anyTimeout = true;
                 // The line went away under the read (message 1 shown):
                 // abandon it rather than time out every remaining command.
-                if (engine.MSComm1().lineLost())
+                if (engine.link().lost())
                     return CommResult::Failed;
             }
             ++sends;
@@ -196,107 +195,35 @@ CommResult RsReadWrite::Read56XVer()
 
 CommResult RsReadWrite::ReadData56()
 {
-    if (!OpenPort5600())
-        return CommResult::PortError;
-    // Program-mode check on this open port: is anything listening at all?
-    if (typeChange_ && !typeChange_->CheckQmode(*port_, 5)) {
-        ClosePort();
-        return CommResult::NoAnswer;
-    }
-    ctx_.processPending(); // let waiting events through once
+    if (const CommResult r = openForExchange(kSettings5600, 5, true); r != CommResult::Ok)
+        return r;
     return readAndCommit(*this, ctx_.state, parameterItems());
 }
 
 CommResult RsReadWrite::WriteData56()
 {
     ParameterRecord &rec = ctx_.state.ParamRecord;
+    if (const CommResult r = openForExchange(kSettings5600, 5, true); r != CommResult::Ok)
+        return r;
 
-    if (!OpenPort5600())
-        return CommResult::PortError;
-    if (typeChange_ && !typeChange_->CheckQmode(*port_, 5)) {
-        ClosePort();
-        return CommResult::NoAnswer;
-    }
-    ctx_.processPending(); // let waiting events through once
-
-    // The device refused a setting: leave the setting mode, report, close.
-    auto refused = [this]() {
-        if (ExitSettingMode() == ExitResult::Failed)
-            return CommResult::Unexpected; // message 3 shown, port closed
-        DspRSErr(2);
-        ClosePort();
-        return CommResult::Refused;
-    };
-    // Wrong replies that repetition did not cure.
-    auto unexpected = [this]() {
-        if (ExitSettingMode() == ExitResult::Failed)
-            return CommResult::Unexpected;
-        DspRSErr(3);
-        ClosePort();
-        return CommResult::Unexpected;
-    };
-    // No reply in time (message 1 shown): nothing more is sent, the device
-    // stays in its setting mode.
-    auto timedOut = [this]() {
-        ClosePort();
-        return CommResult::TimedOut;
-    };
-
-    // Mode entry.
-    for (int sends = 1;; ++sends) {
-        QByteArray reply;
-        if (!DataReadWrite(QByteArray("M"), reply))
-            return timedOut();
-        if (reply == kAck)
-            break;
-        if (sends >= 3)
-            return unexpected();
-    }
-
+    if (const StepResult r = runStep({"M", kAck, 3, false}); r != StepResult::Accepted)
+        return abandonWrite(r);
     for (const WriteItem &item : writeItems()) {
-        const QByteArray cmd = buildWrite(rec, item);
-        for (int sends = 1;; ++sends) {
-            QByteArray reply;
-            if (!DataReadWrite(cmd, reply))
-                return timedOut();
-            if (reply == kRefused)
-                return refused();
-            if (reply == kAccepted)
-                break;
-            if (sends >= item.maxSends)
-                return unexpected();
-        }
+        if (const StepResult r = runStep({buildWrite(rec, item), kAccepted, item.maxSends});
+            r != StepResult::Accepted)
+            return abandonWrite(r);
     }
 
     // The update date: today's code, sent with the field's trailing blanks.
+    // Not accepted: the device keeps its old date, and so does the record.
     const QByteArray previousCode = rec.field(31);
-    for (int sends = 1;; ++sends) {
-        rec.setField(31, DateEnCord(ctx_.clock().today()));
-        QByteArray reply;
-        const bool complete = DataReadWrite(QByteArray("WP41,") + rec.field(31) + '\r', reply);
-        if (complete && reply == kAccepted)
-            break;
-        // Not accepted: the device keeps its old date, and so does the record.
+    rec.setField(31, DateEnCord(ctx_.clock().today()));
+    if (const StepResult r = runStep({QByteArray("WP41,") + rec.field(31) + '\r', kAccepted});
+        r != StepResult::Accepted) {
         rec.setField(31, previousCode);
-        if (!complete)
-            return timedOut();
-        if (reply == kRefused)
-            return refused();
-        if (sends >= 3)
-            return unexpected();
+        return abandonWrite(r);
     }
-
-    switch (ExitSettingMode()) {
-    case ExitResult::Ok:
-        break;
-    case ExitResult::TimedOut:
-        ClosePort();
-        return CommResult::TimedOut;
-    case ExitResult::Failed:
-        return CommResult::Unexpected;
-    }
-    ClosePort();
-    return CommResult::Ok;
+    return finishWrite();
 }
 
 } // namespace qel

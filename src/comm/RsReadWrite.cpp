@@ -9,54 +9,17 @@ const QString kSetTitle = QStringLiteral("ＱＥＬ－５６００　設定エ�
 
 } // namespace
 
-RsReadWrite::RsReadWrite(Context &ctx) : ctx_(ctx), port_(ctx.platform.ports->create()) {}
-
-RsReadWrite::~RsReadWrite() = default;
-
-void RsReadWrite::StartTickTimer()
-{
-    ctx_.ticks.restart();
-}
-
-void RsReadWrite::Wait10ms(int ii)
-{
-    StartTickTimer();
-    do {
-        ctx_.yield();
-    } while (ctx_.state.TickCount < ii);
-}
-
-void RsReadWrite::CMD_Send(SerialPort &port, const QByteArray &send)
-{
-    Wait10ms(2);
-    port.discardInput();
-    port.write(send);
-}
+RsReadWrite::RsReadWrite(Context &ctx) : ctx_(ctx), link_(ctx) {}
 
 bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
 {
-    bool ErrFlg = true;
     // The tick count restarts inside CMD_Send: the time-out runs from the
     // start of the 20 ms pause before the command goes out.
-    CMD_Send(*port_, send);
-    Receive.clear();
-    for (;;) {
-        ctx_.yield();
-        if (port_->bytesWaiting() >= 1) {
-            const QByteArray chunk = port_->readAllWaiting();
-            Receive += chunk;
-            if (chunk.endsWith('\r'))
-                break;
-        }
-        // A line that went away (device unplugged) answers nothing more: no
-        // point in waiting out the time.
-        if (ctx_.state.TickCount < ctx_.state.ReplyTimeoutTicks && !port_->lineLost())
-            continue;
-        ErrFlg = false;
-        DspRSErr(1);
-        break;
-    }
-    return ErrFlg;
+    CMD_Send(send);
+    if (link_.collect(Receive, {ctx_.state.ReplyTimeoutTicks}) == Collected::Complete)
+        return true;
+    DspRSErr(1);
+    return false;
 }
 
 void RsReadWrite::DspRSErr(int ErrFlg)
@@ -81,39 +44,68 @@ void RsReadWrite::DspRSErr(int ErrFlg)
     ctx_.boxes().show(text, title, MsgIcon::Question, MsgButtons::Ok);
 }
 
-bool RsReadWrite::SetPortState(bool state)
-{
-    if (state)
-        return openRaisingRts(*port_);
-    closeDroppingRts(*port_);
-    return false;
-}
-
 ExitResult RsReadWrite::ExitSettingMode()
 {
-    int attempts = 0;
-    for (;;) {
-        QByteArray reply;
-        if (!DataReadWrite(QByteArray("E\r"), reply))
-            return ExitResult::TimedOut; // message 1 shown; no further attempt
-        if (reply == "E\r")
-            return ExitResult::Ok;
-        attempts += 1;
-        if (attempts > 2)
-            break;
+    switch (runStep({"E\r", "E\r", 3, false})) {
+    case StepResult::Accepted:
+        return ExitResult::Ok;
+    case StepResult::TimedOut:
+        return ExitResult::TimedOut; // message 1 shown; no further attempt
+    default:
+        DspRSErr(3);
+        ClosePort();
+        return ExitResult::Failed;
     }
-    DspRSErr(3);
-    SetPortState(false);
-    return ExitResult::Failed;
 }
 
-bool RsReadWrite::openPort(const QString &settings)
+RsReadWrite::StepResult RsReadWrite::runStep(const WriteStep &step)
 {
-    port_->setPortNumber(ctx_.state.CommPortNo);
-    port_->setSettings(settings);
-    port_->setInputModeText();
-    port_->setInputLength(0);
-    if (SetPortState(true))
+    for (int sends = 1;; ++sends) {
+        QByteArray reply;
+        if (!DataReadWrite(step.command, reply))
+            return StepResult::TimedOut;
+        if (reply == step.accept)
+            return StepResult::Accepted;
+        if (step.refusable && reply == "?\r")
+            return StepResult::Refused;
+        if (sends >= step.maxSends)
+            return StepResult::Wrong;
+    }
+}
+
+CommResult RsReadWrite::abandonWrite(StepResult why)
+{
+    if (why == StepResult::TimedOut) {
+        // Message 1 shown: nothing more is sent, the device may stay in its setting mode.
+        ClosePort();
+        return CommResult::TimedOut;
+    }
+    if (ExitSettingMode() == ExitResult::Failed)
+        return CommResult::Unexpected; // message 3 shown, port closed
+    const bool refused = why == StepResult::Refused;
+    DspRSErr(refused ? 2 : 3);
+    ClosePort();
+    return refused ? CommResult::Refused : CommResult::Unexpected;
+}
+
+CommResult RsReadWrite::finishWrite()
+{
+    switch (ExitSettingMode()) {
+    case ExitResult::Ok:
+        ClosePort();
+        return CommResult::Ok;
+    case ExitResult::TimedOut:
+        ClosePort();
+        return CommResult::TimedOut;
+    case ExitResult::Failed:
+        break;
+    }
+    return CommResult::Unexpected;
+}
+
+bool RsReadWrite::openPort(const char *settings)
+{
+    if (link_.open(settings))
         return true;
     DspRSErr(1);
     return false;
@@ -121,12 +113,27 @@ bool RsReadWrite::openPort(const QString &settings)
 
 bool RsReadWrite::OpenPort5600()
 {
-    return openPort(QString::fromLatin1(kSettings5600));
+    return openPort(kSettings5600);
 }
 
 bool RsReadWrite::OpenPort52X()
 {
-    return openPort(QString::fromLatin1(kSettings52X));
+    return openPort(kSettings52X);
+}
+
+CommResult RsReadWrite::openForExchange(const char *settings, int presenceLimit,
+                                        bool letEventsThrough)
+{
+    if (!openPort(settings))
+        return CommResult::PortError;
+    // Program-mode check on this open port: is anything listening at all?
+    if (!link_.presence(presenceLimit)) {
+        ClosePort();
+        return CommResult::NoAnswer;
+    }
+    if (letEventsThrough)
+        ctx_.processPending();
+    return CommResult::Ok;
 }
 
 } // namespace qel

@@ -1,20 +1,17 @@
 #pragma once
-// The communication engine: owns the engine's serial port and carries every
-// read and write of the settings. It is never shown; windows and the
-// command-line tool call its procedures.
+// The communication engine: owns the engine's link and carries every read and
+// write of the settings. It is never shown; windows and the command-line tool
+// call its procedures.
 //
 // The procedures leave their results in the record and the state as the
 // device protocol prescribes; they also return an outcome, which the screens
 // ignore and the command-line tool turns into its exit code.
 
-#include "core/Context.h"
+#include "Link.h"
 
 #include <QByteArray>
-#include <memory>
 
 namespace qel {
-
-class TypeChange;
 
 enum class CommResult {
     Ok,           // completed
@@ -31,36 +28,29 @@ enum class ExitResult { Ok, TimedOut, Failed };
 class RsReadWrite {
 public:
     explicit RsReadWrite(Context &ctx);
-    ~RsReadWrite();
 
-    void setTypeChange(TypeChange *tc) { typeChange_ = tc; }
-    SerialPort &MSComm1() { return *port_; }
-    Context &context() { return ctx_; }
+    SerialPort &MSComm1() { return link_.port(); }
+    Link &link() { return link_; }
 
-    // --- the link (tick waits, send, transaction, errors) ---
-    void StartTickTimer();
-    void Wait10ms(int ii);
-    // 20 ms pause (restarts the tick count), discard input, write.
-    void CMD_Send(SerialPort &port, const QByteArray &send);
+    void Wait10ms(int ii) { link_.wait10ms(ii); }
+    void CMD_Send(const QByteArray &send) { link_.send(send); }
     // One command transaction on the engine's open port. Returns ErrFlg:
     // true when a complete reply (ending in CR) arrived, false on time-out
-    // after ReplyTimeoutTicks (message 1 shown; Receive holds what arrived).
+    // after ReplyTimeoutTicks or a lost line (message 1 shown; Receive holds
+    // what arrived).
     bool DataReadWrite(const QByteArray &send, QByteArray &Receive);
     // Message box for codes 1, 2, 3; other codes show nothing.
     void DspRSErr(int ErrFlg);
-    // true: open the port, raise RTS; false: drop RTS, close. Returns whether
-    // the port is open afterwards (true) / closed (false) as asked.
-    bool SetPortState(bool state);
     // "E" + CR until echoed, at most three sends. After the third wrong echo:
     // message 3, the port closed, Failed (the operation ends; the program goes on).
     ExitResult ExitSettingMode();
 
-    // Port opening per generation: port CommPortNo, settings text, text input,
-    // input length 0, open, raise RTS. A port that cannot be opened shows
-    // message 1 and returns false.
+    // Port opening per generation: port CommPortNo, the generation's settings,
+    // open, raise RTS. A port that cannot be opened shows message 1 and
+    // returns false.
     bool OpenPort5600();
     bool OpenPort52X();
-    void ClosePort() { SetPortState(false); }
+    void ClosePort() { link_.close(); }
 
     // --- 5600 ---
     CommResult Read56XVer();
@@ -72,15 +62,28 @@ public:
     CommResult Writedata52();
 
 private:
-    bool openPort(const QString &settings);
+    // One step of a write: `command` is sent until `accept` comes back, at
+    // most `maxSends` times; with `refusable`, "?" + CR ends the step at once.
+    struct WriteStep {
+        QByteArray command;
+        QByteArray accept;
+        int maxSends = 3;
+        bool refusable = true;
+    };
+    enum class StepResult { Accepted, TimedOut, Refused, Wrong };
+    StepResult runStep(const WriteStep &step);
+    // A write that did not go through: leave the setting mode where the
+    // device still answers, report, close.
+    CommResult abandonWrite(StepResult why);
+    // Everything accepted: leave the setting mode, close.
+    CommResult finishWrite();
+    bool openPort(const char *settings);
+    // Opened and something listening (else closed again); then waiting
+    // events let through once when asked.
+    CommResult openForExchange(const char *settings, int presenceLimit, bool letEventsThrough);
 
     Context &ctx_;
-    std::unique_ptr<SerialPort> port_;
-    TypeChange *typeChange_ = nullptr;
+    Link link_;
 };
-
-// The settings texts of the two generations.
-inline const char *kSettings5600 = "9600,N,8,1";
-inline const char *kSettings52X = "1200,N,8,1";
 
 } // namespace qel

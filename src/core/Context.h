@@ -26,9 +26,8 @@ struct Platform {
     std::function<void()> terminate;
 };
 
-// TickCount advances once per 10 ms, however many screens restart it: the
-// engine's StartTickTimer and the type-change screen's TimerSet both restart
-// this one timer.
+// TickCount advances once per 10 ms, however many screens restart it: every
+// link (the engine's and the type-change screen's) restarts this one timer.
 class TickCounter {
 public:
     TickCounter(Clock &clock, AppState &state);

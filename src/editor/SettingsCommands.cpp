@@ -19,7 +19,7 @@ CommandOutcome SettingsCommands::ReadingIn()
         view_->CommandButtun(false);
 
     // Presence check on the type-change screen's (closed) port.
-    if (!typeChange_.CheckQmode(typeChange_.MSComm1(), 100)) {
+    if (!typeChange_.CheckQmode(100)) {
         const TypeCheckResult r = typeChange_.TypeCheck();
         if (r.aborted) {
             out.aborted = true;
@@ -62,7 +62,7 @@ CommandOutcome SettingsCommands::WritingOut()
     if (view_)
         view_->CommandButtun(false);
 
-    if (!typeChange_.CheckQmode(typeChange_.MSComm1(), 100)) {
+    if (!typeChange_.CheckQmode(100)) {
         QString refusal;
         if (st.DeviceType == Type5600)
             refusal = QStringLiteral("QEL-52XにはQEL-5600のパラメータは書き込めません");

@@ -38,7 +38,7 @@ bool isDigit(char c)
 
 MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
     : ctx_(ctx), engine_(engine), actions_(std::move(actions)),
-      port_(ctx.platform.ports->create()), timer1_(ctx.clock().createTimer()),
+      link_(ctx), timer1_(ctx.clock().createTimer()),
       timer2_(ctx.clock().createTimer()), kick_(ctx.clock().createTimer())
 {
     kick_->onTimeout = [this] { kick_->stop(); };
@@ -53,10 +53,6 @@ MonitorEngine::~MonitorEngine()
     timer1_->stop();
     timer2_->stop();
     kick_->stop();
-    if (port_->isOpen()) {
-        port_->setRts(false);
-        port_->close();
-    }
 }
 
 // ---------------------------------------------------------------- screen events
@@ -232,23 +228,15 @@ void MonitorEngine::StartPollTimer()
 bool MonitorEngine::SetPortState(bool state)
 {
     if (state)
-        return openRaisingRts(*port_);
-    closeDroppingRts(*port_);
+        return link_.raise();
+    link_.close();
     return true;
 }
 
 bool MonitorEngine::openConfigured()
 {
-    port_->setPortNumber(ctx_.state.CommPortNo);
-    if (ctx_.state.DeviceType == Type5600) {
-        port_->setSettings(QStringLiteral("9600,n,8,1"));
-        port_->setInputLength(0);
-        port_->setInputModeText();
-    } else {
-        port_->setSettings(QStringLiteral("1200,n,8,1"));
-        port_->setInputModeText();
-        port_->setInputLength(0);
-    }
+    link_.configure(ctx_.state.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
+                                                      : QStringLiteral("1200,n,8,1"));
     return SetPortState(true);
 }
 
@@ -258,35 +246,22 @@ bool MonitorEngine::MonitorDataReadWrite(const QByteArray &command, QByteArray &
                                          int timeout)
 {
     const quint64 s = session_;
-    port_->discardInput();
-    reply.clear();
     StartTickTimer();
-    engine_.CMD_Send(*port_, command);
+    link_.send(command);
     // The time-out runs from the moment the command was written.
     StartTickTimer();
-    for (;;) {
-        ctx_.yield();
-        if (session_ != s)
-            return false;
-        if (!port_->isOpen() || port_->lineLost())
-            return false;
-        if (port_->bytesWaiting() >= 1) {
-            const QByteArray chunk = port_->readAllWaiting();
-            reply += chunk;
-            if (chunk.endsWith('\r'))
-                return true;
-        }
-        if (MonTickCount >= timeout) {
-            if (command != "Q") {
-                const QString text = QStringLiteral("Error in MonitorDataReadWrite()T?=")
-                    + QString::number(MonTickCount) + QStringLiteral("\r\nSD$=")
-                    + QString::fromLatin1(command) + QStringLiteral("\r\nRD$=")
-                    + QString::fromLatin1(reply);
-                ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
-            }
-            return false;
-        }
+    const Collected c = link_.collect(reply, {timeout, &MonTickCount, 0,
+                                              [this, s] { return session_ != s; }});
+    if (c == Collected::Complete)
+        return true;
+    if (c == Collected::TimedOut && command != "Q") {
+        const QString text = QStringLiteral("Error in MonitorDataReadWrite()T?=")
+            + QString::number(MonTickCount) + QStringLiteral("\r\nSD$=")
+            + QString::fromLatin1(command) + QStringLiteral("\r\nRD$=")
+            + QString::fromLatin1(reply);
+        ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     }
+    return false;
 }
 
 bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout)

@@ -56,7 +56,7 @@ public:
     void setActions(MonitorActions actions) { actions_ = std::move(actions); }
     // Every reading as converted (the recorder listens here), after the view.
     std::function<void(const MonitorDisplay &)> onReading;
-    SerialPort &MSComm1() { return *port_; }
+    SerialPort &MSComm1() { return link_.port(); }
 
     // --- screen events ---
     void Form_Load();
@@ -119,7 +119,7 @@ private:
     RsReadWrite &engine_;
     MonitorActions actions_;
     MonitorView *view_ = nullptr;
-    std::unique_ptr<SerialPort> port_;
+    Link link_;
     std::unique_ptr<Timer> timer1_;
     std::unique_ptr<Timer> timer2_;
     std::unique_ptr<Timer> kick_; // makes a yield return at once

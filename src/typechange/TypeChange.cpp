@@ -12,7 +12,6 @@ namespace qel {
 
 namespace {
 
-const QByteArray kQuery("Q");
 const QByteArray kLeaveMode("E\r");
 
 // The identification words of the 52X memory image (1-based character
@@ -30,122 +29,63 @@ qint32 imageWord(const QByteArray &image, int firstChar)
 } // namespace
 
 TypeChange::TypeChange(Context &ctx, RsReadWrite &engine)
-    : ctx_(ctx), engine_(engine), port_(ctx.platform.ports->create())
+    : ctx_(ctx), engine_(engine), link_(ctx)
 {
 }
 
 TypeChange::~TypeChange() = default;
 
-void TypeChange::TimerSet()
+bool TypeChange::SetPortState(bool state)
 {
-    ctx_.ticks.restart();
-}
-
-void TypeChange::StopTimer()
-{
-    ctx_.ticks.stop();
-}
-
-bool TypeChange::openPort(SerialPort &port)
-{
-    for (;;) {
-        if (port.open()) {
-            if (port.setRts(true))
-                return true;
-            port.close();
-        }
+    if (!state) {
+        link_.close();
+        return false;
+    }
+    while (!link_.raise()) {
         // The port is missing or busy: let the user pick another one.
         if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->choosePort())
             return false;
-        port.setPortNumber(ctx_.state.CommPortNo);
+        link_.port().setPortNumber(ctx_.state.CommPortNo);
     }
+    return true;
 }
 
-void TypeChange::closePort(SerialPort &port)
+bool TypeChange::CheckQmode(int max_ww)
 {
-    // Failures to drop RTS or to close are of no consequence here.
-    closeDroppingRts(port);
-}
-
-bool TypeChange::SetPortState(bool state)
-{
-    if (state)
-        return openPort(*port_);
-    closePort(*port_);
-    return false;
-}
-
-void TypeChange::collect(SerialPort &port, int limit, QByteArray &reply)
-{
-    // Runs at least once: one yield, take what is waiting, stop at a chunk
-    // ending in CR or when the tick limit is reached.
-    for (;;) {
-        ctx_.yield();
-        if (port.bytesWaiting() >= 1) {
-            const QByteArray chunk = port.readAllWaiting();
-            reply += chunk;
-            if (chunk.endsWith('\r'))
-                return;
-        }
-        if (ctx_.state.TickCount >= limit)
-            return;
+    if (link_.isOpen())
+        return link_.presence(max_ww);
+    int limit = 0; // no type: the settings left as they are, a single look
+    QString settings = link_.port().settings();
+    switch (ctx_.state.DeviceType) {
+    case Type521:
+    case Type527:
+        settings = QString::fromLatin1(kSettings52X);
+        limit = 100;
+        break;
+    case Type5600:
+        settings = QString::fromLatin1(kSettings5600);
+        limit = 25;
+        break;
     }
-}
-
-bool TypeChange::CheckQmode(SerialPort &port, int max_ww)
-{
-    bool openedHere = false;
-    int limit = max_ww;
-    if (!port.isOpen()) {
-        port.setPortNumber(ctx_.state.CommPortNo);
-        switch (ctx_.state.DeviceType) {
-        case Type521:
-        case Type527:
-            port.setSettings(QString::fromLatin1(kSettings52X));
-            limit = 100;
-            break;
-        case Type5600:
-            port.setSettings(QString::fromLatin1(kSettings5600));
-            limit = 25;
-            break;
-        default:
-            limit = 0; // settings left as they are; a single look
-            break;
-        }
-        port.setInputModeText();
-        if (!openPort(port))
-            return false;
-        openedHere = true;
-    }
-
-    engine_.CMD_Send(port, kQuery);
-    QByteArray reply;
-    TimerSet();
-    collect(port, limit, reply);
-    port.setInputLength(0);
-
-    const bool answered = !reply.isEmpty();
-    if (openedHere)
-        closePort(port);
+    link_.configure(settings);
+    if (!SetPortState(true))
+        return false;
+    const bool answered = link_.presence(limit);
+    SetPortState(false);
     return answered;
 }
 
 bool TypeChange::configureAndOpen(const char *settings)
 {
-    port_->setPortNumber(ctx_.state.CommPortNo);
-    port_->setSettings(QString::fromLatin1(settings));
-    port_->setInputModeText();
-    port_->setInputLength(0);
+    link_.configure(QString::fromLatin1(settings));
     return SetPortState(true);
 }
 
 void TypeChange::probeLeaveMode(int limit)
 {
     // Any setting mode left over is ended; the echo is not examined.
-    engine_.CMD_Send(*port_, kLeaveMode);
-    TimerSet();
     QByteArray reply;
-    collect(*port_, limit, reply);
+    link_.exchange(kLeaveMode, reply, {limit});
 }
 
 TypeCheckResult TypeChange::TypeCheck()
@@ -160,7 +100,7 @@ TypeCheckResult TypeChange::TypeCheck()
         SetPortState(false);
         if (configureAndOpen(kSettings5600)) {
             probeLeaveMode(10);
-            if (CheckQmode(*port_, 5)) {
+            if (CheckQmode(5)) {
                 st.DeviceType = Type5600;
                 st.ReplyTimeoutTicks = 15;
                 if (ctx_.hooks.setStatus)
@@ -174,7 +114,7 @@ TypeCheckResult TypeChange::TypeCheck()
             SetPortState(false);
             if (configureAndOpen(kSettings52X)) {
                 probeLeaveMode(20);
-                const bool answered = CheckQmode(*port_, 100);
+                const bool answered = CheckQmode(100);
                 SetPortState(false);
                 if (answered) {
                     engine_.Read52X();

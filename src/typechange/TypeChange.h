@@ -7,7 +7,6 @@
 #include "comm/RsReadWrite.h"
 #include "core/Context.h"
 
-#include <memory>
 
 namespace qel {
 
@@ -21,16 +20,16 @@ public:
     TypeChange(Context &ctx, RsReadWrite &engine);
     ~TypeChange();
 
-    SerialPort &MSComm1() { return *port_; }
+    SerialPort &MSComm1() { return link_.port(); }
 
-    // Restarts the shared tick count (the same single tick source as the engine's).
-    void TimerSet();
-    void StopTimer();
     // true: open (on failure the port selection is shown and the open tried
     // again; the user may give up, then false); false: drop RTS, close.
     bool SetPortState(bool state);
-    // true when anything at all came back to "Q".
-    bool CheckQmode(SerialPort &port, int max_ww);
+    // The presence check on the screen's own port: true when anything at all
+    // came back to "Q". An open port is asked within max_ww ticks; a closed
+    // one is opened at the speed of DeviceType, asked within that type's
+    // limit (one look for no type) and closed again.
+    bool CheckQmode(int max_ww);
     // Detection at 9600, then at 1200 baud; sets DeviceType, Is5600Series,
     // ReplyTimeoutTicks; the Abort/Retry/Ignore box when nothing answers.
     TypeCheckResult TypeCheck();
@@ -49,20 +48,13 @@ public:
     ChangeResult ChangeType(char typeDigit);
 
 private:
-    // Opens a configured port and raises RTS; on failure the port dialog is
-    // shown and the open tried again on CommPortNo. false: the user gave up.
-    bool openPort(SerialPort &port);
-    void closePort(SerialPort &port);
-    // Collects into `reply` until a chunk ends with CR or TickCount >= limit
-    // (at least one pass).
-    void collect(SerialPort &port, int limit, QByteArray &reply);
     bool configureAndOpen(const char *settings);
     // "E" + CR on the own port, the echo collected up to `limit` ticks and dropped.
     void probeLeaveMode(int limit);
 
     Context &ctx_;
     RsReadWrite &engine_;
-    std::unique_ptr<SerialPort> port_;
+    Link link_;
 };
 
 } // namespace qel

@@ -33,12 +33,8 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     }
 
     // Addressed at the speed of the type the device works as now.
-    SerialPort &port = *port_;
-    port.setPortNumber(st.CommPortNo);
-    port.setSettings(st.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
-                                               : QStringLiteral("1200,n,8,1"));
-    port.setInputModeText();
-    port.setInputLength(0);
+    link_.configure(st.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
+                                              : QStringLiteral("1200,n,8,1"));
     if (!SetPortState(true)) {
         engine_.DspRSErr(1);
         res.noEcho = true;
@@ -49,11 +45,10 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     bool echoed = false;
     for (int attempt = 0; attempt < kZAttempts && !echoed; ++attempt) {
         if (attempt > 0)
-            engine_.Wait10ms(10);
-        engine_.CMD_Send(port, QByteArray("Z"));
-        TimerSet();
+            link_.wait10ms(10);
         QByteArray reply;
-        collect(port, 100, reply);
+        if (link_.exchange("Z", reply, {100}) == Collected::Lost)
+            break; // nothing more will come back
         echoed = reply == "Z\r";
     }
     if (!echoed) {
@@ -65,21 +60,9 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
 
     // The type digit, then leave the mode; neither answer is examined: the
     // detection afterwards tells what the device became.
-    auto sendAndSkipReply = [&](const QByteArray &cmd, int limit) {
-        engine_.CMD_Send(port, cmd);
-        TimerSet();
-        for (;;) {
-            ctx_.yield();
-            if (port.bytesWaiting() >= 2) {
-                port.readAllWaiting();
-                break;
-            }
-            if (st.TickCount >= limit)
-                break;
-        }
-    };
-    sendAndSkipReply(QByteArray(1, typeDigit) + '\r', 50);
-    sendAndSkipReply(QByteArray("E\r"), 100);
+    QByteArray reply;
+    if (link_.exchange(QByteArray(1, typeDigit) + '\r', reply, {50, nullptr, 2}) != Collected::Lost)
+        link_.exchange("E\r", reply, {100, nullptr, 2});
 
     SetPortState(false);
 

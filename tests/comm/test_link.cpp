@@ -2,6 +2,7 @@
 // display of the link, on the simulated converter and the virtual clock.
 
 #include "TestRig.h"
+#include "monitor/MonitorEngine.h"
 
 #include <QtTest>
 
@@ -23,6 +24,45 @@ std::unique_ptr<Rig> openRig(int ticks = 15)
     if (!r->engine->OpenPort5600())
         return nullptr;
     return r;
+}
+
+// Every wait for a reply, each over a device that never answers the command
+// the cable is pulled under.
+struct WaitCase {
+    const char *name;
+    int type;
+    const char *silent; // the command the device does not answer
+    QByteArray pullAt;  // the line goes away once this has been written
+    std::function<void(Rig &)> run;
+};
+
+const std::vector<WaitCase> &waitCases()
+{
+    static const std::vector<WaitCase> cases = {
+        {"DataReadWrite", 5600, "RV", "RV\r",
+         [](Rig &r) {
+             r.st().ReplyTimeoutTicks = 150;
+             r.engine->OpenPort5600();
+             QByteArray reply;
+             r.engine->DataReadWrite("RV\r", reply);
+         }},
+        {"presence check", 521, "Q", "Q", [](Rig &r) { r.typeChange->CheckQmode(100); }},
+        {"52X mode entry", 521, "M", "M", [](Rig &r) { r.engine->Read52X(); }},
+        {"52X image", 521, "R", "R\r", [](Rig &r) { r.engine->Read52X(); }},
+        {"52X leaving", 521, "E", "E\r", [](Rig &r) { r.engine->Read52X(); }},
+        {"detection's leave probe", 521, "E", "E\r", [](Rig &r) { r.typeChange->TypeCheck(); }},
+        {"type-change mode", 5600, "Z", "Z", [](Rig &r) { r.typeChange->ChangeType('1'); }},
+        {"type digit", 5600, "1", "1\r", [](Rig &r) { r.typeChange->ChangeType('1'); }},
+        {"monitor", 5600, "P", "P",
+         [](Rig &r) {
+             MonitorEngine mon(*r.ctx, *r.engine);
+             mon.MSComm1().setPortNumber(1);
+             mon.SetPortState(true);
+             QByteArray reply;
+             mon.MonitorDataReadWrite("P", reply, 100);
+         }},
+    };
+    return cases;
 }
 
 int sendsOf(const Rig &r, const QByteArray &cmd)
@@ -47,6 +87,8 @@ private slots:
     void waitOfZeroTicksYieldsOnce();
     void exitSettingMode();
     void errorDisplay();
+    void unpluggedLineEndsEveryWait_data();
+    void unpluggedLineEndsEveryWait();
 };
 
 void LinkTest::replyInChunksIsJoined()
@@ -235,3 +277,32 @@ void LinkTest::errorDisplay()
 
 QTEST_GUILESS_MAIN(LinkTest)
 #include "test_link.moc"
+
+void LinkTest::unpluggedLineEndsEveryWait_data()
+{
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < int(waitCases().size()); ++i)
+        QTest::newRow(waitCases()[i].name) << i;
+}
+
+void LinkTest::unpluggedLineEndsEveryWait()
+{
+    QFETCH(int, index);
+    const WaitCase &c = waitCases()[index];
+    Rig r(c.type);
+    r.st().DeviceType = c.type == 5600 ? Type5600 : Type521;
+    r.device.addFault(fault(c.silent, SimFault::Silence, -1));
+    qint64 pulledAt = -1;
+    r.clock.onYield = [&] {
+        if (pulledAt < 0 && !r.ports.sent().isEmpty() && r.ports.sent().last().bytes == c.pullAt) {
+            pulledAt = r.clock.nowMs();
+            r.ports.setUnplugged(true);
+        }
+        return false;
+    };
+    c.run(r);
+    QVERIFY(pulledAt >= 0);
+    // The limits run from 100 ms to 1.5 s; the stop comes within a tick.
+    QVERIFY2(r.clock.nowMs() - pulledAt <= 10, qPrintable(QString::number(r.clock.nowMs() - pulledAt)));
+    QCOMPARE(r.ports.openPorts(), 0);
+}

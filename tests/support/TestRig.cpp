@@ -74,7 +74,6 @@ void wireUp(const Platform &p, std::unique_ptr<Context> &ctx,
     ctx->state.CommPortNo = 1;
     engine = std::make_unique<RsReadWrite>(*ctx);
     typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-    engine->setTypeChange(typeChange.get());
 }
 
 Rig::Rig(int type) : device(type), ports(clock, device)

@@ -179,7 +179,7 @@ void DetectTest::checkQmodeLimits()
     SerialPort &port = r.typeChange->MSComm1();
     port.setSettings(QStringLiteral("4800,N,8,1")); // kept for an unknown type
 
-    QVERIFY(!r.typeChange->CheckQmode(port, 7));
+    QVERIFY(!r.typeChange->CheckQmode(7));
     QVERIFY(!port.isOpen());
     QCOMPARE(r.ports.sent().size(), 1);
     QCOMPARE(r.ports.sent()[0].settings, settings);
@@ -194,7 +194,7 @@ void DetectTest::checkQmodeOpenPortUsesMaxWw()
     r.st().DeviceType = Type5600;
     r.st().CommPortNo = 1;
     QVERIFY(r.engine->OpenPort5600());
-    QVERIFY(!r.typeChange->CheckQmode(r.engine->MSComm1(), 5));
+    QVERIFY(!r.engine->link().presence(5));
     const qint64 waited = r.clock.nowMs() - r.ports.sent()[0].atMs;
     QVERIFY2(waited >= 50 && waited <= 60, qPrintable(QString::number(waited)));
     QVERIFY(r.engine->MSComm1().isOpen()); // an open port stays open
@@ -206,7 +206,7 @@ void DetectTest::replyWithoutCrCounts()
     Rig r(5600);
     r.st().DeviceType = Type5600;
     r.device.addFault(fault("Q", SimFault::NoCR, -1));
-    QVERIFY(r.typeChange->CheckQmode(r.typeChange->MSComm1(), 100));
+    QVERIFY(r.typeChange->CheckQmode(100));
     QCOMPARE(r.ports.openPorts(), 0);
 }
 

@@ -1,0 +1,87 @@
+#include "Link.h"
+
+namespace qel {
+
+Link::Link(Context &ctx) : ctx_(ctx), port_(ctx.platform.ports->create()) {}
+
+Link::~Link()
+{
+    if (port_->isOpen())
+        close();
+}
+
+void Link::configure(const QString &settings)
+{
+    port_->setPortNumber(ctx_.state.CommPortNo);
+    port_->setSettings(settings);
+    port_->setInputModeText();
+    port_->setInputLength(0);
+}
+
+bool Link::raise()
+{
+    if (!port_->open())
+        return false;
+    port_->setRts(true);
+    return true;
+}
+
+void Link::close()
+{
+    port_->setRts(false);
+    port_->close();
+}
+
+void Link::wait10ms(int ii)
+{
+    restartTicks();
+    do {
+        ctx_.yield();
+    } while (ctx_.state.TickCount < ii);
+}
+
+void Link::send(const QByteArray &cmd)
+{
+    wait10ms(2);
+    port_->discardInput();
+    port_->write(cmd);
+}
+
+Collected Link::collect(QByteArray &reply, const Until &until)
+{
+    const int &ticks = until.counter ? *until.counter : ctx_.state.TickCount;
+    reply.clear();
+    for (;;) {
+        ctx_.yield();
+        if (until.stop && until.stop())
+            return Collected::Stopped;
+        const int waiting = port_->bytesWaiting();
+        if (until.count > 0 ? waiting >= until.count : waiting >= 1) {
+            const QByteArray chunk = port_->readAllWaiting();
+            reply += chunk;
+            if (until.count > 0 || chunk.endsWith('\r'))
+                return Collected::Complete;
+        }
+        // A line that went away answers nothing more: no point in waiting out the time.
+        if (lost())
+            return Collected::Lost;
+        if (ticks >= until.limit)
+            return Collected::TimedOut;
+    }
+}
+
+Collected Link::exchange(const QByteArray &cmd, QByteArray &reply, Until until)
+{
+    send(cmd);
+    restartTicks();
+    return collect(reply, until);
+}
+
+bool Link::presence(int limit)
+{
+    QByteArray reply;
+    exchange(QByteArray("Q"), reply, {limit});
+    return !reply.isEmpty();
+}
+
+} // namespace qel
