@@ -83,12 +83,9 @@ struct CommandRegistration {
 // Every registered command, by name.
 const QList<Command> &commands();
 
-// Command-line arguments are decoded without loss: a byte sequence that is
-// not UTF-8 (a Shift-JIS file name) becomes lone surrogates U+DC80..U+DCFF,
-// one a byte, which argumentBytes() turns back into the exact bytes the
-// shell gave. Use argumentBytes() wherever an argument names a file.
-QString decodeArgument(const QByteArray &bytes);
-QByteArray argumentBytes(const QString &argument);
+// Command-line arguments are decoded without loss (decodeFileName in
+// files/FileName.h): a file argument that is not UTF-8 (a Shift-JIS name)
+// reaches the files exactly as the shell gave it.
 
 // Shared by the file commands: 74-byte settings file. Returns false with a
 // message on stderr when the file is missing, short or unreadable.

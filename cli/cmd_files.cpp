@@ -4,6 +4,7 @@
 
 #include "files/DataFile.h"
 #include "files/FileCommands.h"
+#include "files/FileName.h"
 #include "files/SettingsListing.h"
 #include "platform/ui/QtPrinter.h"
 
@@ -88,9 +89,9 @@ int cmdShow(Env &env)
         const QByteArray json = settingsListingJson(rec, a.deviceType);
         std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
     } else {
-        QString text = QStringLiteral("Settings file %1\n").arg(QDir::toNativeSeparators(a.file));
-        text += settingsListingText(rec, a.deviceType);
-        const QByteArray utf8 = text.toUtf8();
+        // The name as the shell gave it, the listing in UTF-8.
+        const QByteArray utf8 = "Settings file " + fileNameBytes(a.file) + '\n'
+            + settingsListingText(rec, a.deviceType).toUtf8();
         std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
     }
     std::fflush(stdout);

@@ -1,10 +1,17 @@
 #include "DataFile.h"
 
+#include "FileName.h"
 #include "SafeWrite.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qel {
 
@@ -19,35 +26,43 @@ QString nativePath(const QString &path)
 
 bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        error = QStringLiteral("設定データファイルが見つかりません。\n%1").arg(nativePath(path));
+    // By the name's own bytes: a name that is not UTF-8 is found too.
+    const QByteArray name = fileNameBytes(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            error = QStringLiteral("設定データファイルが見つかりません。\n%1").arg(nativePath(path));
+        else
+            error = QStringLiteral("設定データファイルを読み込めません。\n%1\n%2")
+                        .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    if (info.isDir()) {
+    if (S_ISDIR(st.st_mode)) {
         error = QStringLiteral("フォルダは設定データファイルとして読み込めません。\n%1")
                     .arg(nativePath(path));
         return false;
     }
     // Only a regular file: a pipe or a device would block or never end.
-    if (!info.isFile()) {
+    if (!S_ISREG(st.st_mode)) {
         error = QStringLiteral("通常のファイルではないため読み込めません。\n%1")
                     .arg(nativePath(path));
         return false;
     }
-    if (info.size() < ParameterRecord::Size) {
+    if (st.st_size < ParameterRecord::Size) {
         error = QStringLiteral("設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
-                    .arg(info.size())
+                    .arg(qint64(st.st_size))
                     .arg(ParameterRecord::Size)
                     .arg(nativePath(path));
         return false;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         error = QStringLiteral("設定データファイルを読み込めません。\n%1\n%2")
-                    .arg(nativePath(path), f.errorString());
+                    .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    QFile f;
+    f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const QByteArray data = f.read(ParameterRecord::Size);
     if (data.size() != ParameterRecord::Size) {
         // Shrunk since it was looked at, or a read error.
@@ -70,24 +85,30 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
     // A record file keeps what lies past its first record: the old file's
     // bytes from the 75th on follow the new record. They are copied a piece
     // at a time, so a file of any size keeps its tail.
-    QFile old(path);
+    const QByteArray name = fileNameBytes(path);
+    int oldFd = -1;
+    const auto closeOld = qScopeGuard([&] {
+        if (oldFd >= 0)
+            ::close(oldFd);
+    });
     qint64 tailSize = 0;
-    const QFileInfo info(path);
-    if (info.exists()) {
-        if (info.isDir())
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
             return fail(QStringLiteral("同じ名前のフォルダがあります。"));
-        if (!info.isFile())
+        if (!S_ISREG(st.st_mode))
             return fail(QStringLiteral("通常のファイルではありません。"));
-        if (info.size() > ParameterRecord::Size) {
-            if (!old.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-                return fail(old.errorString());
-            tailSize = info.size() - ParameterRecord::Size;
+        if (st.st_size > ParameterRecord::Size) {
+            oldFd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+            if (oldFd < 0)
+                return fail(QString::fromLocal8Bit(std::strerror(errno)));
+            tailSize = st.st_size - ParameterRecord::Size;
         }
     }
 
     SafeWrite f(path);
     if (!f.open() || !f.write(rec.bytes())
-        || (tailSize > 0 && !f.copyFrom(old.handle(), ParameterRecord::Size, tailSize))
+        || (tailSize > 0 && !f.copyFrom(oldFd, ParameterRecord::Size, tailSize))
         || !f.commit())
         return fail(f.errorString());
     return true;

@@ -1,6 +1,7 @@
 #include "SafeWrite.h"
 
-#include <QFile>
+#include "FileName.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -74,7 +75,7 @@ bool SafeWrite::open()
         return fail(QStringLiteral("already open"));
     if (path_.isEmpty())
         return fail(QStringLiteral("no file name"));
-    target_ = followLinks(QFile::encodeName(path_));
+    target_ = followLinks(fileNameBytes(path_));
 
     struct stat st;
     const bool exists = ::stat(target_.constData(), &st) == 0;

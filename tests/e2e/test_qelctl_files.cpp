@@ -9,9 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +38,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 }
 
 
+// A folder's names as bytes (QDir skips names that are not UTF-8).
+QList<QByteArray> entries(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    if (DIR *d = ::opendir(folder.constData())) {
+        while (const dirent *e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        ::closedir(d);
+    }
+    return names;
+}
+
 } // namespace
 
 class TestQelctlFiles : public QObject {
@@ -44,6 +60,8 @@ private slots:
     void faultLeavesTheOldFile_data();
     void faultLeavesTheOldFile();
     void savingOverAHugeSparseFileKeepsItsTail();
+    void fileNamesAreTheBytesTheShellGave_data();
+    void fileNamesAreTheBytesTheShellGave();
 
 private:
     QTemporaryDir dir_;
@@ -135,6 +153,62 @@ void TestQelctlFiles::savingOverAHugeSparseFileKeepsItsTail()
     struct stat st;
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
     QVERIFY2(qint64(st.st_blocks) * 512 < (qint64(1) << 20), "the holes were filled in");
+}
+
+void TestQelctlFiles::fileNamesAreTheBytesTheShellGave_data()
+{
+    // $N is a Shift-JIS name (not UTF-8): "テスト". The file made or read is
+    // that name, byte for byte.
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArray>("made"); // the file the command makes, "" for none
+    QTest::newRow("show") << "show \"$N.pdt\"" << QByteArray();
+    QTest::newRow("write") << "write \"$N.pdt\"" << QByteArray();
+    QTest::newRow("diff") << "diff \"$N.pdt\"" << QByteArray();
+    QTest::newRow("read -o") << "read -o \"$N.out\"" << QByteArray(".out");
+    QTest::newRow("print -o") << "print \"$N.pdt\" -o \"$N.pdf\"" << QByteArray(".pdf");
+}
+
+void TestQelctlFiles::fileNamesAreTheBytesTheShellGave()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, made);
+    const QByteArray sjis("\x83\x65\x83\x58\x83\x67");
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const auto clean = qScopeGuard([&] { // Qt cannot remove these names
+        for (const QByteArray &n : entries(folder))
+            ::unlink((folder + n).constData());
+    });
+    {
+        const int fd = ::open((folder + sjis + ".pdt").constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray rec = qel::ParameterRecord().bytes();
+        QCOMPARE(::write(fd, rec.constData(), size_t(rec.size())), ssize_t(rec.size()));
+        ::close(fd);
+    }
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("P"), sim.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("N=$(printf '\\203\\145\\203\\130\\203\\147'); exec \"$QELCTL\" --port \"$P\" ")
+                 + arguments});
+    QVERIFY(p.waitForFinished(60000));
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+             p.readAllStandardError().constData());
+    // Exactly the names given, nothing under another name.
+    QList<QByteArray> want{sjis + ".pdt"};
+    if (!made.isEmpty())
+        want << sjis + made;
+    QList<QByteArray> names = entries(folder);
+    std::sort(want.begin(), want.end());
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, want);
 }
 
 QTEST_MAIN(TestQelctlFiles)
