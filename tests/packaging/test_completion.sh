@@ -44,7 +44,7 @@ touch a.pdt B.PDT "my settings.pdt" notes.txt out.pdf
 # Commands and options before a command.
 expect "detect|diff|monitor|print|read|show|type-change|write" qelctl ""
 expect "detect|diff" qelctl d
-expect "--help|--port" qelctl --
+expect "--help|--port|--version" qelctl --
 expect "detect|diff" qelctl --port /dev/ttyUSB0 d
 
 # --port: the ports qelctl finds and their by-id links, in both spellings.
