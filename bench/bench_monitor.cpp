@@ -16,6 +16,7 @@
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
 #include "typechange/TypeChange.h"
+#include "wiring/Wiring.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -154,10 +155,11 @@ bool benchType(const QString &sim, const QString &type, double seconds)
     p.dialogs = &dialogs;
     p.store = &store;
     p.terminate = [] {};
-    Context ctx(p);
+    Wiring wiring(p);
+    Context &ctx = wiring.ctx;
+    RsReadWrite &engine = wiring.engine;
+    TypeChange &typeChange = wiring.typeChange;
     ctx.state.CommPortNo = 1;
-    RsReadWrite engine(ctx);
-    TypeChange typeChange(ctx, engine);
 
     const TypeCheckResult det = typeChange.TypeCheck();
     if (det.code == TypeNone) {

@@ -18,6 +18,7 @@
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "typechange/TypeChange.h"
+#include "wiring/Wiring.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -223,9 +224,10 @@ struct Session {
     std::unique_ptr<CountingFactory> ports;
     bench::BenchBoxes boxes;
     NoDialogs dialogs;
-    std::unique_ptr<Context> ctx;
-    std::unique_ptr<RsReadWrite> engine;
-    std::unique_ptr<TypeChange> typeChange;
+    std::unique_ptr<Wiring> wiring;
+    Context *ctx = nullptr;
+    RsReadWrite *engine = nullptr;
+    TypeChange *typeChange = nullptr;
     std::unique_ptr<SettingsCommands> commands;
 
     explicit Session(const QString &path) : portMap(&store)
@@ -239,10 +241,11 @@ struct Session {
         p.dialogs = &dialogs;
         p.store = &store;
         p.terminate = [] {};
-        ctx = std::make_unique<Context>(p);
+        wiring = std::make_unique<Wiring>(p);
+        ctx = &wiring->ctx;
+        engine = &wiring->engine;
+        typeChange = &wiring->typeChange;
         ctx->state.CommPortNo = 1;
-        engine = std::make_unique<RsReadWrite>(*ctx);
-        typeChange = std::make_unique<TypeChange>(*ctx, *engine);
         commands = std::make_unique<SettingsCommands>(*ctx, *engine, *typeChange);
     }
 

@@ -1,12 +1,10 @@
 #pragma once
 // qelctl: the command-line tool over the same library as the program.
 
-#include "comm/RsReadWrite.h"
-#include "core/Context.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
-#include "typechange/TypeChange.h"
+#include "wiring/Wiring.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -44,9 +42,10 @@ struct Env {
     std::unique_ptr<QtSerialPortFactory> ports;
     StderrBoxes boxes;
     NoDialogs dialogs;
-    std::unique_ptr<Context> ctx;
-    std::unique_ptr<RsReadWrite> engine;
-    std::unique_ptr<TypeChange> typeChange;
+    std::unique_ptr<Wiring> wiring;
+    Context *ctx = nullptr;
+    RsReadWrite *engine = nullptr;
+    TypeChange *typeChange = nullptr;
     bool terminated = false;
 
     // Builds the context: stored port number, or port 1 when --port is given.

@@ -44,13 +44,14 @@ void Env::setUp()
     p.dialogs = &dialogs;
     p.store = &store;
     p.terminate = [this] { terminated = true; };
-    ctx = std::make_unique<Context>(p);
+    wiring = std::make_unique<Wiring>(p);
+    ctx = &wiring->ctx;
+    engine = &wiring->engine;
+    typeChange = &wiring->typeChange;
     if (portOverride.isEmpty())
         CommPortSetting(*ctx, 1); // the stored port, read as the program reads it
     else
         ctx->state.CommPortNo = 1;
-    engine = std::make_unique<RsReadWrite>(*ctx);
-    typeChange = std::make_unique<TypeChange>(*ctx, *engine);
 }
 
 QString typeName(int code)

@@ -2,8 +2,6 @@
 //   qel-settings [--port DEVICE]
 // DEVICE replaces, for this run, the device path of whatever COM port is chosen.
 
-#include "comm/RsReadWrite.h"
-#include "core/Context.h"
 #include "core/ui/Fonts.h"
 #include "core/ui/OpningTitle.h"
 #include "core/ui/PortSelect.h"
@@ -14,7 +12,7 @@
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
-#include "typechange/TypeChange.h"
+#include "wiring/Wiring.h"
 
 #if __has_include("platform/ui/QtPrinter.h")
 #include "platform/ui/QtPrinter.h"
@@ -90,9 +88,10 @@ int main(int argc, char **argv)
     platform.store = &store;
     platform.help = &help;
 
-    qel::Context ctx(platform);
-    qel::RsReadWrite engine(ctx);
-    qel::TypeChange typeChange(ctx, engine);
+    qel::Wiring wiring(platform);
+    qel::Context &ctx = wiring.ctx;
+    qel::RsReadWrite &engine = wiring.engine;
+    qel::TypeChange &typeChange = wiring.typeChange;
 
     // The program ends at once: the open ports are closed and the process
     // leaves without running any more events (stored settings are already

@@ -32,17 +32,18 @@ struct Live {
         p.boxes = &boxes;
         p.store = &store;
         p.terminate = [this] { ++terminations; };
-        wireUp(p, ctx, dialogs, engine, typeChange);
+        wireUp(p, *this);
     }
     QtClock clock;
     PortMap map;
     QtSerialPortFactory ports{&map};
     RecordingBoxes boxes;
     MemorySettingsStore store;
-    std::unique_ptr<Context> ctx;
+    std::unique_ptr<Wiring> wiring;
     std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<RsReadWrite> engine;
-    std::unique_ptr<TypeChange> typeChange;
+    Context *ctx = nullptr;
+    RsReadWrite *engine = nullptr;
+    TypeChange *typeChange = nullptr;
     int terminations = 0;
     AppState &st() { return ctx->state; }
 };

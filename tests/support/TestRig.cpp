@@ -64,18 +64,6 @@ sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count,
     return f;
 }
 
-void wireUp(const Platform &p, std::unique_ptr<Context> &ctx,
-            std::unique_ptr<FakeDialogs> &dialogs, std::unique_ptr<RsReadWrite> &engine,
-            std::unique_ptr<TypeChange> &typeChange)
-{
-    ctx = std::make_unique<Context>(p);
-    dialogs = std::make_unique<FakeDialogs>(ctx->state);
-    ctx->platform.dialogs = dialogs.get();
-    ctx->state.CommPortNo = 1;
-    engine = std::make_unique<RsReadWrite>(*ctx);
-    typeChange = std::make_unique<TypeChange>(*ctx, *engine);
-}
-
 Rig::Rig(int type) : device(type), ports(clock, device)
 {
     Platform p;
@@ -84,7 +72,7 @@ Rig::Rig(int type) : device(type), ports(clock, device)
     p.boxes = &boxes;
     p.store = &store;
     p.terminate = [this] { ++terminations; };
-    wireUp(p, ctx, dialogs, engine, typeChange);
+    wireUp(p, *this);
 }
 
 } // namespace qel::test

@@ -5,13 +5,12 @@
 
 #include "SimDevice.h"
 #include "SimPort.h"
-#include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "platform/VirtualClock.h"
-#include "typechange/TypeChange.h"
+#include "wiring/Wiring.h"
 
 #include <QList>
 #include <QStringList>
@@ -60,11 +59,20 @@ private:
 sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count = 1,
                     const QByteArray &reply = {}, int delayMs = 0, int chunks = 2);
 
-// Builds the context, the port dialog stand-in, the engine and the
-// type-change logic over the given platform (CommPortNo 1).
-void wireUp(const Platform &p, std::unique_ptr<Context> &ctx,
-            std::unique_ptr<FakeDialogs> &dialogs, std::unique_ptr<RsReadWrite> &engine,
-            std::unique_ptr<TypeChange> &typeChange);
+// Builds the device side over the given platform, with the port dialog
+// stand-in (CommPortNo 1), into a rig's wiring, dialogs, ctx, engine and
+// typeChange members.
+template <typename R>
+void wireUp(const Platform &p, R &rig)
+{
+    rig.wiring = std::make_unique<Wiring>(p);
+    rig.ctx = &rig.wiring->ctx;
+    rig.engine = &rig.wiring->engine;
+    rig.typeChange = &rig.wiring->typeChange;
+    rig.dialogs = std::make_unique<FakeDialogs>(rig.ctx->state);
+    rig.ctx->platform.dialogs = rig.dialogs.get();
+    rig.ctx->state.CommPortNo = 1;
+}
 
 struct Rig {
     explicit Rig(int type = 5600);
@@ -73,10 +81,11 @@ struct Rig {
     sim::SimPortFactory ports;
     RecordingBoxes boxes;
     MemorySettingsStore store;
-    std::unique_ptr<Context> ctx;
+    std::unique_ptr<Wiring> wiring;
     std::unique_ptr<FakeDialogs> dialogs;
-    std::unique_ptr<RsReadWrite> engine;
-    std::unique_ptr<TypeChange> typeChange;
+    Context *ctx = nullptr;
+    RsReadWrite *engine = nullptr;
+    TypeChange *typeChange = nullptr;
     int terminations = 0;
 
     AppState &st() { return ctx->state; }
