@@ -9,6 +9,10 @@
 
 namespace qel {
 
+// A main-window command left for the monitor to carry out between two
+// readings (the buttons' "読み出し", "書き込み" and "ﾀｲﾌﾟ変更").
+enum class Pending { None, Read, Write, TypeChange };
+
 // DeviceType values.
 enum : int { TypeNone = 0, Type521 = 1, Type5600 = 4, Type527 = 7 };
 
@@ -22,7 +26,7 @@ struct AppState {
     QByteArray MemoryImage = QByteArray(64, ' '); // the 52X image as hex text
     bool MemoryImageFromDevice = false; // MemoryImage was read from a device in this run
     bool MonitorActive = false;
-    QString PendingCommand;           // "読み出し", "書き込み", "ﾀｲﾌﾟ変更" or empty
+    Pending PendingCommand = Pending::None;
     QString LastDataPath;
 };
 

@@ -93,7 +93,7 @@ void MonitorEngine::Form_Unload()
     SetPortState(false);
     ctx_.state.MonitorActive = false;
     // A command left for the monitor has nobody to carry it out any more.
-    ctx_.state.PendingCommand.clear();
+    ctx_.state.PendingCommand = Pending::None;
     if (ctx_.hooks.setPortMenuEnabled)
         ctx_.hooks.setPortMenuEnabled(true);
     loaded_ = false;
@@ -151,47 +151,32 @@ void MonitorEngine::poll()
     if (!alive(s))
         return;
 
-    const QString pending = st.PendingCommand;
-    if (pending == QStringLiteral("読み出し")) {
+    // A main-window command left for the monitor: the port is handed over
+    // while it runs. After a read the port is reopened as it was (the set-up
+    // values stay valid); after a write or a type change the set-up runs anew.
+    const Pending pending = st.PendingCommand;
+    if (pending != Pending::None) {
         if (view_)
             view_->setCommand1Enabled(false);
         SetPortState(false);
-        if (actions_.readingIn)
-            actions_.readingIn();
+        const std::function<void()> &action = pending == Pending::Read ? actions_.readingIn
+            : pending == Pending::Write                                ? actions_.writingOut
+                                                                       : actions_.showTypeChange;
+        if (action)
+            action();
         if (!alive(s))
             return;
-        // Reopened as it was: the set-up values stay valid after a read.
-        if (!SetPortState(true)) {
+        if (pending != Pending::Read) {
+            NeedInit = true;
+        } else if (!SetPortState(true)) {
             engine_.DspRSErr(1);
             closeOnError();
             return;
         }
         if (view_)
             view_->setCommand1Enabled(true);
-    } else if (pending == QStringLiteral("書き込み")) {
-        if (view_)
-            view_->setCommand1Enabled(false);
-        SetPortState(false);
-        if (actions_.writingOut)
-            actions_.writingOut();
-        if (!alive(s))
-            return;
-        NeedInit = true;
-        if (view_)
-            view_->setCommand1Enabled(true);
-    } else if (pending == QStringLiteral("ﾀｲﾌﾟ変更")) {
-        if (view_)
-            view_->setCommand1Enabled(false);
-        SetPortState(false);
-        if (actions_.showTypeChange)
-            actions_.showTypeChange();
-        if (!alive(s))
-            return;
-        NeedInit = true;
-        if (view_)
-            view_->setCommand1Enabled(true);
     }
-    st.PendingCommand.clear();
+    st.PendingCommand = Pending::None;
 
     if (CloseRequested) {
         if (view_)

@@ -550,17 +550,17 @@ void TestGuiPromSet::monitorDefersCommands()
     s.rig.st().DeviceType = Type5600;
     s.rig.st().MonitorActive = true;
     s.w->Command1_Click();
-    QCOMPARE(s.rig.st().PendingCommand, QStringLiteral("読み出し"));
+    QCOMPARE(s.rig.st().PendingCommand, Pending::Read);
     QVERIFY(s.rig.ports.sent().isEmpty());
     s.w->Command2_Click();
-    QCOMPARE(s.rig.st().PendingCommand, QStringLiteral("書き込み"));
+    QCOMPARE(s.rig.st().PendingCommand, Pending::Write);
     s.w->Command3_Click();
-    QCOMPARE(s.rig.st().PendingCommand, QStringLiteral("ﾀｲﾌﾟ変更"));
+    QCOMPARE(s.rig.st().PendingCommand, Pending::TypeChange);
     QCOMPARE(s.typeChanges, 0);
     QVERIFY(s.rig.ports.sent().isEmpty());
 
     s.rig.st().MonitorActive = false;
-    s.rig.st().PendingCommand.clear();
+    s.rig.st().PendingCommand = Pending::None;
     s.w->Command3_Click();
     QCOMPARE(s.typeChanges, 1);
 }

@@ -333,7 +333,7 @@ private slots:
             if (!pressed && m.sentCount("Q") == 2) {
                 pressed = true;
                 m.mon.Command1_Click();
-                m.rig.st().PendingCommand = QStringLiteral("読み出し");
+                m.rig.st().PendingCommand = Pending::Read;
             }
             return false;
         };
@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(m.view.closes, 1);
         QVERIFY(!m.mon.closedOnError());
         QVERIFY(!m.rig.st().MonitorActive);
-        QVERIFY(m.rig.st().PendingCommand.isEmpty());
+        QVERIFY(m.rig.st().PendingCommand == Pending::None);
         QVERIFY(m.rig.ctx->ticks.isActive()); // the shared tick source runs again
         QCOMPARE(m.rig.ports.openPorts(), 0);
         const int sent = m.rig.commands().size();
@@ -362,10 +362,10 @@ private slots:
         };
         m.mon.Form_Load();
         QVERIFY(m.readings(1));
-        m.rig.st().PendingCommand = QStringLiteral("読み出し");
+        m.rig.st().PendingCommand = Pending::Read;
         QVERIFY(m.readings(3));
         QCOMPARE(m.reads, 1);
-        QVERIFY(m.rig.st().PendingCommand.isEmpty());
+        QVERIFY(m.rig.st().PendingCommand == Pending::None);
         QVERIFY(m.mon.MSComm1().isOpen());
         QVERIFY(m.view.command1);
         QCOMPARE(m.sentCount("P"), 1);
@@ -376,7 +376,7 @@ private slots:
         MonRig m(5600);
         m.mon.Form_Load();
         QVERIFY(m.readings(1));
-        m.rig.st().PendingCommand = QStringLiteral("書き込み");
+        m.rig.st().PendingCommand = Pending::Write;
         QVERIFY(m.readings(3));
         QCOMPARE(m.writes, 1);
         QCOMPARE(m.sentCount("P"), 2);
@@ -391,7 +391,7 @@ private slots:
             m.rig.device.setType(521);
             m.rig.st().DeviceType = Type521;
         };
-        m.rig.st().PendingCommand = QStringLiteral("ﾀｲﾌﾟ変更");
+        m.rig.st().PendingCommand = Pending::TypeChange;
         QVERIFY(m.readings(5));
         QCOMPARE(m.changes, 1);
         QCOMPARE(m.sentCount("R\r"), 1);
@@ -409,7 +409,7 @@ private slots:
         m.rig.device.record().setField(8, "01234");
         m.mon.Form_Load();
         QVERIFY(m.readings(1));
-        m.rig.st().PendingCommand = QStringLiteral("読み出し");
+        m.rig.st().PendingCommand = Pending::Read;
         QVERIFY(m.readings(3));
         QCOMPARE(m.reads, 1);
         QCOMPARE(m.sentCount("P"), 1);

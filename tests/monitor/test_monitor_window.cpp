@@ -17,7 +17,9 @@ namespace {
 struct WinRig {
     WinRig()
         : commands(*rig.ctx, *rig.engine, *rig.typeChange),
-          win(*rig.ctx, *rig.engine, commands, [this] { ++typeChanges; })
+          win(*rig.ctx, *rig.engine,
+              {[this] { commands.ReadingIn(); }, [this] { commands.WritingOut(); },
+               [this] { ++typeChanges; }})
     {
         rig.st().DeviceType = Type5600;
         rig.st().ReplyTimeoutTicks = 15;
@@ -102,7 +104,7 @@ private slots:
         WinRig w;
         w.win.open();
         QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
-        w.rig.st().PendingCommand = QStringLiteral("ﾀｲﾌﾟ変更");
+        w.rig.st().PendingCommand = Pending::TypeChange;
         QVERIFY(w.runUntil([&] { return w.typeChanges == 1 && w.win.logic().readings >= 3; }));
         QVERIFY(w.win.Command1->isEnabled());
     }

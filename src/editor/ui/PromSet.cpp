@@ -148,8 +148,11 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     // The windows the buttons open.
     typeChangeDialog_ = new TypeChangeDialog(ctx_, typeChange_, this);
     typeChangeDialog_->hide();
-    monitor_ = std::make_unique<Monitor>(ctx_, engine_, *commands_,
-                                         [this] { if (showTypeChange) showTypeChange(); });
+    MonitorActions actions;
+    actions.readingIn = [this] { commands_->ReadingIn(); };
+    actions.writingOut = [this] { commands_->WritingOut(); };
+    actions.showTypeChange = [this] { if (showTypeChange) showTypeChange(); };
+    monitor_ = std::make_unique<Monitor>(ctx_, engine_, std::move(actions));
     showTypeChange = [this] { typeChangeDialog_->exec(); };
     showVersion = [this] {
         VersionNo v(this);
@@ -561,7 +564,7 @@ void PromSet::setUpdateLabel(const QString &text)
 void PromSet::Command1_Click()
 {
     if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = QStringLiteral("読み出し");
+        ctx_.state.PendingCommand = Pending::Read;
         return;
     }
     commands_->ReadingIn();
@@ -570,7 +573,7 @@ void PromSet::Command1_Click()
 void PromSet::Command2_Click()
 {
     if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = QStringLiteral("書き込み");
+        ctx_.state.PendingCommand = Pending::Write;
         return;
     }
     commands_->WritingOut();
@@ -579,7 +582,7 @@ void PromSet::Command2_Click()
 void PromSet::Command3_Click()
 {
     if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = QStringLiteral("ﾀｲﾌﾟ変更");
+        ctx_.state.PendingCommand = Pending::TypeChange;
         return;
     }
     if (showTypeChange)

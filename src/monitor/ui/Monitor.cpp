@@ -13,14 +13,9 @@
 
 namespace qel {
 
-Monitor::Monitor(Context &ctx, RsReadWrite &engine, SettingsCommands &commands,
-                 std::function<void()> showTypeChange, QWidget *parent)
+Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWidget *parent)
     : QWidget(parent, Qt::Window), ctx_(ctx)
 {
-    MonitorActions actions;
-    actions.readingIn = [&commands] { commands.ReadingIn(); };
-    actions.writingOut = [&commands] { commands.WritingOut(); };
-    actions.showTypeChange = std::move(showTypeChange);
     logic_ = std::make_unique<MonitorEngine>(ctx, engine, std::move(actions));
 
     setObjectName(QStringLiteral("Monitor"));

@@ -1,8 +1,6 @@
 #pragma once
 // The "測定値モニター" window: live DA value in hex and percent of full scale.
 
-#include "comm/RsReadWrite.h"
-#include "editor/SettingsCommands.h"
 #include "monitor/MonitorEngine.h"
 
 #include <QWidget>
@@ -20,9 +18,8 @@ class TrendStrip;
 class Monitor : public QWidget, private MonitorView {
     Q_OBJECT
 public:
-    // showTypeChange shows the type-change dialog modally (a pending "ﾀｲﾌﾟ変更").
-    Monitor(Context &ctx, RsReadWrite &engine, SettingsCommands &commands,
-            std::function<void()> showTypeChange, QWidget *parent = nullptr);
+    // `actions` carry out the main window's commands left for the monitor.
+    Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWidget *parent = nullptr);
     ~Monitor() override;
     // Form_Load and show; brings the window to the front when already open.
     void open();
