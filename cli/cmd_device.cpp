@@ -1,8 +1,7 @@
 // qelctl detect | read -o FILE | write [--verify] FILE
 #include "Cli.h"
 
-#include "comm/Comm5600.h"
-#include "comm/MemoryImage.h"
+#include "comm/DeviceHolds.h"
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 
@@ -15,44 +14,6 @@ bool usage(const QString &text)
 {
     err(QStringLiteral("qelctl: %1 (see qelctl --help)").arg(text));
     return false;
-}
-
-// The settings the device can hold differ between what was written and what
-// it hands back: one line per difference, empty when they agree.
-QStringList compareWithDevice(AppState &st, const ParameterRecord &written,
-                              const ParameterRecord &readBack)
-{
-    QStringList diffs;
-    if (st.DeviceType == Type5600) {
-        // The record's version decides the command forms; judge both by the
-        // one the write used, so an unsent exponent sign is not a difference.
-        ParameterRecord back = readBack;
-        back.setField(34, written.field(34));
-        const QList<QByteArray> want = WriteCommands56(written);
-        const QList<QByteArray> got = WriteCommands56(back);
-        for (int i = 0; i < want.size(); ++i) {
-            if (want[i] != got[i])
-                diffs << QStringLiteral("%1 written, device holds %2")
-                             .arg(QString::fromLatin1(want[i].trimmed()),
-                                  QString::fromLatin1(got[i].trimmed()));
-        }
-    } else {
-        // 52X: the settings and the update date live in characters 1-52 of the image.
-        QByteArray want = st.MemoryImage, got = st.MemoryImage;
-        EncodeMemoryImage(written, want);
-        EncodeMemoryImage(readBack, got);
-        for (int i = 0; i < 52; ++i) {
-            if (want[i] != got[i])
-                diffs << QStringLiteral("image character %1: written %2, device holds %3")
-                             .arg(i + 1)
-                             .arg(QString(QLatin1Char(want[i])), QString(QLatin1Char(got[i])));
-        }
-    }
-    if (written.field(31) != readBack.field(31))
-        diffs << QStringLiteral("update date code: written %1, device holds %2")
-                     .arg(QString::fromLatin1(written.field(31)),
-                          QString::fromLatin1(readBack.field(31)));
-    return diffs;
 }
 
 } // namespace
@@ -136,7 +97,7 @@ int cmdWrite(Env &env)
         err(QStringLiteral("qelctl: verify: reading back failed"));
         return ExitDevice;
     }
-    const QStringList diffs = compareWithDevice(st, written, st.ParamRecord);
+    const QStringList diffs = DeviceDifferences(written, st.ParamRecord, st.DeviceType, st.MemoryImage);
     if (!diffs.isEmpty()) {
         err(QStringLiteral("qelctl: verify: the device holds other settings than written:"));
         for (const QString &d : diffs)

@@ -1,43 +1,13 @@
 // qelctl diff FILE: read the device and list the settings that differ from FILE.
 #include "Cli.h"
 
-#include "comm/MemoryImage.h"
+#include "comm/DeviceHolds.h"
 #include "editor/SettingsCommands.h"
 #include "files/SettingsListing.h"
 
 namespace qel::cli {
 
 namespace {
-
-// The file's settings as the device would hold them after an exact write, so
-// that what a write cannot carry is never reported as a difference.
-ParameterRecord asDeviceHolds(const ParameterRecord &file, const AppState &st)
-{
-    ParameterRecord held = file;
-    if (st.DeviceType == Type521 || st.DeviceType == Type527) {
-        // A 52X holds what its memory image carries: F13 in four levels, F10
-        // as one digit, numbers as their hex width allows.
-        AppState tmp;
-        tmp.MemoryImage = st.MemoryImage;
-        EncodeMemoryImage(file, tmp.MemoryImage);
-        tmp.ParamRecord = held;
-        DecodeMemoryImage(tmp);
-        held = tmp.ParamRecord;
-    } else {
-        // The exponent letter is never sent; the device's own is always "E".
-        for (int f : {3, 16, 21, 27})
-            held.setField(f, "E");
-        // A version "01.00" device gets the short form when the exponent digit
-        // is "0": the exponent sign is not sent, and the device takes "+".
-        if (st.ParamRecord.field(34) == "01.00") {
-            for (auto [sign, digit] : {std::pair{4, 5}, {17, 18}, {22, 23}, {28, 29}}) {
-                if (held.field(digit) == "0")
-                    held.setField(sign, "+");
-            }
-        }
-    }
-    return held;
-}
 
 QString valueText(const SettingEntry &e)
 {
@@ -86,7 +56,7 @@ int cmdDiff(Env &env)
         return ExitDevice;
     }
 
-    const ParameterRecord held = asDeviceHolds(file, st);
+    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
     const QList<SettingEntry> want = describeRecord(held, st.DeviceType);
     const QList<SettingEntry> got = describeRecord(st.ParamRecord, st.DeviceType);
     int differences = 0;

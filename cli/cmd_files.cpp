@@ -111,7 +111,7 @@ int cmdPrint(Env &env)
     }
     st.DeviceType = a.deviceType;
     // As the screen sets it from the serial number.
-    st.Is5600Series = leadingNumber(st.ParamRecord.field(32)) > 20000;
+    st.Is5600Series = SerialOf5600Series(st.ParamRecord);
 
     QtPrinter pdf(a.output);
     FileCommands::DataPrintOut(pdf, st);

@@ -54,7 +54,7 @@ CommResult RsReadWrite::Read52X()
     link_.exchange("E\r", echo, {kImageLimit, nullptr, 2});
 
     // The version and type word: version x 100, plus 1000 on a 527.
-    st.DeviceType = HexValue(image.mid(60, 4)) >= 1000 ? Type527 : Type521;
+    st.DeviceType = ImageWord(image, kImageVersion) >= 1000 ? Type527 : Type521;
     st.ReplyTimeoutTicks = kImageLimit;
     ClosePort();
     return CommResult::Ok;

@@ -121,8 +121,7 @@ QByteArray buildWrite(const ParameterRecord &rec, const WriteItem &item)
     const int f = item.field;
     if (!item.value) {
         cmd += rec.field(f);
-    } else if (rec.field(34) == "01.00" && rec.field(f + 3) == "0") {
-        // Version 01.00 takes a value without exponent when the exponent is 0.
+    } else if (ShortValueForm(rec.field(34), rec.field(f + 3))) {
         cmd += rec.field(f) + rec.field(f + 4);
     } else {
         cmd += rec.field(f) + 'E' + rec.field(f + 2) + rec.field(f + 3) + rec.field(f + 4);

@@ -13,4 +13,10 @@ namespace qel {
 
 QList<QByteArray> WriteCommands56(const ParameterRecord &rec);
 
+// Version 01.00 takes a value without exponent when the exponent digit is "0".
+inline bool ShortValueForm(const QByteArray &version, const QByteArray &exponentDigit)
+{
+    return version == "01.00" && exponentDigit == "0";
+}
+
 } // namespace qel

@@ -98,11 +98,21 @@ int predictionLevel(const QByteArray &f13)
 
 } // namespace
 
-void DecodeMemoryImage(AppState &st)
+qint32 ImageWord(const QByteArray &image, int firstChar)
 {
-    const QByteArray &img = st.MemoryImage;
-    ParameterRecord &rec = st.ParamRecord;
+    return HexValue(chars(image, firstChar, 4));
+}
 
+void DecodeImageIdentity(const QByteArray &image, ParameterRecord &rec)
+{
+    rec.setField(31, QByteArray::number(ImageWord(image, kImageUpdateCode)));
+    rec.setField(32, QByteArray::number(ImageWord(image, kImageSerial)));
+    rec.setField(33, QByteArray::number(ImageWord(image, kImageCreateCode)));
+    rec.setField(34, VersionText(ImageWord(image, kImageVersion)));
+}
+
+void DecodeMemoryImage(const QByteArray &img, ParameterRecord &rec)
+{
     const int c2 = digitAt(img, 2);
     rec.setField(1, (c2 & 2) ? "1" : "0");
     decodeGroup(img, 5, rec, 2, 3, 4, 5, 6, false);
@@ -119,10 +129,7 @@ void DecodeMemoryImage(AppState &st)
     decodeGroup(img, 21, rec, 20, 21, 22, 23, 24, true);
     rec.setField(25, (c2 & 8) ? "1" : "0");
     decodeGroup(img, 29, rec, 26, 27, 28, 29, 30, true);
-    rec.setField(31, QByteArray::number(HexValue(chars(img, 49, 4))));
-    rec.setField(32, QByteArray::number(HexValue(chars(img, 57, 4))));
-    rec.setField(33, QByteArray::number(HexValue(chars(img, 53, 4))));
-    rec.setField(34, VersionText(HexValue(chars(img, 61, 4))));
+    DecodeImageIdentity(img, rec);
 }
 
 QByteArray VersionText(qint32 word)
@@ -173,7 +180,7 @@ void EncodeMemoryImage(const ParameterRecord &rec, QByteArray &image)
     put(image, 37, hexDigits(valueOf(rec, 8), 4));
     put(image, 41, hexDigits(valueOf(rec, 9), 2));
     put(image, 43, hexDigits(valueOf(rec, 7), 2));
-    put(image, 49, hexDigits(valueOf(rec, 31), 4));
+    put(image, kImageUpdateCode, hexDigits(valueOf(rec, 31), 4));
 }
 
 } // namespace qel

@@ -75,27 +75,4 @@ void SetDefaultRecord(ParameterRecord &rec)
         rec.setField(f, kFields[f - 1].def);
 }
 
-long long leadingNumber(const QByteArray &text)
-{
-    int i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool neg = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        neg = text[i] == '-';
-        ++i;
-    }
-    long long v = 0;
-    bool any = false;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        if (v < 100000000000LL)
-            v = v * 10 + (text[i] - '0');
-        ++i;
-        any = true;
-    }
-    if (!any)
-        return 0;
-    return neg ? -v : v;
-}
-
 } // namespace qel

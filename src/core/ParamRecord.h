@@ -3,6 +3,8 @@
 // F1..F34, laid end to end. Every field is written by one rule: left-aligned,
 // blank-padded, cut to the width.
 
+#include "Numbers.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -40,7 +42,15 @@ private:
 // Loads the defaults into F1..F30; F31..F34 are kept.
 void SetDefaultRecord(ParameterRecord &rec);
 
-// The leading number of a text (blanks skipped, sign allowed); 0 when none.
-long long leadingNumber(const QByteArray &text);
+// The four scaled values by their mantissa field; the "E", the exponent
+// sign, the exponent digit and the unit follow it at +1 .. +4.
+inline constexpr int kValueGroups[] = {2, 15, 20, 26};
+
+// The family a record's serial number (F32) belongs to, as the version
+// display tells it: above 20000 a QEL-5600, else a QEL-5200.
+inline bool SerialOf5600Series(const ParameterRecord &rec)
+{
+    return leadingNumber(rec.field(32)) > 20000;
+}
 
 } // namespace qel

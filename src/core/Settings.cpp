@@ -1,6 +1,5 @@
 #include "Settings.h"
 
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -8,12 +7,6 @@ namespace qel {
 
 namespace {
 const QString kApp = QStringLiteral("QEL-5600");
-
-// Whole number, halves to even (the rounding of the store's readers).
-double roundEven(double v)
-{
-    return std::nearbyint(v); // default rounding mode: to nearest, ties to even
-}
 } // namespace
 
 void RegSetting(Context &ctx, int mode, const QString &app, const QString &section,
@@ -33,14 +26,8 @@ void RegSetting(Context &ctx, int mode, const QString &app, const QString &secti
 
 double leadingValue(const QString &text)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
-    const auto m = re.match(text);
-    if (!m.hasMatch())
-        return 0;
-    bool ok = false;
-    const double v = m.captured(1).toDouble(&ok);
-    return ok && std::isfinite(v) ? v : 0;
+    const double v = leadingValue(text.toUtf8());
+    return std::isfinite(v) ? v : 0;
 }
 
 QString singleText(double v)
@@ -56,7 +43,7 @@ void CommPortSetting(Context &ctx, int mode)
     } else if (mode == 1) {
         QString v;
         RegSetting(ctx, 1, kApp, QStringLiteral("CommPort"), QStringLiteral("No."), v);
-        const double n = roundEven(leadingValue(v));
+        const double n = roundHalfEven(leadingValue(v));
         // A port number is a 16-bit integer; anything beyond reads as no port.
         ctx.state.CommPortNo = (n >= std::numeric_limits<qint16>::min()
                                 && n <= std::numeric_limits<qint16>::max())
@@ -81,12 +68,12 @@ void RestoreWindowPos(Context &ctx, FormGeometry &form, double screenWidth, doub
     RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Left"), left);
     RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Height"), height);
     RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Width"), width);
-    double t = roundEven(leadingValue(top));
-    double l = roundEven(leadingValue(left));
+    double t = roundHalfEven(leadingValue(top));
+    double l = roundHalfEven(leadingValue(left));
     if (t > screenHeight - form.height)
-        t = roundEven(screenHeight - form.height);
+        t = roundHalfEven(screenHeight - form.height);
     if (l > screenWidth - form.width)
-        l = roundEven(screenWidth - form.width);
+        l = roundHalfEven(screenWidth - form.width);
     form.top = t;
     form.left = l;
 }

@@ -38,8 +38,8 @@ void SaveWindowPos(Context &ctx, const FormGeometry &form);
 // stored negative values are applied as they are. Sets form.top and form.left.
 void RestoreWindowPos(Context &ctx, FormGeometry &form, double screenWidth, double screenHeight);
 
-// The leading numeric value of a text: blanks skipped, optional sign, digits,
-// a decimal point and an exponent; 0 when the text starts with no number.
+// The leading numeric value of a stored text (see Numbers.h); 0 also when
+// it is too large to hold.
 double leadingValue(const QString &text);
 // Decimal text of a single-precision number, as stored ("1500", "-7.5").
 QString singleText(double v);

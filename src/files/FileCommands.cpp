@@ -1,5 +1,6 @@
 #include "FileCommands.h"
 
+#include "core/SettingTexts.h"
 #include "DataFile.h"
 #include "comm/Codes.h"
 
@@ -204,6 +205,15 @@ public:
             }
         }
     }
+    // The same, from a table of the settings chosen from a list; the
+    // prediction is printed "ＤＦ<code>　　<text>".
+    void choice(const QByteArray &key, const QList<ChoiceText> &table)
+    {
+        if (const ChoiceText *c = choiceFor(table, key))
+            end(&table == &predictionChoices()
+                    ? QStringLiteral("ＤＦ") + QChar(0xFF10 + (key[0] - '0')) + QStringLiteral("　　") + c->ja
+                    : c->ja);
+    }
     // A setting line: blank line, label, then the value items in style 1.
     void label(const QString &text)
     {
@@ -336,14 +346,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.choice(r.field(12), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
 
         p.label(QStringLiteral("　ダイナミック予測　　"));
-        p.choice(r.field(13), {{"0", QStringLiteral("ＤＦ０　　周期保持")},
-                               {"1", QStringLiteral("ＤＦ１　　連続予測")},
-                               {"2", QStringLiteral("ＤＦ２　　Low  ×8")},
-                               {"3", QStringLiteral("ＤＦ３　　MLow ×6")},
-                               {"4", QStringLiteral("ＤＦ４　　Mid  ×4")},
-                               {"5", QStringLiteral("ＤＦ５　　MHigh ×3")},
-                               {"6", QStringLiteral("ＤＦ６　　High  ×2")},
-                               {"7", QStringLiteral("ＤＦ７　　ExHigh ×1.5")}});
+        p.choice(r.field(13), predictionChoices());
 
         // Event-in function.
         p.blank();
@@ -351,12 +354,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
 
         const QByteArray f14 = r.field(14);
         p.label(QStringLiteral("　イベントイン　　　　"));
-        p.choice(f14, {{"0", QStringLiteral("デュアルレンジ")},
-                       {"1", QStringLiteral("スプレッド")},
-                       {"2", QStringLiteral("対数出力")},
-                       {"3", QStringLiteral("データロック")},
-                       {"4", QStringLiteral("ピークホールド")},
-                       {"5", QStringLiteral("バレーホールド")}});
+        p.choice(f14, eventInChoices());
 
         // This style change is made whatever F14 holds: without scale lines
         // it leaves a blank line.
@@ -388,8 +386,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.section(QStringLiteral("────　イベントアウト機能　"), 45);
 
         p.label(QStringLiteral("　イベントアウト　　　"));
-        p.choice(r.field(25), {{"0", QStringLiteral("下限検出（停止検出）")},
-                               {"1", QStringLiteral("上限検出（コンパレータ）")}});
+        p.choice(r.field(25), eventOutChoices());
 
         p.label(QStringLiteral("　設定値　　　　　　　"));
         p.stay(r.text(26));

@@ -1,5 +1,6 @@
 #include "SettingsListing.h"
 
+#include "core/SettingTexts.h"
 #include "comm/Codes.h"
 #include "core/AppState.h"
 
@@ -48,6 +49,18 @@ std::optional<QString> pick(const QByteArray &raw,
         if (raw == k)
             return QString::fromUtf8(v);
     return std::nullopt;
+}
+
+// A setting chosen from a list: "<English> (<Japanese>)", or the prediction's
+// "DF<code> <Japanese>".
+std::optional<QString> chosen(const QByteArray &raw, const QList<ChoiceText> &table)
+{
+    const ChoiceText *c = choiceFor(table, raw);
+    if (!c)
+        return std::nullopt;
+    if (&table == &predictionChoices())
+        return QStringLiteral("DF%1 %2").arg(QString::fromLatin1(raw), c->ja);
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c->en), c->ja);
 }
 
 std::optional<QString> date(const QByteArray &raw)
@@ -250,24 +263,12 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
                  pick(r.field(12), {{"0", "off"}, {"1", "on"}}));
     out << entry(extra, "dynamicPrediction", "Dynamic prediction", "ダイナミック予測", "F13",
                  r.field(13),
-                 pick(r.field(13), {{"0", "DF0 周期保持"},
-                                    {"1", "DF1 連続予測"},
-                                    {"2", "DF2 Low  ×8"},
-                                    {"3", "DF3 MLow ×6"},
-                                    {"4", "DF4 Mid  ×4"},
-                                    {"5", "DF5 MHigh ×3"},
-                                    {"6", "DF6 High  ×2"},
-                                    {"7", "DF7 ExHigh ×1.5"}}));
+                 chosen(r.field(13), predictionChoices()));
 
     const char *evIn = "Event-in function (イベントイン機能)";
     const QByteArray f14 = r.field(14);
     out << entry(evIn, "eventInFunction", "Event-in function", "イベントイン", "F14", f14,
-                 pick(f14, {{"0", "dual range (デュアルレンジ)"},
-                            {"1", "spread (スプレッド)"},
-                            {"2", "logarithmic output (対数出力)"},
-                            {"3", "data lock (データロック)"},
-                            {"4", "peak hold (ピークホールド)"},
-                            {"5", "valley hold (バレーホールド)"}}));
+                 chosen(f14, eventInChoices()));
     {
         const bool dual = f14 == "0";
         SettingEntry up = entry(evIn, "eventInUpperScale", dual ? "Sub scale" : "Upper scale",
@@ -284,8 +285,7 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
     const char *evOut = "Event-out function (イベントアウト機能)";
     out << entry(evOut, "eventOutFunction", "Event-out function", "イベントアウト", "F25",
                  r.field(25),
-                 pick(r.field(25), {{"0", "lower-limit detection (下限検出（停止検出）)"},
-                                    {"1", "upper-limit detection (上限検出（コンパレータ）)"}}));
+                 chosen(r.field(25), eventOutChoices()));
     out << withScaledValue(entry(evOut, "eventOutSetValue", "Set value", "設定値", "F26-F30",
                                  scaledRaw(r, 26), scaled(r, 26)));
     return out;

@@ -1,6 +1,7 @@
 #include "MonitorEngine.h"
 
 #include "comm/Codes.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -12,26 +13,9 @@ namespace {
 
 const QString kReading = QStringLiteral("データ読み出し中");
 
-// Nearest integer, an exact half to the even neighbour.
-double roundHalfEven(double x)
-{
-    const double f = std::floor(x);
-    const double diff = x - f;
-    if (diff < 0.5)
-        return f;
-    if (diff > 0.5)
-        return f + 1.0;
-    return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
-}
-
 bool isHexDigit(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -421,39 +405,7 @@ MonitorDisplay MonitorEngine::Convert(qint32 X, qint32 full, qint32 zero, int bi
 
 int MonitorEngine::DecimalReplyValue(const QByteArray &reply)
 {
-    int i = 0;
-    const int n = reply.size();
-    while (i < n && (reply[i] == ' ' || reply[i] == '\t'))
-        ++i;
-    const int start = i;
-    if (i < n && (reply[i] == '+' || reply[i] == '-'))
-        ++i;
-    int digits = 0;
-    while (i < n && isDigit(reply[i])) {
-        ++i;
-        ++digits;
-    }
-    if (i < n && reply[i] == '.') {
-        ++i;
-        while (i < n && isDigit(reply[i])) {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return 0;
-    if (i < n && (reply[i] == 'E' || reply[i] == 'e')) {
-        int j = i + 1;
-        if (j < n && (reply[j] == '+' || reply[j] == '-'))
-            ++j;
-        if (j < n && isDigit(reply[j])) {
-            while (j < n && isDigit(reply[j]))
-                ++j;
-            i = j;
-        }
-    }
-    const double v = std::strtod(reply.mid(start, i - start).constData(), nullptr);
-    const double r = roundHalfEven(v);
+    const double r = roundHalfEven(leadingValue(reply));
     if (!(r >= -32768.0))
         return -32768;
     if (r > 32767.0)

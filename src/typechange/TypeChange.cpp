@@ -6,25 +6,13 @@
 // memory image, whose last word tells 521 from 527.
 #include "TypeChange.h"
 
-#include "comm/Codes.h"
+#include "comm/MemoryImage.h"
 
 namespace qel {
 
 namespace {
 
 const QByteArray kLeaveMode("E\r");
-
-// The identification words of the 52X memory image (1-based character
-// positions of the 4-digit hex words).
-constexpr int kWordUpdateCode = 49;
-constexpr int kWordCreateCode = 53;
-constexpr int kWordSerial = 57;
-constexpr int kWordVersion = 61;
-
-qint32 imageWord(const QByteArray &image, int firstChar)
-{
-    return HexValue(image.mid(firstChar - 1, 4));
-}
 
 } // namespace
 
@@ -118,11 +106,11 @@ TypeCheckResult TypeChange::TypeCheck()
                 SetPortState(false);
                 if (answered) {
                     engine_.Read52X();
-                    const int code = imageWord(st.MemoryImage, kWordVersion) >= 1000 ? Type527
+                    const int code = ImageWord(st.MemoryImage, kImageVersion) >= 1000 ? Type527
                                                                                      : Type521;
                     st.DeviceType = code;
                     st.ReplyTimeoutTicks = 150;
-                    st.Is5600Series = imageWord(st.MemoryImage, kWordSerial) >= 20000;
+                    st.Is5600Series = ImageWord(st.MemoryImage, kImageSerial) >= 20000;
                     return {code, false};
                 }
             }
@@ -152,18 +140,7 @@ TypeCheckResult TypeChange::TypeCheck()
 
 void TypeChange::IdentFromImage()
 {
-    AppState &st = ctx_.state;
-    ParameterRecord &rec = st.ParamRecord;
-    rec.setField(31, QByteArray::number(imageWord(st.MemoryImage, kWordUpdateCode)));
-    rec.setField(32, QByteArray::number(imageWord(st.MemoryImage, kWordSerial)));
-    rec.setField(33, QByteArray::number(imageWord(st.MemoryImage, kWordCreateCode)));
-    // Version times 100, plus 1000 for a type 527.
-    const qint32 word = imageWord(st.MemoryImage, kWordVersion);
-    qint32 hundredths = word;
-    if (hundredths >= 1000)
-        hundredths -= 1000;
-    const QByteArray text = QString::asprintf("%02d.%02d", hundredths / 100, hundredths % 100).toLatin1();
-    rec.setField(34, text);
+    DecodeImageIdentity(ctx_.state.MemoryImage, ctx_.state.ParamRecord);
 }
 
 } // namespace qel

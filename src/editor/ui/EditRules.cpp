@@ -1,5 +1,7 @@
 #include "EditRules.h"
 
+#include "core/SettingTexts.h"
+
 #include <QRegularExpression>
 #include <cmath>
 
@@ -18,7 +20,9 @@ QString zeroPattern(const QString &text, int width)
     const double v = kept.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v) || std::fabs(v) >= 1e18)
         return kept;
-    const long long n = std::llround(v); // halves away from zero
+    // Halves away from zero, on purpose: the screen has always padded so;
+    // the readers of numbers round halves to even (Numbers.h).
+    const long long n = std::llround(v);
     QString digits = QString::number(n < 0 ? -n : n).rightJustified(width, QLatin1Char('0'));
     return n < 0 ? QLatin1Char('-') + digits : digits;
 }
@@ -53,11 +57,7 @@ QValidator::State FieldTextValidator::validate(QString &input, int &pos) const
 
 const QStringList &predictionTexts()
 {
-    static const QStringList texts = {
-        QStringLiteral("周期保持"), QStringLiteral("連続予測"), QStringLiteral("Low  ×8"),
-        QStringLiteral("MLow ×6"),  QStringLiteral("Mid  ×4"),  QStringLiteral("MHigh ×3"),
-        QStringLiteral("High  ×2"), QStringLiteral("ExHigh ×1.5"),
-    };
+    static const QStringList texts = choiceTexts(predictionChoices());
     return texts;
 }
 

@@ -1,5 +1,6 @@
 #include "PromSet.h"
 
+#include "core/SettingTexts.h"
 #include "EditRules.h"
 #include "comm/Codes.h"
 #include "core/Settings.h"
@@ -350,9 +351,7 @@ QWidget *PromSet::buildTab2()
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
     Frame1 = optionGroup("Frame1", QStringLiteral("機能選択"), "Option5", Option5,
-                         {QStringLiteral("デュアルレンジ"), QStringLiteral("スプレッド"),
-                          QStringLiteral("対数出力"), QStringLiteral("データロック"),
-                          QStringLiteral("ピークホールド"), QStringLiteral("バレーホールド")},
+                         choiceTexts(eventInChoices()),
                          &PromSet::Option5_Click, 3);
     grid->addWidget(Frame1, 0, 0, 1, 6);
 
@@ -396,8 +395,7 @@ QWidget *PromSet::buildTab3()
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
     Frame2 = optionGroup("Frame2", QStringLiteral("機能選択"), "Option8", Option8,
-                         {QStringLiteral("下限検出（停止検出）"),
-                          QStringLiteral("上限検出（コンパレータ）")},
+                         choiceTexts(eventOutChoices()),
                          &PromSet::Option8_Click, 1);
     grid->addWidget(Frame2, 0, 0, 1, 6);
 
@@ -653,14 +651,13 @@ void PromSet::ModeTypeDsp()
 void PromSet::VerDsp()
 {
     const ParameterRecord &rec = ctx_.state.ParamRecord;
-    const long long serial = leadingNumber(rec.field(32));
-    if (serial != 0) {
+    if (leadingNumber(rec.field(32)) != 0) {
         Label3->setText(rec.text(32));
         Label5->setText(DateDeCord(rec.field(33)));
         Label7->setText(rec.text(34));
         Label13->setText(DateDeCord(rec.field(31)));
     }
-    ctx_.state.Is5600Series = serial > 20000;
+    ctx_.state.Is5600Series = SerialOf5600Series(rec);
 }
 
 template <size_t N>
