@@ -1,11 +1,8 @@
 #pragma once
-// What a converter keeps of a record it is written: the settings as it hands
-// them back after an exact write. A 5600 keeps the command texts of its write
-// (the exponent letter is never sent, a version 01.00 device takes the short
-// form); a 52X keeps what its memory image carries (F13 in four levels, F10
-// as one digit, numbers as their hex widths allow). `write --verify` and
-// `diff` compare through these, so what a write cannot carry is never a
-// difference.
+// What a converter keeps of a record it is written: a 5600 the command texts
+// of its write (no exponent letter; the short form on version 01.00), a 52X
+// what its image carries (F13 in four levels, F10 as one digit, numbers to
+// their hex widths). `write --verify` and `diff` compare through these.
 
 #include "core/ParamRecord.h"
 

@@ -2,44 +2,45 @@
 
 namespace qel {
 
+namespace {
+
+QList<ChoiceText> table(std::initializer_list<std::pair<const char *, const char *>> rows)
+{
+    QList<ChoiceText> t;
+    for (const auto &[ja, en] : rows)
+        t.append({QString::fromUtf8(ja), en});
+    return t;
+}
+
+} // namespace
+
 const QList<ChoiceText> &predictionChoices()
 {
-    static const QList<ChoiceText> t = {
-        {QStringLiteral("周期保持")}, {QStringLiteral("連続予測")}, {QStringLiteral("Low  ×8")},
-        {QStringLiteral("MLow ×6")},  {QStringLiteral("Mid  ×4")},  {QStringLiteral("MHigh ×3")},
-        {QStringLiteral("High  ×2")}, {QStringLiteral("ExHigh ×1.5")},
-    };
+    static const QList<ChoiceText> t = table(
+        {{"周期保持", ""}, {"連続予測", ""}, {"Low  ×8", ""}, {"MLow ×6", ""}, {"Mid  ×4", ""},
+         {"MHigh ×3", ""}, {"High  ×2", ""}, {"ExHigh ×1.5", ""}});
     return t;
 }
 
 const QList<ChoiceText> &eventInChoices()
 {
-    static const QList<ChoiceText> t = {
-        {QStringLiteral("デュアルレンジ"), "dual range"},
-        {QStringLiteral("スプレッド"), "spread"},
-        {QStringLiteral("対数出力"), "logarithmic output"},
-        {QStringLiteral("データロック"), "data lock"},
-        {QStringLiteral("ピークホールド"), "peak hold"},
-        {QStringLiteral("バレーホールド"), "valley hold"},
-    };
+    static const QList<ChoiceText> t = table(
+        {{"デュアルレンジ", "dual range"}, {"スプレッド", "spread"}, {"対数出力", "logarithmic output"},
+         {"データロック", "data lock"}, {"ピークホールド", "peak hold"}, {"バレーホールド", "valley hold"}});
     return t;
 }
 
 const QList<ChoiceText> &eventOutChoices()
 {
-    static const QList<ChoiceText> t = {
-        {QStringLiteral("下限検出（停止検出）"), "lower-limit detection"},
-        {QStringLiteral("上限検出（コンパレータ）"), "upper-limit detection"},
-    };
+    static const QList<ChoiceText> t = table({{"下限検出（停止検出）", "lower-limit detection"},
+                                              {"上限検出（コンパレータ）", "upper-limit detection"}});
     return t;
 }
 
 const ChoiceText *choiceFor(const QList<ChoiceText> &table, const QByteArray &code)
 {
-    if (code.size() != 1 || code[0] < '0' || code[0] > '9')
-        return nullptr;
-    const int i = code[0] - '0';
-    return i < table.size() ? &table[i] : nullptr;
+    const int i = code.size() == 1 ? code[0] - '0' : -1;
+    return i >= 0 && i < table.size() ? &table[i] : nullptr;
 }
 
 QStringList choiceTexts(const QList<ChoiceText> &table)

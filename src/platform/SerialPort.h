@@ -53,22 +53,6 @@ public:
     virtual std::unique_ptr<SerialPort> create() = 0;
 };
 
-// Open, then raise RTS (false when the port cannot be opened).
-inline bool openRaisingRts(SerialPort &port)
-{
-    if (!port.open())
-        return false;
-    port.setRts(true);
-    return true;
-}
-
-// Drop RTS, then close.
-inline void closeDroppingRts(SerialPort &port)
-{
-    port.setRts(false);
-    port.close();
-}
-
 // Baud rate from a settings text ("9600,N,8,1" -> 9600); 0 when unreadable.
 int baudFromSettings(const QString &settings);
 

@@ -11,8 +11,6 @@ namespace qel {
 
 struct Wiring {
     explicit Wiring(const Platform &p) : ctx(p), engine(ctx), typeChange(ctx, engine) {}
-    Wiring(const Wiring &) = delete;
-    Wiring &operator=(const Wiring &) = delete;
 
     Context ctx;
     RsReadWrite engine;
