@@ -1,39 +1,76 @@
-// qelctl type-change 521|527|5600 and qelctl monitor --count N.
+// qelctl type-change 521|527|5600 and
+// qelctl monitor [--count N] [--csv FILE|-] [--time].
 #include "Cli.h"
+#include "StopSignals.h"
 
 #include "monitor/MonitorEngine.h"
+#include "monitor/MonitorRecorder.h"
+
+#include <QDateTime>
+#include <cstdio>
 
 namespace qel::cli {
 
 namespace {
 
-// The monitor's window for a terminal: each reading becomes one line of the
-// two box texts; the engine is asked to close after the last one.
+struct MonitorOptions {
+    qint64 count = 0;  // 0: until interrupted
+    QString csv;       // empty: none; "-": standard output
+    bool time = false; // the time as first column of the plain output
+};
+
+// --count N, --csv FILE|-, --time. False with a message on a wrong argument.
+bool parseMonitorArgs(const Env &env, MonitorOptions &o)
+{
+    if (!env.badOption.isNull() || !env.args.isEmpty()) {
+        err(QStringLiteral("qelctl: monitor: unexpected argument '%1'")
+                .arg(env.badOption.isNull() ? env.args.first() : env.badOption));
+        return false;
+    }
+    const QStringList counts = env.opts->values(QStringLiteral("count"));
+    if (counts.size() > 1) {
+        err(QStringLiteral("qelctl: --count given more than once"));
+        return false;
+    }
+    if (counts.size() == 1) {
+        bool ok = false;
+        o.count = counts[0].toLongLong(&ok);
+        if (!ok || o.count < 0) {
+            err(QStringLiteral("qelctl: --count wants a number >= 0, not '%1'").arg(counts[0]));
+            return false;
+        }
+    }
+    const QStringList csv = env.opts->values(QStringLiteral("csv"));
+    if (csv.size() > 1 || (csv.size() == 1 && csv[0].isEmpty())) {
+        err(QStringLiteral("qelctl: --csv wants one file name or -"));
+        return false;
+    }
+    if (csv.size() == 1)
+        o.csv = csv[0];
+    o.time = env.opts->isSet(QStringLiteral("time"));
+    return true;
+}
+
+// One line on stdout, passed on at once; false when stdout is gone (a pipe
+// whose reader has ended).
+bool writeLine(const QString &line)
+{
+    const QByteArray b = (line + u'\n').toLocal8Bit();
+    return std::fwrite(b.constData(), 1, size_t(b.size()), stdout) == size_t(b.size())
+        && std::fflush(stdout) == 0;
+}
+
+// The monitor's window for a terminal: only its closing matters, the
+// readings arrive through the engine's onReading.
 class LineView : public MonitorView {
 public:
-    LineView(MonitorEngine &engine, qint64 count) : engine_(engine), count_(count) {}
     void setText1(int, const QString &) override {}
     void setLabel1(int, const QString &) override {}
     void setLabel2(const QString &) override {}
     void setLabel3(const QString &) override {}
     void setCommand1Enabled(bool) override {}
-    void readingShown(double) override
-    {
-        const QString hex = engine_.Text1[0].trimmed();
-        const QString pct = engine_.Text1[1].trimmed();
-        out(hex.isEmpty() && pct.isEmpty() ? QStringLiteral("- -") : hex + u' ' + pct);
-        if (++shown_ >= count_)
-            engine_.Command1_Click(); // honoured at the end of this poll
-    }
     void closeWindow() override { closed = true; }
-
-    qint64 shown() const { return shown_; }
     bool closed = false;
-
-private:
-    MonitorEngine &engine_;
-    qint64 count_;
-    qint64 shown_ = 0;
 };
 
 } // namespace
@@ -82,35 +119,83 @@ int cmdTypeChange(Env &env)
 
 int cmdMonitor(Env &env)
 {
-    qint64 count = -1;
-    if (env.badOption.isNull() && env.args.isEmpty()
-        && env.opts->values(QStringLiteral("count")).size() == 1) {
-        bool ok = false;
-        count = env.opts->value(QStringLiteral("count")).toLongLong(&ok);
-        if (!ok)
-            count = -1;
-    }
-    if (count < 1) {
-        err(QStringLiteral("usage: qelctl monitor --count N   (N >= 1)"));
+    MonitorOptions o;
+    if (!parseMonitorArgs(env, o)) {
+        err(QStringLiteral("usage: qelctl monitor [--count N] [--csv FILE|-] [--time]"));
         return ExitUsage;
     }
 
+    // From here on SIGINT and SIGTERM end the run cleanly.
+    StopSignals stopSignals;
     const TypeCheckResult found = env.typeChange->TypeCheck();
+    if (stopSignals.received())
+        return ExitOk;
     if (found.aborted || found.code == TypeNone) {
         err(QStringLiteral("qelctl: no device answers"));
         return ExitDevice;
     }
 
+    MonitorRecorder recorder(env.clock);
+    if (!o.csv.isEmpty() && !recorder.start(o.csv)) {
+        err(QStringLiteral("qelctl: cannot write %1: %2").arg(o.csv, recorder.error()));
+        return ExitFile;
+    }
+    const bool plain = o.csv != QLatin1String("-"); // stdout is the CSV's otherwise
+
     MonitorEngine monitor(*env.ctx, *env.engine);
-    LineView view(monitor, count);
+    LineView view;
+    qint64 shown = 0;
+    bool recordFailed = false;
+    bool stdoutGone = false;
+    monitor.onReading = [&](const MonitorDisplay &d) {
+        const QDateTime now = QDateTime::currentDateTime();
+        recorder.record(d, now);
+        if (plain) {
+            QString line = d.blank() ? QStringLiteral("- -")
+                                     : d.hex.trimmed() + u' ' + d.percent.trimmed();
+            if (o.time)
+                line = MonitorRecorder::timeText(now) + u' ' + line;
+            if (!stdoutGone && !writeLine(line)) {
+                stdoutGone = true;
+                monitor.Command1_Click();
+            }
+        }
+        if (o.count > 0 && ++shown >= o.count)
+            monitor.Command1_Click(); // honoured at the end of this poll
+    };
+    recorder.onFailed = [&] {
+        err(QStringLiteral("qelctl: recording to %1 stopped: %2").arg(o.csv, recorder.error()));
+        recordFailed = true;
+        monitor.Command1_Click();
+    };
+    stopSignals.onStop = [&] {
+        // The first signal ends the run after this poll's reading; a second
+        // one does not wait for it.
+        if (stopSignals.received() == 1)
+            monitor.Command1_Click();
+        else
+            monitor.Form_Unload();
+    };
     monitor.setView(&view);
     monitor.Form_Load();
     while (!view.closed)
         env.ctx->yield();
     monitor.setView(nullptr);
-    if (monitor.closedOnError() || view.shown() < count)
+    monitor.onReading = nullptr;
+
+    if (!recorder.stop() && !recordFailed) {
+        err(QStringLiteral("qelctl: recording to %1 failed: %2").arg(o.csv, recorder.error()));
+        recordFailed = true;
+    }
+    if (stdoutGone)
+        err(QStringLiteral("qelctl: cannot write to standard output"));
+    if (monitor.closedOnError())
         return ExitDevice;
-    return ExitOk;
+    if (recordFailed || stdoutGone)
+        return ExitFile;
+    if (stopSignals.received())
+        return ExitOk;
+    return shown < o.count ? ExitDevice : ExitOk;
 }
 
 const CommandRegistration typeChangeCommand({
@@ -119,8 +204,17 @@ const CommandRegistration typeChangeCommand({
     cmdTypeChange});
 
 const CommandRegistration monitorCommand({
-    QStringLiteral("monitor"), QStringLiteral("monitor --count N"),
-    QStringLiteral("N readings: hex text and percent text\n(a blanked reading prints '- -')"),
-    {QCommandLineOption(QStringLiteral("count"), QString(), QStringLiteral("N"))}, cmdMonitor});
+    QStringLiteral("monitor"), QStringLiteral("monitor [--count N] [--csv FILE|-] [--time]"),
+    QStringLiteral("readings, one a line: hex text and percent\n"
+                   "text (a blanked reading prints '- -'); N\n"
+                   "readings, or until SIGINT/SIGTERM without\n"
+                   "--count or with 0 (port closed, file complete,\n"
+                   "exit 0); --time puts the time first; --csv\n"
+                   "records time,da_hex,percent rows into FILE\n"
+                   "(- for stdout, which then carries only the CSV)"),
+    {QCommandLineOption(QStringLiteral("count"), QString(), QStringLiteral("N")),
+     QCommandLineOption(QStringLiteral("csv"), QString(), QStringLiteral("FILE")),
+     QCommandLineOption(QStringLiteral("time"))},
+    cmdMonitor});
 
 } // namespace qel::cli

@@ -51,11 +51,11 @@ bool MonitorRecorder::start(const QString &path)
     return true;
 }
 
-void MonitorRecorder::record(const MonitorDisplay &d)
+void MonitorRecorder::record(const MonitorDisplay &d, const QDateTime &at)
 {
     if (!file_)
         return;
-    pending_ += row(wall_(), d);
+    pending_ += row(at, d);
     ++rows_;
 }
 

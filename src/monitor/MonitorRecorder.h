@@ -38,8 +38,10 @@ public:
     // Creates (or empties) path, "-" for standard output, and writes the
     // header. False with error() when the file cannot be opened or written.
     bool start(const QString &path);
-    // Appends one row for this reading (no effect when not recording).
-    void record(const MonitorDisplay &d);
+    // Appends one row for this reading (no effect when not recording),
+    // stamped now or at the given time.
+    void record(const MonitorDisplay &d) { record(d, wall_()); }
+    void record(const MonitorDisplay &d, const QDateTime &at);
     // Writes what is buffered and closes the file. False when that last
     // write failed (error() says why; the file ends with its last whole row).
     bool stop();

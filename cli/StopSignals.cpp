@@ -1,0 +1,69 @@
+#include "StopSignals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qel::cli {
+
+namespace {
+
+int gWriteFd = -1;
+struct sigaction gOldInt, gOldTerm, gOldPipe;
+
+void onSignal(int)
+{
+    const int saved = errno;
+    const char c = 1;
+    if (gWriteFd >= 0)
+        (void)!::write(gWriteFd, &c, 1);
+    errno = saved;
+}
+
+} // namespace
+
+StopSignals::StopSignals()
+{
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    gWriteFd = fds_[1];
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, &gOldInt);
+    sigaction(SIGTERM, &sa, &gOldTerm);
+    // A closed pipe on stdout is a failed write, not the end of the process.
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    sigemptyset(&ign.sa_mask);
+    sigaction(SIGPIPE, &ign, &gOldPipe);
+    notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+        char buf[16];
+        ssize_t n;
+        while ((n = ::read(fds_[0], buf, sizeof buf)) > 0) {
+            for (ssize_t i = 0; i < n; ++i) {
+                ++received_;
+                if (onStop)
+                    onStop();
+            }
+        }
+    });
+}
+
+StopSignals::~StopSignals()
+{
+    if (fds_[0] < 0)
+        return;
+    sigaction(SIGINT, &gOldInt, nullptr);
+    sigaction(SIGTERM, &gOldTerm, nullptr);
+    sigaction(SIGPIPE, &gOldPipe, nullptr);
+    notifier_.reset();
+    gWriteFd = -1;
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+}
+
+} // namespace qel::cli
