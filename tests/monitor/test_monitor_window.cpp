@@ -5,9 +5,16 @@
 #include "monitor/ui/Monitor.h"
 #include "monitor/ui/TrendStrip.h"
 
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace qel;
 using qel::test::Rig;
@@ -59,8 +66,14 @@ private slots:
         QCOMPARE(w.win.Text1[0]->text(), QStringLiteral("     960"));
         QCOMPARE(w.win.Text1[1]->text(), QStringLiteral("   50.00"));
         QCOMPARE(w.win.Trend->buffer().size(), 3);
-        // Drawing the strip must not fail with samples and gaps in it.
+        TrendStrip::Stats st = w.win.Trend->stats();
+        QCOMPARE(st.last, 50.0);
+        QVERIFY(st.any && st.lo == 50.0 && st.hi == 50.0);
+        // Drawing the strip must not fail with samples and gaps in it; a
+        // blank reading has no last value but keeps the minute's range.
         w.win.Trend->addSample(std::nan(""));
+        st = w.win.Trend->stats();
+        QVERIFY(std::isnan(st.last) && st.any && st.hi == 50.0);
         QImage img(w.win.Trend->size(), QImage::Format_ARGB32);
         w.win.Trend->render(&img);
     }
@@ -107,6 +120,127 @@ private slots:
         w.rig.st().PendingCommand = Pending::TypeChange;
         QVERIFY(w.runUntil([&] { return w.typeChanges == 1 && w.win.logic().readings >= 3; }));
         QVERIFY(w.win.Command1->isEnabled());
+    }
+
+    // Recording from the window into the file chosen in the dialog: the
+    // header and one row a reading, stamped with the reading's time; the
+    // file is complete whichever way the recording ends, and the sign shows
+    // only while it records.
+    void recordingEndsWithACompleteFile_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("record button") << QStringLiteral("button");
+        QTest::newRow("exit button") << QStringLiteral("exit");
+        QTest::newRow("close box") << QStringLiteral("closebox");
+        QTest::newRow("line lost") << QStringLiteral("lost");
+    }
+    void recordingEndsWithACompleteFile()
+    {
+        QFETCH(QString, end);
+        WinRig w;
+        QTemporaryDir dir;
+        w.rig.dialogs->files.push_back(dir.filePath(QStringLiteral("run"))); // ".csv" added
+        w.win.recorder().setWallClock([&] {
+            return QDateTime(QDate(2026, 12, 7), QTime(10, 0), QTimeZone(9 * 3600))
+                .addMSecs(w.rig.clock.nowMs());
+        });
+        w.win.open();
+        QVERIFY(w.win.RecordSign->isHidden());
+        w.win.RecordButton->click();
+        QVERIFY(!w.win.RecordSign->isHidden());
+        QVERIFY(w.win.RecordSign->text().contains(QStringLiteral("run.csv")));
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 5; }));
+
+        if (end == QLatin1String("button")) {
+            w.win.RecordButton->click();
+        } else if (end == QLatin1String("exit")) {
+            w.win.Command1->click();
+            QVERIFY(w.runUntil([&] { return !w.win.isOpen(); }));
+        } else if (end == QLatin1String("closebox")) {
+            w.win.close();
+        } else {
+            w.rig.device.addFault({"Q", sim::SimFault::Silence, -1});
+            QVERIFY(w.runUntil([&] { return !w.win.isOpen(); }, 60000));
+        }
+        QVERIFY(!w.win.recorder().isRecording());
+        QVERIFY(w.win.RecordSign->isHidden());
+        QCOMPARE(w.win.RecordButton->text(), QStringLiteral("記録開始..."));
+
+        QFile f(dir.filePath(QStringLiteral("run.csv")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = f.readAll().split('\n');
+        QCOMPARE(rows.first(), QByteArray("time,da_hex,percent"));
+        QCOMPARE(rows.last(), QByteArray()); // the last row is whole
+        QCOMPARE(rows.size() - 2, int(w.win.logic().readings));
+        QDateTime prev;
+        for (int i = 1; i < rows.size() - 1; ++i) {
+            QVERIFY2(rows[i].endsWith("+09:00,960,50.00"), rows[i].constData());
+            const QDateTime t = QDateTime::fromString(QString::fromLatin1(rows[i].left(29)),
+                                                      Qt::ISODateWithMs);
+            QVERIFY(t.isValid());
+            if (prev.isValid()) // 100 ms timer, 20 ms pause, the reply
+                QVERIFY(prev.msecsTo(t) >= 120 && prev.msecsTo(t) < 200);
+            prev = t;
+        }
+        // Only the lost line has its message; the recording adds none.
+        QCOMPARE(w.rig.boxes.shown.size(), end == QLatin1String("lost") ? 1 : 0);
+    }
+
+    // A disk that fills (here: the file size limit) stops the recording with
+    // a message; the monitor goes on, the file ends with a whole row.
+    void fullDiskStopsTheRecordingNotTheMonitor()
+    {
+        WinRig w;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        w.rig.dialogs->files.push_back(path);
+        w.win.open();
+        w.win.RecordButton->click();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 2; }));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit lim = old;
+        lim.rlim_cur = rlim_t(QFileInfo(path).size() + 10);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &lim), 0);
+        const bool stopped = w.runUntil([&] { return !w.win.recorder().isRecording(); });
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(stopped);
+        QCOMPARE(w.rig.boxes.shown.size(), 1);
+        QVERIFY(w.rig.boxes.shown[0].text.startsWith(QStringLiteral("記録ファイルに書き込めません。")));
+        QVERIFY(w.rig.boxes.shown[0].text.contains(path));
+        QVERIFY(w.win.RecordSign->isHidden());
+        const qint64 seen = w.win.logic().readings;
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= seen + 3; }));
+        QVERIFY(w.win.isOpen());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().endsWith('\n'));
+    }
+
+    // The strip's scale covers what is in view with a few round steps.
+    void trendAxisCoversTheRangeInView_data()
+    {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::newRow("steady value") << 50.0 << 50.0;
+        QTest::newRow("full range") << 0.0 << 100.0;
+        QTest::newRow("below zero and beyond full scale") << -12.5 << 131.0;
+        QTest::newRow("small wobble") << 49.93 << 50.08;
+        QTest::newRow("far out") << 1234.0 << 98765.0;
+    }
+    void trendAxisCoversTheRangeInView()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        for (int maxTicks : {2, 3, 6}) {
+            const TrendStrip::Axis a = TrendStrip::axisFor(lo, hi, maxTicks);
+            QVERIFY(a.lo <= lo && a.hi >= hi);
+            QVERIFY(a.lo < a.hi && a.step > 0);
+            const double steps = (a.hi - a.lo) / a.step;
+            QVERIFY(steps <= maxTicks + 1e-6);
+            QVERIFY(std::abs(steps - std::round(steps)) < 1e-6);
+        }
     }
 };
 

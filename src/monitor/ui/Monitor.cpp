@@ -4,6 +4,7 @@
 #include "core/ui/FormPosition.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
@@ -50,6 +51,29 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
     layout->addLayout(bottom);
 
     connect(Command1, &QPushButton::clicked, this, [this] { logic_->Command1_Click(); });
+    RecordButton = new QPushButton(this);
+    RecordButton->setObjectName(QStringLiteral("RecordButton"));
+    RecordSign = new QLabel(this);
+    RecordSign->setObjectName(QStringLiteral("RecordSign"));
+    RecordSign->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    RecordSign->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *record = new QHBoxLayout;
+    record->addWidget(RecordButton);
+    record->addWidget(RecordSign, 1);
+    record->addStretch();
+    layout->addLayout(record);
+
+    recorder_ = std::make_unique<MonitorRecorder>(ctx.clock());
+    recorder_->onFailed = [this] {
+        // The disk is full (or the file went away): the recording ends,
+        // the monitor goes on.
+        showRecordingState();
+        tellRecordingFailed();
+    };
+    logic_->onReading = [this](const MonitorDisplay &d) { recorder_->record(d); };
+    connect(RecordButton, &QPushButton::clicked, this, [this] { RecordButton_Click(); });
+    showRecordingState();
+
     logic_->setView(this);
     // Sized before the first show: a window that gets its size only while
     // being shown is placed by its inner corner, and the stored position
@@ -60,6 +84,8 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
 Monitor::~Monitor()
 {
     logic_->setView(nullptr);
+    logic_->onReading = nullptr;
+    recorder_->stop();
 }
 
 void Monitor::open()
@@ -127,8 +153,61 @@ void Monitor::saveWindowPos()
 
 void Monitor::closeWindow()
 {
+    // Whatever closed the monitor (終了, the close box, a lost line), the
+    // recording ends with the file complete.
+    stopRecording();
     if (!inCloseEvent_)
         hide();
+}
+
+void Monitor::RecordButton_Click()
+{
+    if (recorder_->isRecording()) {
+        stopRecording();
+        return;
+    }
+    FileDialogRequest req;
+    req.title = QStringLiteral("記録ファイル");
+    req.filter = QStringLiteral("CSVﾌｧｲﾙ(*.csv)|*.csv|すべてのﾌｧｲﾙ(*.*)|*.*");
+    req.confirmOverwrite = true;
+    QString path;
+    if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->saveFile(req, path) || path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    if (!recorder_->start(path)) {
+        ctx_.boxes().show(QStringLiteral("記録ファイルを作成できません。\n") + path
+                              + QStringLiteral("\n") + recorder_->error(),
+                          applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+    showRecordingState();
+}
+
+void Monitor::stopRecording()
+{
+    if (!recorder_->isRecording())
+        return;
+    const bool ok = recorder_->stop();
+    showRecordingState();
+    if (!ok)
+        tellRecordingFailed();
+}
+
+void Monitor::tellRecordingFailed()
+{
+    ctx_.boxes().show(QStringLiteral("記録ファイルに書き込めません。記録を止めました。\n")
+                          + recorder_->path() + QStringLiteral("\n") + recorder_->error(),
+                      applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+void Monitor::showRecordingState()
+{
+    const bool on = recorder_->isRecording();
+    RecordButton->setText(on ? QStringLiteral("記録停止") : QStringLiteral("記録開始..."));
+    RecordSign->setText(on ? QStringLiteral("● 記録中: ") + QFileInfo(recorder_->path()).fileName()
+                           : QString());
+    RecordSign->setToolTip(on ? recorder_->path() : QString());
+    RecordSign->setVisible(on);
 }
 
 } // namespace qel

@@ -2,6 +2,7 @@
 // The "測定値モニター" window: live DA value in hex and percent of full scale.
 
 #include "monitor/MonitorEngine.h"
+#include "monitor/MonitorRecorder.h"
 
 #include <QWidget>
 #include <functional>
@@ -26,6 +27,7 @@ public:
     bool isOpen() const;
 
     MonitorEngine &logic() { return *logic_; }
+    MonitorRecorder &recorder() { return *recorder_; }
 
     QLineEdit *Text1[2] = {nullptr, nullptr};
     QLabel *Label1[2] = {nullptr, nullptr};
@@ -33,6 +35,10 @@ public:
     QLabel *Label3 = nullptr;
     QPushButton *Command1 = nullptr;
     TrendStrip *Trend = nullptr;
+    // Below the screen's own controls: recording the readings into a CSV
+    // file, and the sign that shows while it records.
+    QPushButton *RecordButton = nullptr;
+    QLabel *RecordSign = nullptr;
 
 protected:
     // The close box: unloads at once, without storing the position.
@@ -47,9 +53,14 @@ private:
     void readingShown(double percent) override;
     void saveWindowPos() override;
     void closeWindow() override;
+    void RecordButton_Click();
+    void stopRecording();
+    void showRecordingState();
+    void tellRecordingFailed();
 
     Context &ctx_;
     std::unique_ptr<MonitorEngine> logic_;
+    std::unique_ptr<MonitorRecorder> recorder_;
     bool inCloseEvent_ = false;
 };
 

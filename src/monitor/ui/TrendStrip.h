@@ -1,7 +1,9 @@
 #pragma once
 // A small strip under the monitor's boxes: the percentage over the last
-// minute. The poll only appends a sample and asks for a repaint; the drawing
-// happens in paintEvent.
+// minute, with a time axis (seconds back from now), a percentage axis over
+// the range in view, and the last value with the minimum and maximum of the
+// minute above it. The poll only appends a sample and asks for a repaint;
+// the drawing happens in paintEvent.
 
 #include "monitor/TrendBuffer.h"
 
@@ -21,7 +23,25 @@ public:
     const TrendBuffer &buffer() const { return buffer_; }
     static constexpr qint64 kWindowMs = 60000;
 
-    QSize sizeHint() const override { return QSize(240, 48); }
+    // What the heading shows: the last reading (NaN when it was blank) and
+    // the lowest and highest of the minute (any = false when none).
+    struct Stats {
+        double last;
+        double lo = 0, hi = 0;
+        bool any = false;
+    };
+    Stats stats() const;
+    QString headingText() const;
+
+    // The percentage axis for values lo..hi: whole steps of 1, 2 or 5 times
+    // a power of ten, at most maxTicks (2 or more) steps, covering lo..hi.
+    struct Axis {
+        double lo, hi, step;
+    };
+    static Axis axisFor(double lo, double hi, int maxTicks);
+
+    QSize sizeHint() const override { return QSize(320, 140); }
+    QSize minimumSizeHint() const override { return QSize(200, 90); }
 
 protected:
     void paintEvent(QPaintEvent *) override;
