@@ -3,6 +3,7 @@
 // paths through PortMap (defaults /dev/ttyS0../dev/ttyS3, each overridable in
 // the settings store, and one path for the whole run given by --port).
 
+#include "LinePort.h"
 #include "SerialPort.h"
 #include "SettingsStore.h"
 
@@ -66,7 +67,8 @@ private:
 class QtSerialPortFactory : public SerialPortFactory {
 public:
     explicit QtSerialPortFactory(const PortMap *map) : map_(map) {}
-    std::unique_ptr<SerialPort> create() override { return std::make_unique<QtSerialPort>(map_); }
+    // A local device or rfc2217://HOST:PORT, chosen at each open by the path.
+    std::unique_ptr<SerialPort> create() override { return std::make_unique<LinePort>(map_); }
 
 private:
     const PortMap *map_;

@@ -1,0 +1,235 @@
+#include "Rfc2217.h"
+
+#include <QStringList>
+
+namespace qel::rfc2217 {
+
+std::optional<LineSettings> parseSettings(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    LineSettings s;
+    bool ok = false;
+    const uint baud = parts[0].trimmed().toUInt(&ok);
+    if (!ok || baud == 0)
+        return std::nullopt;
+    s.baud = baud;
+    const QString parity = parts[1].trimmed().toUpper();
+    static const QString kParity = QStringLiteral("NOEMS");
+    const qsizetype p = parity.size() == 1 ? kParity.indexOf(parity) : -1;
+    if (p < 0)
+        return std::nullopt;
+    s.parity = static_cast<unsigned char>(p + 1);
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8)
+        return std::nullopt;
+    s.dataSize = static_cast<unsigned char>(bits);
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        s.stopSize = 1;
+    else if (stop == QLatin1String("2"))
+        s.stopSize = 2;
+    else if (stop == QLatin1String("1.5"))
+        s.stopSize = 3;
+    else
+        return std::nullopt;
+    return s;
+}
+
+QByteArray escape(const QByteArray &data)
+{
+    QByteArray out;
+    out.reserve(data.size());
+    for (const char c : data) {
+        out += c;
+        if (static_cast<unsigned char>(c) == IAC)
+            out += c;
+    }
+    return out;
+}
+
+QByteArray negotiation(unsigned char verb, unsigned char option)
+{
+    QByteArray b;
+    b += char(IAC);
+    b += char(verb);
+    b += char(option);
+    return b;
+}
+
+QByteArray comPortCommand(unsigned char command, const QByteArray &value)
+{
+    QByteArray b;
+    b += char(IAC);
+    b += char(SB);
+    b += char(OptComPort);
+    b += char(command);
+    b += escape(value);
+    b += char(IAC);
+    b += char(SE);
+    return b;
+}
+
+QByteArray baudValue(quint32 baud)
+{
+    QByteArray v(4, '\0');
+    v[0] = char(baud >> 24);
+    v[1] = char(baud >> 16);
+    v[2] = char(baud >> 8);
+    v[3] = char(baud);
+    return v;
+}
+
+quint32 baudFromValue(const QByteArray &value)
+{
+    quint32 b = 0;
+    for (int i = 0; i < 4 && i < value.size(); ++i)
+        b = (b << 8) | static_cast<unsigned char>(value[i]);
+    return b;
+}
+
+QByteArray Session::greeting()
+{
+    QByteArray b;
+    for (const unsigned char opt : {OptBinary, OptSuppressGoAhead}) {
+        b += negotiation(WILL, opt);
+        b += negotiation(DO, opt);
+        sentWill_[opt] = sentDo_[opt] = true;
+    }
+    b += negotiation(WILL, OptComPort);
+    sentWill_[OptComPort] = true;
+    return b;
+}
+
+QByteArray Session::receive(const QByteArray &bytes)
+{
+    reply_.clear();
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (state_) {
+        case Data:
+            if (c == IAC)
+                state_ = Iac;
+            else if (!dropUntilPurge_)
+                data_ += ch;
+            break;
+        case Iac:
+            if (c == IAC) {
+                if (!dropUntilPurge_)
+                    data_ += ch;
+                state_ = Data;
+            } else if (c == SB) {
+                sub_.clear();
+                state_ = Sub;
+            } else if (c >= WILL) {
+                verb_ = c;
+                state_ = Verb;
+            } else {
+                state_ = Data; // NOP, GA, AYT...: nothing to do
+            }
+            break;
+        case Verb:
+            onNegotiation(verb_, c);
+            state_ = Data;
+            break;
+        case Sub:
+            if (c == IAC)
+                state_ = SubIac;
+            else
+                sub_ += ch;
+            break;
+        case SubIac:
+            if (c == SE) {
+                onSubNegotiation(sub_);
+                state_ = Data;
+            } else {
+                // IAC IAC inside is a value byte 0xFF; anything else is
+                // malformed: keep the byte and stay in the sub-negotiation.
+                sub_ += ch;
+                state_ = Sub;
+            }
+            break;
+        }
+    }
+    return reply_;
+}
+
+void Session::onNegotiation(unsigned char verb, unsigned char option)
+{
+    const bool ours = option == OptBinary || option == OptSuppressGoAhead || option == OptComPort;
+    switch (verb) {
+    case DO:
+        if (option == OptComPort)
+            comPort_ = Accepted;
+        if (ours) {
+            if (!sentWill_[option]) {
+                sentWill_[option] = true;
+                reply_ += negotiation(WILL, option);
+            }
+        } else {
+            reply_ += negotiation(WONT, option);
+        }
+        break;
+    case DONT:
+        if (option == OptComPort)
+            comPort_ = Refused;
+        if (sentWill_[option]) {
+            sentWill_[option] = false;
+            reply_ += negotiation(WONT, option);
+        }
+        break;
+    case WILL:
+        if (option == OptBinary || option == OptSuppressGoAhead) {
+            if (!sentDo_[option]) {
+                sentDo_[option] = true;
+                reply_ += negotiation(DO, option);
+            }
+        } else if (option != OptComPort) {
+            // The server's echo and the like: not wanted on a data line.
+            reply_ += negotiation(DONT, option);
+        }
+        break;
+    case WONT:
+        if (sentDo_[option]) {
+            sentDo_[option] = false;
+            reply_ += negotiation(DONT, option);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Session::onSubNegotiation(const QByteArray &payload)
+{
+    if (payload.size() < 2 || static_cast<unsigned char>(payload[0]) != OptComPort)
+        return;
+    const int code = static_cast<unsigned char>(payload[1]);
+    if (code < kServerOffset)
+        return;
+    const int command = code - kServerOffset;
+    answers_[command] = payload.mid(2);
+    if (command == PurgeData)
+        dropUntilPurge_ = false;
+}
+
+QByteArray Session::takeData()
+{
+    QByteArray d;
+    d.swap(data_);
+    return d;
+}
+
+void Session::dropData(bool untilPurgeAnswer)
+{
+    data_.clear();
+    dropUntilPurge_ = untilPurgeAnswer;
+}
+
+std::optional<QByteArray> Session::answer(unsigned char c) const
+{
+    return answers_[c];
+}
+
+} // namespace qel::rfc2217
