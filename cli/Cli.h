@@ -86,6 +86,13 @@ const QList<Command> &commands();
 // files/FileName.h): a file argument that is not UTF-8 (a Shift-JIS name)
 // reaches the files exactly as the shell gave it.
 
+// After detection: the identification (F31..F34) of the converter found
+// into the record; false when it could not be read.
+bool readSerial(Env &env, int code);
+// A device's serial number (F32) against the one expected; numbers compare
+// by value (00123 is 123).
+bool serialMatches(const QByteArray &device, const QString &expected);
+
 // Shared by the file commands: 74-byte settings file. Returns false with a
 // message on stderr when the file is missing, short or unreadable.
 bool loadSettingsFile(const QString &path, ParameterRecord &rec, QString &error);

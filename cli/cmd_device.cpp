@@ -62,6 +62,12 @@ int cmdWrite(Env &env)
 {
     const QStringList &args = env.args;
     const bool verify = env.opts && env.opts->isSet(QStringLiteral("verify"));
+    const bool checkSerial = env.opts && env.opts->isSet(QStringLiteral("expect-serial"));
+    const QString expectSerial = checkSerial ? env.opts->value(QStringLiteral("expect-serial")).trimmed() : QString();
+    if (checkSerial && expectSerial.isEmpty()) {
+        usage(QStringLiteral("--expect-serial needs the serial number N"));
+        return ExitUsage;
+    }
     if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
         usage(QStringLiteral("write needs one FILE"));
         return ExitUsage;
@@ -76,6 +82,18 @@ int cmdWrite(Env &env)
     // The file's record is what gets written, whatever detection left.
     const ParameterRecord fromFile = st.ParamRecord;
     const int code = detectDevice(env);
+    if (code != TypeNone && checkSerial) {
+        if (!readSerial(env, code)) {
+            err(QStringLiteral("qelctl: the serial number could not be read; nothing written"));
+            return ExitDevice;
+        }
+        const QByteArray serial = st.ParamRecord.field(32).trimmed();
+        if (!serialMatches(serial, expectSerial)) {
+            err(QStringLiteral("qelctl: the converter's serial number is %1, not %2; nothing written")
+                    .arg(QString::fromLatin1(serial), expectSerial));
+            return ExitDevice;
+        }
+    }
     st.ParamRecord = fromFile;
     if (code == TypeNone) {
         err(QStringLiteral("qelctl: no device answered; nothing written"));
@@ -117,11 +135,15 @@ const CommandRegistration readCommand({
     {QCommandLineOption(QStringLiteral("o"), QString(), QStringLiteral("FILE"))}, cmdRead});
 
 const CommandRegistration writeCommand({
-    QStringLiteral("write"), QStringLiteral("write [--verify] FILE"),
+    QStringLiteral("write"), QStringLiteral("write [--verify] [--expect-serial N] FILE"),
     QStringLiteral("load FILE, detect, write the settings to the\n"
                    "device with today's date code as update date;\n"
-                   "--verify reads them back and compares"),
-    {QCommandLineOption(QStringLiteral("verify"))}, cmdWrite});
+                   "--verify reads them back and compares;\n"
+                   "--expect-serial reads the serial number first\n"
+                   "and writes nothing unless it is N"),
+    {QCommandLineOption(QStringLiteral("verify")),
+     QCommandLineOption(QStringLiteral("expect-serial"), QString(), QStringLiteral("N"))},
+    cmdWrite});
 
 } // namespace qel::cli
 

@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "core/Settings.h"
+#include "files/DeviceHistory.h"
 #include "files/FileName.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ void Env::setUp()
     p.dialogs = &dialogs;
     p.store = &store;
     p.terminate = [this] { terminated = true; };
+    p.settingsRead = historyKeeper([](const QString &warning) { err(QStringLiteral("qelctl: ") + warning); });
     wiring = std::make_unique<Wiring>(p);
     ctx = &wiring->ctx;
     engine = &wiring->engine;
@@ -56,16 +58,7 @@ void Env::setUp()
 
 QString typeName(int code)
 {
-    switch (code) {
-    case Type5600:
-        return QStringLiteral("5600");
-    case Type521:
-        return QStringLiteral("521");
-    case Type527:
-        return QStringLiteral("527");
-    default:
-        return QStringLiteral("none");
-    }
+    return typeText(code);
 }
 
 int detectDevice(Env &env)
@@ -117,7 +110,8 @@ QString helpText()
         "serial port, or works on settings files (.pdt, 74 bytes, one record).\n"
         "\n"
         "Options:\n"
-        "  --port DEVICE   use this device path (e.g. /dev/ttyUSB0); without it the\n"
+        "  --port DEVICE   use this device path (e.g. /dev/ttyUSB0) or a serial\n"
+        "                  device server's port rfc2217://HOST:PORT; without it the\n"
         "                  stored port number (COM1..COM4) is used through its\n"
         "                  device mapping (default /dev/ttyS0../dev/ttyS3)\n"
         "  -h, --help      show this text\n"

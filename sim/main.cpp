@@ -549,6 +549,13 @@ int main(int argc, char **argv)
         }
         s.linkPath = link;
     }
+    // A caller may ask for the state (SIGUSR1) as soon as it has the path:
+    // the signals wait, blocked, until run() handles them.
+    sigset_t early;
+    sigemptyset(&early);
+    for (const int sig : {SIGTERM, SIGINT, SIGUSR1, SIGHUP})
+        sigaddset(&early, sig);
+    sigprocmask(SIG_BLOCK, &early, nullptr);
     printf("%s\n", QFile::encodeName(path).constData());
     fflush(stdout);
     fprintf(stderr, "qel-sim: type %d, serial %d, on %s\n", s.dev.type(), s.dev.serial(),

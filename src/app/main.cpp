@@ -5,6 +5,7 @@
 #include "core/ui/Fonts.h"
 #include "core/ui/OpningTitle.h"
 #include "core/ui/PortSelect.h"
+#include "files/DeviceHistory.h"
 #include "editor/ui/PromSet.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
@@ -87,6 +88,9 @@ int main(int argc, char **argv)
     platform.dialogs = &dialogs;
     platform.store = &store;
     platform.help = &help;
+    platform.settingsRead = qel::historyKeeper([](const QString &warning) {
+        std::fprintf(stderr, "qel-settings: %s\n", qPrintable(warning));
+    });
 
     qel::Wiring wiring(platform);
     qel::Context &ctx = wiring.ctx;

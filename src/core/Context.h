@@ -24,6 +24,9 @@ struct Platform {
     HelpViewer *help = nullptr;
     // Ends the program at once (the Abort button of a failed detection).
     std::function<void()> terminate;
+    // Called after every successful read of the settings from a device, with
+    // the record and the type read (the device history); optional.
+    std::function<void(const AppState &)> settingsRead;
 };
 
 // TickCount advances once per 10 ms, however many screens restart it: every

@@ -46,6 +46,9 @@ CommandOutcome SettingsCommands::ReadingIn()
             view_->setStatus(QString());
     }
 
+    if (out.transferred && out.result == CommResult::Ok && ctx_.platform.settingsRead)
+        ctx_.platform.settingsRead(st);
+
     if (view_) {
         view_->VerDsp();
         view_->ModeTypeDsp();

@@ -1,0 +1,100 @@
+#include "DeviceHistory.h"
+
+#include "DataFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+
+namespace qel {
+
+namespace {
+const QString kStamp = QStringLiteral("yyyyMMdd-HHmmss");
+}
+
+QString historyRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/qel-settings/history");
+}
+
+QString historySerial(const QByteArray &field32)
+{
+    QString s;
+    for (const char c : field32.trimmed())
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            s += QLatin1Char(c);
+    return s.isEmpty() ? QStringLiteral("unknown") : s;
+}
+
+bool keepInHistory(const QString &root, const QString &type, const ParameterRecord &rec,
+                   const QDateTime &when, QString &path, QString &error)
+{
+    const QString folder = QStringLiteral("%1/%2-%3").arg(root, type, historySerial(rec.field(32)));
+    if (!QDir().mkpath(folder)) {
+        error = QStringLiteral("%1: cannot create the folder").arg(folder);
+        return false;
+    }
+    // Two reads within one second keep two files.
+    const QString base = QStringLiteral("%1/%2").arg(folder, when.toString(kStamp));
+    path = base + QStringLiteral(".pdt");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
+    return saveDataFile(path, rec, error);
+}
+
+QString typeText(int code)
+{
+    switch (code) {
+    case Type5600:
+        return QStringLiteral("5600");
+    case Type521:
+        return QStringLiteral("521");
+    case Type527:
+        return QStringLiteral("527");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn)
+{
+    return [warn](const AppState &st) {
+        QString path, error;
+        if (!keepInHistory(historyRoot(), typeText(st.DeviceType), st.ParamRecord,
+                           QDateTime::currentDateTime(), path, error)
+            && warn)
+            warn(QStringLiteral("the copy for the device history was not kept: %1").arg(error));
+    };
+}
+
+QList<HistoryEntry> listHistory(const QString &root, const QString &serial)
+{
+    QList<HistoryEntry> out;
+    const QDir dir(root);
+    for (const QFileInfo &sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString name = sub.fileName();
+        const qsizetype dash = name.indexOf(QLatin1Char('-'));
+        if (dash <= 0)
+            continue;
+        HistoryEntry e;
+        e.type = name.left(dash);
+        e.serial = name.mid(dash + 1);
+        if (!serial.isEmpty() && e.serial != serial)
+            continue;
+        for (const QFileInfo &f : QDir(sub.filePath()).entryInfoList({QStringLiteral("*.pdt")},
+                                                                     QDir::Files, QDir::Name)) {
+            e.when = QDateTime::fromString(f.completeBaseName().left(kStamp.size()), kStamp);
+            if (!e.when.isValid())
+                continue;
+            e.path = f.filePath();
+            out << e;
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const HistoryEntry &a, const HistoryEntry &b) { return a.when < b.when; });
+    return out;
+}
+
+} // namespace qel

@@ -1,0 +1,198 @@
+// qelctl through a real device server: ser2net on a loopback port with a
+// configuration of its own, qel-sim on the pseudo-terminal behind it, and
+// the tool addressing rfc2217://127.0.0.1:PORT. Detection depends on the
+// line speed the client sets over the network (a 5600 answers only at 9600
+// baud, a 52X only at 1200).
+#include "QelctlRun.h"
+#include "SimPty.h"
+#include "core/ParamRecord.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using qel::ParameterRecord;
+using qel::test::QelctlRun;
+using qel::test::SimPty;
+
+namespace {
+
+QString ser2netProgram()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("ser2net"),
+                                          {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
+                                           QStringLiteral("/usr/local/sbin")});
+}
+
+// ser2net serving one pseudo-terminal on a free loopback port.
+class Ser2net {
+public:
+    ~Ser2net()
+    {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.terminate();
+            if (!proc_.waitForFinished(3000)) {
+                proc_.kill();
+                proc_.waitForFinished();
+            }
+        }
+    }
+    bool start(const QString &pty)
+    {
+        // A port free now may be taken before ser2net binds it: try again then.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost, 0))
+                return false;
+            port_ = probe.serverPort();
+            probe.close();
+            const QString config = dir_.filePath(QStringLiteral("ser2net.yaml"));
+            QFile f(config);
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return false;
+            f.write(QStringLiteral("connection: &qel\n"
+                                   "    accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                   "    connector: serialdev,%2,9600n81,local\n"
+                                   "    options:\n"
+                                   "      kickolduser: true\n")
+                        .arg(port_)
+                        .arg(pty)
+                        .toUtf8());
+            f.close();
+            proc_.setProcessChannelMode(QProcess::MergedChannels);
+            proc_.start(ser2netProgram(),
+                        {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), config,
+                         QStringLiteral("-P"), dir_.filePath(QStringLiteral("ser2net.pid"))});
+            if (!proc_.waitForStarted(5000))
+                return false;
+            QDeadlineTimer deadline(5000);
+            while (!deadline.hasExpired() && proc_.state() == QProcess::Running) {
+                QTcpSocket s;
+                s.connectToHost(QHostAddress::LocalHost, port_);
+                if (s.waitForConnected(200)) {
+                    s.abort();
+                    return true;
+                }
+                QTest::qWait(50);
+            }
+            output_ += proc_.readAll();
+            proc_.kill();
+            proc_.waitForFinished();
+        }
+        return false;
+    }
+    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
+    QString output() { return QString::fromLocal8Bit(output_ + proc_.readAll()); }
+
+private:
+    QTemporaryDir dir_;
+    QProcess proc_;
+    quint16 port_ = 0;
+    QByteArray output_;
+};
+
+QelctlRun qelctl(const QString &port, const QStringList &args)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QEL_TODAY"), QStringLiteral("2003-05-07")); // date code 1707
+    return qel::test::runQelctl(port, args, env);
+}
+
+} // namespace
+
+class TestSer2net : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void detectReadWriteMonitor_data();
+    void detectReadWriteMonitor();
+    void typeChangeOverTheNetwork();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestSer2net::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("QELCTL"))
+        QSKIP("QELCTL is not set");
+    if (ser2netProgram().isEmpty())
+        QSKIP("ser2net is not installed (scripts/setup installs it)");
+    QVERIFY(dir_.isValid());
+}
+
+void TestSer2net::detectReadWriteMonitor_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("5600") << "5600";
+    QTest::newRow("521") << "521";
+}
+
+void TestSer2net::detectReadWriteMonitor()
+{
+    QFETCH(QString, type);
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", type, "--serial", "34567"}), qPrintable(sim.errorText()));
+    Ser2net server;
+    QVERIFY2(server.start(sim.path()), qPrintable(server.output()));
+
+    QelctlRun r = qelctl(server.url(), {"detect"});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines, QStringList{type});
+
+    const QString file = dir_.filePath(QStringLiteral("net-%1.pdt").arg(type));
+    r = qelctl(server.url(), {"read", "-o", file});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    ParameterRecord rec;
+    rec.setBytes(f.readAll());
+    f.close();
+    QCOMPARE(rec.field(32), QByteArray("34567"));
+    if (type == QLatin1String("5600"))
+        QCOMPARE(rec.bytes(), sim.state()); // a 52X holds some settings in fewer digits
+
+    // A new full scale and span written through the server reach the device.
+    rec.setField(2, "02500");
+    rec.setField(26, "00300");
+    const QString edited = dir_.filePath(QStringLiteral("net-%1-edited.pdt").arg(type));
+    QFile e(edited);
+    QVERIFY(e.open(QIODevice::WriteOnly) && e.write(rec.bytes()) == 74);
+    e.close();
+    r = qelctl(server.url(), {"write", "--verify", edited});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    ParameterRecord device;
+    device.setBytes(sim.state());
+    QCOMPARE(device.field(2), QByteArray("02500"));
+    QCOMPARE(device.field(26), QByteArray("00300"));
+    QCOMPARE(device.field(31).trimmed(), QByteArray("1707"));
+
+    r = qelctl(server.url(), {"monitor", "--count", "3"});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines.size(), 3);
+}
+
+void TestSer2net::typeChangeOverTheNetwork()
+{
+    // The device switches generation, so the client must switch the server's
+    // line speed between two connections: 5600 -> 521 -> 5600.
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    Ser2net server;
+    QVERIFY2(server.start(sim.path()), qPrintable(server.output()));
+    QelctlRun r = qelctl(server.url(), {"type-change", "521"});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines, QStringList{"521"});
+    r = qelctl(server.url(), {"detect"});
+    QCOMPARE(r.lines, QStringList{"521"});
+    r = qelctl(server.url(), {"type-change", "5600"});
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines, QStringList{"5600"});
+}
+
+QTEST_GUILESS_MAIN(TestSer2net)
+#include "test_ser2net.moc"
