@@ -42,7 +42,7 @@ mkdir -p sub "dir with blank"
 touch a.pdt B.PDT "my settings.pdt" notes.txt out.pdf
 
 # Commands and options before a command.
-expect "detect|diff|monitor|print|read|show|type-change|write" qelctl ""
+expect "backup|detect|diff|history|monitor|print|read|scan|show|type-change|write" qelctl ""
 expect "detect|diff" qelctl d
 expect "--help|--port|--version" qelctl --
 expect "detect|diff" qelctl --port /dev/ttyUSB0 d
@@ -65,7 +65,9 @@ expect "B.PDT|a.pdt|dir with blank|my settings.pdt|sub" qelctl print ""
 # Types and per-command options.
 expect "521|527|5600" qelctl type-change ""
 expect "521|527" qelctl show a.pdt --type 52
-expect "--help|--verify" qelctl write --
+expect "--expect-serial|--help|--verify" qelctl write --
+expect "--help|--json|--port" qelctl scan --
+expect "dir with blank|sub" qelctl backup ""
 expect "--help|--json|--type" qelctl show a.pdt --
 expect "" qelctl monitor --count ""
 expect "" qelctl detect ""
