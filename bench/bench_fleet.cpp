@@ -37,7 +37,12 @@ struct Timed {
 
 Timed runQelctl(const QString &qelctl, const QStringList &args)
 {
+    // The device history of the runs goes to a folder of the bench's own.
+    static QTemporaryDir history;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), history.path());
     QProcess p;
+    p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
     QElapsedTimer t;
     t.start();
