@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "comm/DeviceHolds.h"
+#include "comm/LineText.h"
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 
@@ -76,6 +77,12 @@ int cmdWrite(Env &env)
     QString error;
     if (!loadSettingsFile(args[0], st.ParamRecord, error)) {
         err(QStringLiteral("qelctl: %1").arg(error));
+        return ExitFile;
+    }
+    // Refused before anything goes on the line.
+    char bad = 0;
+    if (const int f = unsendableField(st.ParamRecord, &bad)) {
+        err(QStringLiteral("qelctl: %1\n%2").arg(unsendableMessage(f, bad), args[0]));
         return ExitFile;
     }
 

@@ -2,6 +2,7 @@
 // 64-character hexadecimal image. "M" enters the setting mode, "R" + CR hands
 // the image over, "W" + characters 1..52 + CR takes it back, "E" + CR leaves.
 #include "Codes.h"
+#include "LineText.h"
 #include "MemoryImage.h"
 #include "RsReadWrite.h"
 
@@ -22,14 +23,15 @@ CommResult RsReadWrite::Read52X()
         r != CommResult::Ok)
         return r;
 
-    auto readError = [&](const char *sent, const QByteArray &arrived) {
+    auto readError = [&](const char *sent, const QByteArray &arrived,
+                         CommResult result = CommResult::TimedOut) {
         const QString text = QStringLiteral("Error in Read52X()\r\nT?=%1\r\nSD$=%2\r\nRD$=%3")
                                  .arg(st.TickCount)
                                  .arg(QString::fromLatin1(sent))
                                  .arg(QString::fromLatin1(arrived));
         ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
         ClosePort();
-        return CommResult::TimedOut;
+        return result;
     };
 
     // Setting mode: any reply will do, only its arrival counts.
@@ -43,15 +45,20 @@ CommResult RsReadWrite::Read52X()
         || st.TickCount >= kImageLimit)
         return readError("R", reply);
 
-    QByteArray image = reply.left(64);
-    if (image.size() < 64)
-        image.append(QByteArray(64 - image.size(), ' '));
-    st.MemoryImage = image;
-    st.MemoryImageFromDevice = true;
-
     // Leave the setting mode; the echo is awaited but never looked at.
     QByteArray echo;
-    link_.exchange("E\r", echo, {kImageLimit, nullptr, 2});
+    const auto leave = [&] { link_.exchange("E\r", echo, {kImageLimit, nullptr, 2}); };
+
+    // An image that is not 64 hexadecimal digits (line noise, a cut or
+    // doubled reply) is not taken: the image held so far stays.
+    if (!isImageReply(reply)) {
+        leave();
+        return readError("R", reply, CommResult::Unexpected);
+    }
+    const QByteArray image = reply.left(64);
+    st.MemoryImage = image;
+    st.MemoryImageFromDevice = true;
+    leave();
 
     // The version and type word: version x 100, plus 1000 on a 527.
     st.DeviceType = ImageWord(image, kImageVersion) >= 1000 ? Type527 : Type521;

@@ -10,6 +10,7 @@
 #include "RsReadWrite.h"
 
 #include "Codes.h"
+#include "LineText.h"
 
 #include <functional>
 #include <vector>
@@ -159,7 +160,8 @@ static CommResult runReadList(RsReadWrite &engine, const std::vector<ReadItem> &
                     return CommResult::Failed;
             }
             ++sends;
-            if (!item.repeat(reply))
+            // Line noise in a reply is never stored: it is asked for again.
+            if (!item.repeat(reply) && !isNoisyReply(reply))
                 break;
             if (sends >= item.maxSends) {
                 engine.DspRSErr(1);

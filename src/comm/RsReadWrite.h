@@ -18,7 +18,8 @@ enum class CommResult {
     NoAnswer,     // nothing answered the program-mode check; nothing done
     TimedOut,     // a reply did not come in time (message 1 shown)
     Refused,      // the device refused a setting (message 2 shown)
-    Unexpected,   // wrong replies repetition did not cure (message 3 shown)
+    Unexpected,   // wrong replies repetition did not cure (message 3 shown); a
+                  // malformed 52X image (its read error shown)
     Failed,       // attempts used up on a read (message 1 shown), or no image to write
     PortError,    // the port could not be opened (message 1 shown)
 };

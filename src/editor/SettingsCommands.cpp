@@ -1,6 +1,7 @@
 #include "SettingsCommands.h"
 
 #include "comm/Codes.h"
+#include "comm/LineText.h"
 #include "comm/MemoryImage.h"
 
 namespace qel {
@@ -34,7 +35,10 @@ CommandOutcome SettingsCommands::ReadingIn()
             view_->setStatus(QStringLiteral("Read 52X "));
         out.transferred = true;
         out.result = engine_.Read52X();
-        DecodeMemoryImage(st);
+        // A failed read redraws from the image held so far; a malformed image
+        // leaves the record as it was.
+        if (out.result != CommResult::Unexpected)
+            DecodeMemoryImage(st);
         if (view_)
             view_->setStatus(QString());
     } else if (st.DeviceType == Type5600) {
@@ -64,6 +68,18 @@ CommandOutcome SettingsCommands::WritingOut()
     AppState &st = ctx_.state;
     if (view_)
         view_->CommandButtun(false);
+
+    // A setting no command may carry (a control character, a byte of 0x80
+    // and above, as a file can hold) refuses the write before anything is sent.
+    char bad = 0;
+    if (const int f = unsendableField(st.ParamRecord, &bad)) {
+        ctx_.boxes().show(unsendableMessage(f, bad), applicationTitle(), MsgIcon::Exclamation,
+                          MsgButtons::Ok);
+        out.result = CommResult::Failed;
+        if (view_)
+            view_->CommandButtun(true);
+        return out;
+    }
 
     if (!typeChange_.CheckQmode(100)) {
         QString refusal;

@@ -136,6 +136,82 @@ private slots:
         QVERIFY(r.ms < 60000);
     }
 
+    // Line noise in a 5600 reply is asked for again (up to three sends); a
+    // 52X image that is not 64 hexadecimal digits fails the read. A failed
+    // read leaves the output file as it was.
+    void malformedRepliesAreNotStored_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("exit");
+        const QByteArray hex63(63, '0');
+        QTest::newRow("5600 noise once") << "5600" << "RP01:wrong:1\\x80\\r:x1" << 0;
+        QTest::newRow("5600 control character") << "5600" << "RP03:wrong:0\\x01\\r" << 1;
+        QTest::newRow("5600 bytes 0x80 and above") << "5600" << "RP11:wrong:\\xFF\\xFE\\r" << 1;
+        QTest::newRow("52X image one short") << "527" << QString::fromLatin1("R:wrong:" + hex63 + "\\r") << 1;
+        QTest::newRow("52X image one long") << "527" << QString::fromLatin1("R:wrong:" + hex63 + "00\\r") << 1;
+        QTest::newRow("52X image not hex") << "527" << QString::fromLatin1("R:wrong:" + hex63 + "G\\r") << 1;
+    }
+    void malformedRepliesAreNotStored()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, fault);
+        QFETCH(int, exit);
+        SimPty sim;
+        QVERIFY(sim.start({"--type", type, "--link", link_, "--fault", fault}));
+        const QString file = dir_.filePath("malformed.pdt");
+        const QByteArray old(74, 'o');
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == 74);
+        f.close();
+        const Run r = qelctl({"--port", link_, "read", "-o", file});
+        QCOMPARE(r.exit, exit);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray now = f.readAll();
+        if (exit != 0) {
+            QCOMPARE(now, old);
+            return;
+        }
+        // Asked again, and the clean reply stored.
+        QCOMPARE(sim.commands().count("RP01\r"), 2);
+        ParameterRecord rec;
+        rec.setBytes(now);
+        QVERIFY(!rec.bytes().contains('\x80'));
+        QCOMPARE(rec.field(1), sim.state().mid(0, 1));
+    }
+
+    // A settings file whose field holds a byte no command may carry: the
+    // write is refused before anything goes on the line.
+    void writeRefusesWhatNoCommandMayCarry_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("CR in F8") << "5600" << 8 << QByteArray("1\rZ\r1");
+        QTest::newRow("DEL in F2") << "5600" << 2 << QByteArray("01\x7f" "00");
+        QTest::newRow("byte 0xE9 in F26, 527") << "527" << 26 << QByteArray("0\xe9");
+    }
+    void writeRefusesWhatNoCommandMayCarry()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, field);
+        QFETCH(QByteArray, value);
+        SimPty sim;
+        QVERIFY(sim.start({"--type", type, "--link", link_}));
+        const QByteArray before = sim.state();
+        ParameterRecord rec;
+        rec.setField(field, value);
+        const QString file = dir_.filePath("unsendable.pdt");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(rec.bytes()) == 74);
+        f.close();
+        const Run r = qelctl({"--port", link_, "write", file});
+        QCOMPARE(r.exit, 3);
+        QVERIFY2(r.err.contains(QStringLiteral("F%1").arg(field)), qPrintable(r.err));
+        QVERIFY(sim.commands().isEmpty());
+        QCOMPARE(sim.state(), before);
+    }
+
 private:
     QTemporaryDir dir_;
     QString link_;

@@ -542,6 +542,19 @@ void TestGuiPromSet::writeRefusals()
             QVERIFY(!sent.bytes.startsWith("WP") && !sent.bytes.startsWith("W"));
         QVERIFY(s.buttonsEnabled());
     }
+
+    // A setting holding a byte no command may carry (a CR from a file):
+    // refused before anything goes on the line, the record as it was.
+    Screen s;
+    s.rig.st().DeviceType = Type5600;
+    s.rig.rec().setField(8, QByteArray("1\rZ\r1"));
+    const ParameterRecord before = s.rig.rec();
+    s.w->Command2_Click();
+    QCOMPARE(s.rig.boxes.shown.size(), 1);
+    QVERIFY2(s.rig.boxes.shown[0].text.contains(QStringLiteral("F8")), qPrintable(s.rig.boxes.shown[0].text));
+    QVERIFY(s.rig.ports.sent().isEmpty());
+    QVERIFY(s.rig.rec() == before);
+    QVERIFY(s.buttonsEnabled());
 }
 
 void TestGuiPromSet::monitorDefersCommands()
