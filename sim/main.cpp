@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <deque>
 #include <fcntl.h>
 #include <poll.h>
@@ -60,6 +61,9 @@ const char kHelp[] =
     "                      bytes) or nocr (endless text without CR)\n"
     "  --latency MS        delay before every answer (default 1)\n"
     "  --pacing            add the transmission time of every character at the line speed\n"
+    "  --pace              behave like a real line: a command counts as received once its\n"
+    "                      characters would have arrived (10 bit times each at the speed\n"
+    "                      the host set), and every reply character is sent at that pace\n"
     "  --lenient-speed     answer at any line speed\n"
     "  --log FILE          write every command received, one per line, CR written as \\r\n"
     "  --state FILE        write the device's 74-byte settings record on SIGUSR1 and at exit\n"
@@ -79,11 +83,12 @@ void onSignal(int sig)
         g_stop = 1;
 }
 
-qint64 nowMs()
+// Microseconds of a monotonic clock.
+qint64 nowUs()
 {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 int baudOf(speed_t s)
@@ -221,7 +226,7 @@ bool parseFault(const QByteArray &spec, SimFault &f, QString &why)
 }
 
 struct Pending {
-    qint64 at;
+    qint64 at; // microseconds
     QByteArray bytes;
 };
 
@@ -231,7 +236,10 @@ public:
     QString logPath, statePath, linkPath;
     int master = -1, slave = -1;
     std::deque<Pending> pending;
-    qint64 nextStream = 0;
+    qint64 nextStream = 0; // microseconds
+    bool pace = false;
+    qint64 rxFree = 0; // --pace: when the line from the host is free again (us)
+    qint64 txFree = 0; // --pace: when the line to the host is free again (us)
     FILE *log = nullptr;
 
     explicit Server(int type) : dev(type) {}
@@ -306,13 +314,28 @@ public:
             // host had set when it sent them.
             const int baud = hostBaud();
             const QList<SimReply> replies = dev.receive(QByteArray(buf, int(n)), baud);
-            qint64 at = nowMs();
+            const qint64 charUs = pace && baud > 0 ? 10000000 / baud : 0;
+            qint64 at = nowUs();
+            if (pace) {
+                // The command is whole once its last character has come in.
+                rxFree = std::max(rxFree, at) + n * charUs;
+                at = rxFree;
+            }
             for (const SimReply &r : replies) {
-                at += r.delayMs;
+                at += qint64(r.delayMs) * 1000;
                 // Replies leave the device in order.
                 if (!pending.empty() && pending.back().at > at)
                     at = pending.back().at;
-                pending.push_back({at, r.bytes});
+                if (!pace) {
+                    pending.push_back({at, r.bytes});
+                    continue;
+                }
+                // One character at a time, each there after its 10 bit times.
+                for (char c : r.bytes) {
+                    txFree = std::max(txFree, at) + charUs;
+                    at = txFree;
+                    pending.push_back({at, QByteArray(1, c)});
+                }
             }
             writeLog();
         }
@@ -320,7 +343,7 @@ public:
 
     void sendDue()
     {
-        const qint64 now = nowMs();
+        const qint64 now = nowUs();
         while (!pending.empty() && pending.front().at <= now) {
             const QByteArray &b = pending.front().bytes;
             // The slave's queue is large; a reply that does not fit is lost
@@ -332,11 +355,12 @@ public:
         if (dev.stream() != SimDevice::Stream::Off && now >= nextStream) {
             const QByteArray chunk = dev.nextStreamChunk();
             (void)!write(master, chunk.constData(), size_t(chunk.size()));
-            nextStream = now + dev.streamIntervalMs();
+            nextStream = now + qint64(dev.streamIntervalMs()) * 1000;
         }
     }
 
-    int timeoutMs() const
+    // Microseconds until the next thing to send; -1: nothing to send.
+    qint64 timeoutUs() const
     {
         qint64 due = -1;
         if (!pending.empty())
@@ -345,7 +369,7 @@ public:
             due = nextStream;
         if (due < 0)
             return -1;
-        return int(qMax<qint64>(0, due - nowMs()));
+        return qMax<qint64>(0, due - nowUs());
     }
 
     int run()
@@ -373,9 +397,9 @@ public:
                 dumpState();
             }
             pollfd p{master, POLLIN, 0};
-            const int ms = timeoutMs();
-            timespec ts{ms / 1000, (ms % 1000) * 1000000L};
-            const int r = ppoll(&p, 1, ms < 0 ? nullptr : &ts, &empty);
+            const qint64 us = timeoutUs();
+            timespec ts{time_t(us / 1000000), long(us % 1000000) * 1000L};
+            const int r = ppoll(&p, 1, us < 0 ? nullptr : &ts, &empty);
             if (r < 0) {
                 if (errno == EINTR)
                     continue;
@@ -425,7 +449,7 @@ int main(int argc, char **argv)
     QList<SimFault> faults;
     QByteArray stream;
     int latency = 1;
-    bool pacing = false, lenient = false;
+    bool pacing = false, lenient = false, pace = false;
     QList<int> counts;
 
     for (int i = 1; i < argc; ++i) {
@@ -442,6 +466,8 @@ int main(int argc, char **argv)
             return 0;
         } else if (a == "--pacing") {
             pacing = true;
+        } else if (a == "--pace") {
+            pace = true;
         } else if (a == "--lenient-speed") {
             lenient = true;
         } else if (!value(v)) {
@@ -525,6 +551,7 @@ int main(int argc, char **argv)
         else
             return usage(QStringLiteral("--stream must be garbage or nocr"));
     }
+    s.pace = pace;
     s.statePath = statePath;
     if (!logPath.isEmpty()) {
         s.log = fopen(QFile::encodeName(logPath).constData(), "w");

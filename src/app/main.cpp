@@ -4,6 +4,7 @@
 
 #include "core/ui/Fonts.h"
 #include "core/ui/OpningTitle.h"
+#include "platform/ui/CursorBlink.h"
 #include "core/ui/PortSelect.h"
 #include "files/DeviceHistory.h"
 #include "editor/ui/PromSet.h"
@@ -48,6 +49,7 @@ int main(int argc, char **argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication app(argc, argv);
+    qel::CursorBlinkTimeout blinkTimeout; // an idle window wakes nobody
     QApplication::setApplicationName(QStringLiteral("qel-settings"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(QEL_VERSION_MAJOR).arg(QEL_VERSION_MINOR));
 

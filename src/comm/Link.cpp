@@ -34,10 +34,8 @@ void Link::close()
 
 void Link::wait10ms(int ii)
 {
-    restartTicks();
-    do {
-        ctx_.yield();
-    } while (ctx_.state.TickCount < ii);
+    // Restarts the tick count; ends after ii ticks or at its deadline.
+    ctx_.ticks.pause(ii);
 }
 
 void Link::send(const QByteArray &cmd)

@@ -22,11 +22,10 @@ bool isHexDigit(char c)
 
 MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
     : ctx_(ctx), engine_(engine), actions_(std::move(actions)),
-      link_(ctx), timer1_(ctx.clock().createTimer()),
+      link_(ctx), timer1_(ctx, [this] { Timer1_Timer(); }),
       timer2_(ctx.clock().createTimer()), kick_(ctx.clock().createTimer())
 {
     kick_->onTimeout = [this] { kick_->stop(); };
-    timer1_->onTimeout = [this] { Timer1_Timer(); };
     timer2_->onTimeout = [this] { Timer2_Timer(); };
     Label1[0] = QStringLiteral("ＤＡ値(HEX)");
     setCaptions(false);
@@ -34,7 +33,7 @@ MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions a
 
 MonitorEngine::~MonitorEngine()
 {
-    timer1_->stop();
+    timer1_.stop();
     timer2_->stop();
     kick_->stop();
 }
@@ -71,7 +70,7 @@ void MonitorEngine::Form_Unload()
 {
     if (!loaded_)
         return;
-    timer1_->stop();
+    timer1_.stop();
     timer2_->stop();
     ctx_.ticks.restart();
     SetPortState(false);
@@ -183,9 +182,8 @@ void MonitorEngine::closeOnError()
 
 void MonitorEngine::StartTickTimer()
 {
-    timer1_->stop();
     MonTickCount = 0;
-    timer1_->start(10);
+    timer1_.restart();
 }
 
 void MonitorEngine::StartPollTimer()

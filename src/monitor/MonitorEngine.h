@@ -120,7 +120,7 @@ private:
     MonitorActions actions_;
     MonitorView *view_ = nullptr;
     Link link_;
-    std::unique_ptr<Timer> timer1_;
+    WaitTicker timer1_; // MonTickCount: runs only while a poll waits
     std::unique_ptr<Timer> timer2_;
     std::unique_ptr<Timer> kick_; // makes a yield return at once
     bool loaded_ = false;

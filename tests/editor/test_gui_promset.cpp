@@ -160,6 +160,7 @@ void TestGuiPromSet::firstRunAsksForThePortBeforeTheWindowShows()
     QCOMPARE(s.w->Label3->text(), QStringLiteral("20345"));
     QVERIFY(s.w->isVisible());
     QVERIFY(!title.isVisible());
+    QVERIFY(title.Picture1->pixmap().isNull()); // its memory is given back
     QCOMPARE(title.helpFile, QStringLiteral("qel-5600.hlp"));
     // The title stays about a second after the load.
     QVERIFY(s.rig.clock.nowMs() - t0 >= 500);

@@ -136,6 +136,8 @@ void OpningTitle::Form_Load(QWidget *mainWindow, const std::function<void()> &lo
         QCoreApplication::processEvents();
     }
     close();
+    // The picture is not shown again: give its memory back for the rest of the run.
+    Picture1->clear();
 }
 
 } // namespace qel
