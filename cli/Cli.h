@@ -72,6 +72,8 @@ struct Command {
     QString help;                       // what it does, for --help (lines)
     QList<QCommandLineOption> options;  // the command's own options
     int (*run)(Env &env) = nullptr;
+    // Draws pages: started with the GUI module's application (GuiModule.h).
+    bool drawsPages = false;
 };
 
 // Adds a command to the tool (at static initialisation).

@@ -1,12 +1,12 @@
 // qelctl show FILE [--json] [--type T]
 // qelctl print FILE -o OUT.pdf [--type 521|527|5600]
 #include "Cli.h"
+#include "GuiModule.h"
 
 #include "files/DataFile.h"
 #include "files/FileCommands.h"
 #include "files/FileName.h"
 #include "files/SettingsListing.h"
-#include "platform/ui/QtPrinter.h"
 
 #include <QDir>
 #include <cstdio>
@@ -113,14 +113,21 @@ int cmdPrint(Env &env)
     // As the screen sets it from the serial number.
     st.Is5600Series = SerialOf5600Series(st.ParamRecord);
 
-    QtPrinter pdf(a.output);
-    FileCommands::DataPrintOut(pdf, st);
-    if (!pdf.ok()) {
+    QString moduleError;
+    const GuiModule *gui = guiModule(moduleError);
+    if (!gui) {
+        err(QStringLiteral("qelctl print: cannot load the printing module: %1").arg(moduleError));
+        return ExitFile;
+    }
+    const std::unique_ptr<Printer> pdf(gui->openPdf(a.output));
+    FileCommands::DataPrintOut(*pdf, st);
+    if (!pdf->ok()) {
         err(QStringLiteral("印刷処理を中断します。"));
+        // The printer's file error is the path, a line break, then the reason.
+        const QString path = QDir::toNativeSeparators(a.output);
+        const QString why = pdf->fileError().mid(path.size() + 1);
         err(QStringLiteral("qelctl print: cannot write %1: %2")
-                .arg(QDir::toNativeSeparators(a.output),
-                     pdf.errorString().isEmpty() ? QStringLiteral("the page could not be drawn")
-                                                 : pdf.errorString()));
+                .arg(path, why.isEmpty() ? QStringLiteral("the page could not be drawn") : why));
         return ExitFile;
     }
     return ExitOk;
@@ -136,6 +143,6 @@ const CommandRegistration printCommand({
     QStringLiteral("print"), QStringLiteral("print FILE -o OUT.pdf [--type 521|527|5600]"),
     QStringLiteral("the printed settings list, as PDF"),
     {QCommandLineOption(QStringLiteral("o"), QString(), QStringLiteral("OUT.pdf")), typeOption()},
-    cmdPrint});
+    cmdPrint, true});
 
 } // namespace qel::cli

@@ -1,12 +1,12 @@
 // qelctl [--port DEVICE] COMMAND [ARGS]
 #include "Cli.h"
+#include "GuiModule.h"
 
 #include "core/Settings.h"
 #include "files/DeviceHistory.h"
 #include "files/FileName.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -228,12 +228,17 @@ int main(int argc, char **argv)
         env.opts = &parser;
     }
 
-    // The printout draws with fonts: it needs a GUI application (offscreen).
+    // A command that draws pages needs fonts, hence a GUI application, which
+    // comes with the GUI module; every other command runs on Qt Core alone.
     std::unique_ptr<QCoreApplication> app;
-    if (env.command == QLatin1String("print")) {
-        if (qgetenv("QT_QPA_PLATFORM").isEmpty())
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
+    if (found != commands().end() && found->drawsPages && env.badOption.isNull()) {
+        QString error;
+        const GuiModule *gui = guiModule(error);
+        if (!gui) {
+            err(QStringLiteral("qelctl %1: cannot load the printing module: %2").arg(env.command, error));
+            return ExitFile;
+        }
+        app.reset(gui->makeApplication(argc, argv));
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -11,6 +11,11 @@ foreach(t qel-settings qelctl qel-sim)
         install(TARGETS ${t} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
+# qelctl loads this module for `print` from ../LIBDIR/qel-settings.
+if(TARGET qelctl-gui)
+    install(TARGETS qelctl-gui LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/qel-settings
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endif()
 
 # The help viewer looks beside the program first, then in ../share/qel-settings.
 if(EXISTS ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp)

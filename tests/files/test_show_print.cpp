@@ -221,6 +221,22 @@ void TestShowPrint::showThroughTheTool()
     }
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing.pdt"))));
     QCOMPARE(qelctl({QStringLiteral("show")}).exit, 2);
+
+    // Only print loads widget and print-support code: show starts without a
+    // display and without the GUI libraries (the loader lists what it loads).
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("QELCTL"), {QStringLiteral("show"), good});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const QByteArray loaded = p.readAllStandardError();
+    QVERIFY(loaded.contains("libQt6Core"));
+    for (const char *lib : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport"})
+        QVERIFY2(!loaded.contains(lib), lib);
 }
 
 void TestShowPrint::printThroughTheTool()
