@@ -249,9 +249,16 @@ private:
     Printer &lp_;
 };
 
-void unit(Page &p, const QByteArray &u)
+// A scaled value from the field `first`: mantissa, the "E" text, sign and
+// exponent digit, two blanks, unit (nothing for a unit that is neither).
+void scaledValue(Page &p, const ParameterRecord &r, int first,
+                 const QString &e = QStringLiteral(" E"))
 {
-    p.choice(u, {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
+    p.stay(r.text(first));
+    p.stay(e);
+    p.stay(r.text(first + 2) + r.text(first + 3));
+    p.stay(QStringLiteral("  "));
+    p.choice(r.field(first + 4), {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
 }
 
 } // namespace
@@ -311,11 +318,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.choice(r.field(1), {{"0", QStringLiteral("周波数計")}, {"1", QStringLiteral("周期計")}});
 
         p.label(QStringLiteral("　フルスケール　　　　"));
-        p.stay(r.text(2));
-        p.stay(QStringLiteral(" E"));
-        p.stay(r.text(4) + r.text(5));
-        p.stay(QStringLiteral("  "));
-        unit(p, r.field(6));
+        scaledValue(p, r, 2);
 
         p.label(QStringLiteral("　バイアス　　　　　　"));
         p.stay(r.text(7));
@@ -359,26 +362,15 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         // This style change is made whatever F14 holds: without scale lines
         // it leaves a blank line.
         p.style(0);
-        const auto upperScale = [&] {
+        if (f14 == "0" || f14 == "1" || f14 == "2") {
+            p.stay(f14 == "0" ? QStringLiteral("　サブスケール　　　　")
+                              : QStringLiteral("　上限スケール　　　　"));
             p.style(1);
-            p.stay(r.text(15));
-            p.stay(QStringLiteral(" E"));
-            p.stay(r.text(17) + r.text(18));
-            p.stay(QStringLiteral("  "));
-            unit(p, r.field(19));
-        };
-        if (f14 == "0") {
-            p.stay(QStringLiteral("　サブスケール　　　　"));
-            upperScale();
-        } else if (f14 == "1" || f14 == "2") {
-            p.stay(QStringLiteral("　上限スケール　　　　"));
-            upperScale();
+            scaledValue(p, r, 15);
+        }
+        if (f14 == "1" || f14 == "2") {
             p.label(QStringLiteral("　下限スケール　　　　"));
-            p.stay(r.text(20));
-            p.stay(QStringLiteral(" E"));
-            p.stay(r.text(22) + r.text(23));
-            p.stay(QStringLiteral("  "));
-            unit(p, r.field(24));
+            scaledValue(p, r, 20);
         }
 
         // Event-out function.
@@ -389,11 +381,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.choice(r.field(25), eventOutChoices());
 
         p.label(QStringLiteral("　設定値　　　　　　　"));
-        p.stay(r.text(26));
-        p.stay(QStringLiteral("　E"));
-        p.stay(r.text(28) + r.text(29));
-        p.stay(QStringLiteral("  "));
-        unit(p, r.field(30));
+        scaledValue(p, r, 26, QStringLiteral("　E")); // a full-width blank on this line
 
         p.endDoc();
     } catch (const PrinterFault &) {

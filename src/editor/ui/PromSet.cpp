@@ -1,7 +1,9 @@
 #include "PromSet.h"
 
 #include "core/SettingTexts.h"
+#include "Controls.h"
 #include "EditRules.h"
+#include "ScaledValueRow.h"
 #include "comm/Codes.h"
 #include "core/Settings.h"
 #include "core/ui/FormPosition.h"
@@ -29,38 +31,6 @@
 namespace qel {
 
 namespace {
-
-QLabel *namedLabel(QWidget *parent, const char *name, const QString &text)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-}
-
-// Clears every option of a group (an auto-exclusive group refuses to have
-// its checked button unchecked directly).
-template <size_t N>
-void setOptionState(std::array<QRadioButton *, N> &options, int on)
-{
-    for (size_t i = 0; i < N; ++i) {
-        if (int(i) == on)
-            continue;
-        options[i]->setAutoExclusive(false);
-        options[i]->setChecked(false);
-        options[i]->setAutoExclusive(true);
-    }
-    if (on >= 0 && on < int(N))
-        options[on]->setChecked(true);
-}
-
-int unitIndex(const QByteArray &f)
-{
-    if (f == "H")
-        return 0;
-    if (f == "S")
-        return 1;
-    return -1;
-}
 
 int digitIndex(const QByteArray &f)
 {
@@ -118,6 +88,9 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     SSTab1->addTab(buildTab1(), QStringLiteral("付加機能"));
     SSTab1->addTab(buildTab2(), QStringLiteral("イベントイン"));
     SSTab1->addTab(buildTab3(), QStringLiteral("イベントアウト"));
+    for (QLineEdit *t : {Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10,
+                         Text11, Text12})
+        t->setValidator(fieldInput_);
     all->addWidget(SSTab1, 1);
 
     Label1 = namedLabel(central, "Label1", QString());
@@ -224,51 +197,35 @@ void PromSet::buildMenus()
     PVER = action(help, "PVER", QStringLiteral("バージョン情報 [&A]"), &PromSet::PVER_Click);
 }
 
-QLineEdit *PromSet::textBox(const char *name, int width, const char *initial,
-                            void (PromSet::*handler)())
+std::function<void()> PromSet::call(void (PromSet::*handler)())
 {
-    auto *t = new QLineEdit(QString::fromLatin1(initial));
-    t->setObjectName(QString::fromLatin1(name));
-    t->setMaxLength(width);
-    t->setValidator(fieldInput_);
-    t->setAlignment(Qt::AlignRight);
-    t->setFixedWidth(22 + 9 * width);
-    connect(t, &QLineEdit::textChanged, this, [this, handler] { (this->*handler)(); });
-    return t;
+    return [this, handler] { (this->*handler)(); };
 }
 
-QComboBox *PromSet::signList(const char *name, void (PromSet::*handler)())
+std::function<void(int)> PromSet::call(void (PromSet::*handler)(int))
 {
-    auto *c = new QComboBox;
-    c->setObjectName(QString::fromLatin1(name));
-    c->addItems({QStringLiteral("+"), QStringLiteral("-")});
-    c->setFixedWidth(48);
-    connect(c, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
-    return c;
+    return [this, handler](int index) { (this->*handler)(index); };
 }
 
-template <size_t N>
-QGroupBox *PromSet::optionGroup(const char *frameName, const QString &caption,
-                                const char *optionName, std::array<QRadioButton *, N> &options,
-                                const QStringList &captions, void (PromSet::*handler)(int),
-                                int columns)
+std::unique_ptr<ScaledValueRow> PromSet::scaledRow(QGridLayout *grid, int row, int first,
+                                                   const ScaledValueRow::Names &names,
+                                                   const QString &caption,
+                                                   ScaledValueRow::Handlers handlers,
+                                                   QLabel *&label, QLineEdit *&mantissa, QLabel *&e,
+                                                   QComboBox *&sign, QLineEdit *&exponent,
+                                                   QGroupBox *&frame,
+                                                   std::array<QRadioButton *, 2> &unit)
 {
-    auto *frame = new QGroupBox(caption);
-    frame->setObjectName(QString::fromLatin1(frameName));
-    auto *grid = new QGridLayout(frame);
-    grid->setContentsMargins(8, caption.isEmpty() ? 4 : 8, 8, 4);
-    for (size_t i = 0; i < N; ++i) {
-        auto *b = new QRadioButton(captions.value(int(i)), frame);
-        b->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionName)).arg(i));
-        grid->addWidget(b, int(i) / columns, int(i) % columns);
-        options[i] = b;
-        const int index = int(i);
-        connect(b, &QRadioButton::toggled, this, [this, handler, index](bool on) {
-            if (on)
-                (this->*handler)(index);
-        });
-    }
-    return frame;
+    auto r = std::make_unique<ScaledValueRow>(ctx_.state.ParamRecord, first, grid, row, names,
+                                              caption, std::move(handlers));
+    label = r->caption;
+    mantissa = r->mantissa;
+    e = r->e;
+    sign = r->sign;
+    exponent = r->exponent;
+    frame = r->frame;
+    unit = r->unit;
+    return r;
 }
 
 QWidget *PromSet::buildTab0()
@@ -277,25 +234,17 @@ QWidget *PromSet::buildTab0()
     auto *grid = new QGridLayout(tab);
     Frame5 = optionGroup("Frame5", QStringLiteral("測定モード"), "Option1", Option1,
                          {QStringLiteral("周波数計測"), QStringLiteral("周期計測")},
-                         &PromSet::Option1_Click, 2);
+                         call(&PromSet::Option1_Click), 2);
     grid->addWidget(Frame5, 0, 0, 1, 6);
 
-    Label9 = namedLabel(tab, "Label9", QStringLiteral("フルスケール"));
-    Text1 = textBox("Text1", 5, "00001", &PromSet::Text1_Change);
-    Label10 = namedLabel(tab, "Label10", QStringLiteral("E"));
-    Combo1 = signList("Combo1", &PromSet::Combo1_Click);
-    Text2 = textBox("Text2", 1, "0", &PromSet::Text2_Change);
-    Frame4 = optionGroup("Frame4", QString(), "Option2", Option2,
-                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option2_Click, 2);
-    grid->addWidget(Label9, 1, 0);
-    grid->addWidget(Text1, 1, 1);
-    grid->addWidget(Label10, 1, 2);
-    grid->addWidget(Combo1, 1, 3);
-    grid->addWidget(Text2, 1, 4);
-    grid->addWidget(Frame4, 1, 5);
+    fullScale_ = scaledRow(grid, 1, 2, {"Label9", "Text1", "Label10", "Combo1", "Text2", "Frame4", "Option2"},
+                           QStringLiteral("フルスケール"),
+                           {call(&PromSet::Text1_Change), call(&PromSet::Combo1_Click),
+                            call(&PromSet::Text2_Change), call(&PromSet::Option2_Click)},
+                           Label9, Text1, Label10, Combo1, Text2, Frame4, Option2);
 
     Label11 = namedLabel(tab, "Label11", QStringLiteral("バイアス"));
-    Text3 = textBox("Text3", 2, "00", &PromSet::Text3_Change);
+    Text3 = textBox("Text3", 2, "00", call(&PromSet::Text3_Change));
     Label14 = namedLabel(tab, "Label14", QStringLiteral("％"));
     grid->addWidget(Label11, 2, 0);
     grid->addWidget(Text3, 2, 1);
@@ -311,12 +260,12 @@ QWidget *PromSet::buildTab1()
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
     Label15 = namedLabel(tab, "Label15", QStringLiteral("出力更新時間"));
-    Text4 = textBox("Text4", 5, "00001", &PromSet::Text4_Change);
+    Text4 = textBox("Text4", 5, "00001", call(&PromSet::Text4_Change));
     Label16 = namedLabel(tab, "Label16", QStringLiteral("ｍｓ"));
     Label17 = namedLabel(tab, "Label17", QStringLiteral("分周比"));
-    Text5 = textBox("Text5", 3, "001", &PromSet::Text5_Change);
+    Text5 = textBox("Text5", 3, "001", call(&PromSet::Text5_Change));
     Label18 = namedLabel(tab, "Label18", QStringLiteral("移動平均"));
-    Text6 = textBox("Text6", 2, "00", &PromSet::Text6_Change);
+    Text6 = textBox("Text6", 2, "00", call(&PromSet::Text6_Change));
     Label21 = namedLabel(tab, "Label21", QStringLiteral("ダイナミック予測"));
     Combo2 = new QComboBox;
     Combo2->setObjectName(QStringLiteral("Combo2"));
@@ -352,36 +301,19 @@ QWidget *PromSet::buildTab2()
     auto *grid = new QGridLayout(tab);
     Frame1 = optionGroup("Frame1", QStringLiteral("機能選択"), "Option5", Option5,
                          choiceTexts(eventInChoices()),
-                         &PromSet::Option5_Click, 3);
+                         call(&PromSet::Option5_Click), 3);
     grid->addWidget(Frame1, 0, 0, 1, 6);
 
-    Label23 = namedLabel(tab, "Label23", QStringLiteral("上限スケール"));
-    Text7 = textBox("Text7", 5, "00001", &PromSet::Text7_Change);
-    Label24 = namedLabel(tab, "Label24", QStringLiteral("E"));
-    Combo3 = signList("Combo3", &PromSet::Combo3_Click);
-    Text8 = textBox("Text8", 1, "0", &PromSet::Text8_Change);
-    Frame6 = optionGroup("Frame6", QString(), "Option6", Option6,
-                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option6_Click, 2);
-    grid->addWidget(Label23, 1, 0);
-    grid->addWidget(Text7, 1, 1);
-    grid->addWidget(Label24, 1, 2);
-    grid->addWidget(Combo3, 1, 3);
-    grid->addWidget(Text8, 1, 4);
-    grid->addWidget(Frame6, 1, 5);
-
-    Label25 = namedLabel(tab, "Label25", QStringLiteral("下限スケール"));
-    Text9 = textBox("Text9", 5, "00001", &PromSet::Text9_Change);
-    Label26 = namedLabel(tab, "Label26", QStringLiteral("E"));
-    Combo4 = signList("Combo4", &PromSet::Combo4_Click);
-    Text10 = textBox("Text10", 1, "0", &PromSet::Text10_Change);
-    Frame7 = optionGroup("Frame7", QString(), "Option7", Option7,
-                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option7_Click, 2);
-    grid->addWidget(Label25, 2, 0);
-    grid->addWidget(Text9, 2, 1);
-    grid->addWidget(Label26, 2, 2);
-    grid->addWidget(Combo4, 2, 3);
-    grid->addWidget(Text10, 2, 4);
-    grid->addWidget(Frame7, 2, 5);
+    upperScale_ = scaledRow(grid, 1, 15, {"Label23", "Text7", "Label24", "Combo3", "Text8", "Frame6", "Option6"},
+                            QStringLiteral("上限スケール"),
+                            {call(&PromSet::Text7_Change), call(&PromSet::Combo3_Click),
+                             call(&PromSet::Text8_Change), call(&PromSet::Option6_Click)},
+                            Label23, Text7, Label24, Combo3, Text8, Frame6, Option6);
+    lowerScale_ = scaledRow(grid, 2, 20, {"Label25", "Text9", "Label26", "Combo4", "Text10", "Frame7", "Option7"},
+                            QStringLiteral("下限スケール"),
+                            {call(&PromSet::Text9_Change), call(&PromSet::Combo4_Click),
+                             call(&PromSet::Text10_Change), call(&PromSet::Option7_Click)},
+                            Label25, Text9, Label26, Combo4, Text10, Frame7, Option7);
 
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(3, 1);
@@ -396,22 +328,14 @@ QWidget *PromSet::buildTab3()
     auto *grid = new QGridLayout(tab);
     Frame2 = optionGroup("Frame2", QStringLiteral("機能選択"), "Option8", Option8,
                          choiceTexts(eventOutChoices()),
-                         &PromSet::Option8_Click, 1);
+                         call(&PromSet::Option8_Click), 1);
     grid->addWidget(Frame2, 0, 0, 1, 6);
 
-    Label28 = namedLabel(tab, "Label28", QStringLiteral("設定値"));
-    Text11 = textBox("Text11", 5, "00001", &PromSet::Text11_Change);
-    Label29 = namedLabel(tab, "Label29", QStringLiteral("E"));
-    Combo5 = signList("Combo5", &PromSet::Combo5_Click);
-    Text12 = textBox("Text12", 1, "0", &PromSet::Text12_Change);
-    Frame3 = optionGroup("Frame3", QString(), "Option9", Option9,
-                         {QStringLiteral("Hz"), QStringLiteral("sec")}, &PromSet::Option9_Click, 2);
-    grid->addWidget(Label28, 1, 0);
-    grid->addWidget(Text11, 1, 1);
-    grid->addWidget(Label29, 1, 2);
-    grid->addWidget(Combo5, 1, 3);
-    grid->addWidget(Text12, 1, 4);
-    grid->addWidget(Frame3, 1, 5);
+    setValue_ = scaledRow(grid, 1, 26, {"Label28", "Text11", "Label29", "Combo5", "Text12", "Frame3", "Option9"},
+                          QStringLiteral("設定値"),
+                          {call(&PromSet::Text11_Change), call(&PromSet::Combo5_Click),
+                           call(&PromSet::Text12_Change), call(&PromSet::Option9_Click)},
+                          Label28, Text11, Label29, Combo5, Text12, Frame3, Option9);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(2, 1);
     return tab;
@@ -609,22 +533,12 @@ void PromSet::Command6_Click()
 
 void PromSet::EventDspUp(bool sw)
 {
-    Label23->setVisible(sw);
-    Label24->setVisible(sw);
-    Text7->setVisible(sw);
-    Text8->setVisible(sw);
-    Combo3->setVisible(sw);
-    Frame6->setVisible(sw);
+    upperScale_->setVisible(sw);
 }
 
 void PromSet::EventDspDown(bool sw)
 {
-    Label25->setVisible(sw);
-    Label26->setVisible(sw);
-    Text9->setVisible(sw);
-    Text10->setVisible(sw);
-    Combo4->setVisible(sw);
-    Frame7->setVisible(sw);
+    lowerScale_->setVisible(sw);
 }
 
 void PromSet::ModeTypeDsp()
@@ -660,25 +574,6 @@ void PromSet::VerDsp()
     ctx_.state.Is5600Series = SerialOf5600Series(rec);
 }
 
-template <size_t N>
-void PromSet::selectOption(std::array<QRadioButton *, N> &options, int index)
-{
-    if (index >= 0 && index < int(N))
-        setOptionState(options, index);
-}
-
-void PromSet::selectSign(QComboBox *list, void (PromSet::*handler)(), const QByteArray &sign)
-{
-    const int index = sign == "+" ? 0 : sign == "-" ? 1 : -1;
-    if (index < 0) {
-        // Neither sign: the list shows nothing and the record keeps its text.
-        list->setCurrentIndex(-1);
-        return;
-    }
-    list->setCurrentIndex(index);
-    (this->*handler)();
-}
-
 void PromSet::DspData()
 {
     fieldInput_->setFilling(true);
@@ -686,18 +581,15 @@ void PromSet::DspData()
     ParameterRecord &rec = ctx_.state.ParamRecord;
     const int type = ctx_.state.DeviceType;
 
-    // 1. Tab 0 and 1 text boxes and the full-scale sign.
-    Text1->setText(rec.text(2));
-    selectSign(Combo1, &PromSet::Combo1_Click, rec.field(4));
-    Text2->setText(rec.text(5));
+    // 1. Tab 0 and 1 text boxes, the full scale whole.
+    fullScale_->show();
     Text3->setText(rec.text(7));
     Text4->setText(rec.text(8));
     Text5->setText(rec.text(9));
     Text6->setText(rec.text(10));
 
-    // 2.-3. Measurement mode and full-scale unit.
+    // 2.-3. Measurement mode (the full-scale unit went with its row).
     selectOption(Option1, digitIndex(rec.field(1)));
-    selectOption(Option2, unitIndex(rec.field(6)));
 
     // 4. Dynamic prediction.
     const QByteArray f13 = rec.field(13);
@@ -741,21 +633,12 @@ void PromSet::DspData()
     }
 
     // 9.-10. Event-in scales.
-    Text7->setText(rec.text(15));
-    selectSign(Combo3, &PromSet::Combo3_Click, rec.field(17));
-    Text8->setText(rec.text(18));
-    selectOption(Option6, unitIndex(rec.field(19)));
-    Text9->setText(rec.text(20));
-    selectSign(Combo4, &PromSet::Combo4_Click, rec.field(22));
-    Text10->setText(rec.text(23));
-    selectOption(Option7, unitIndex(rec.field(24)));
+    upperScale_->show();
+    lowerScale_->show();
 
     // 11.-12. Event out.
     selectOption(Option8, digitIndex(rec.field(25)));
-    Text11->setText(rec.text(26));
-    selectSign(Combo5, &PromSet::Combo5_Click, rec.field(28));
-    Text12->setText(rec.text(29));
-    selectOption(Option9, unitIndex(rec.field(30)));
+    setValue_->show();
 }
 
 // ---------------------------------------------------------------- editing rules
@@ -765,30 +648,23 @@ void PromSet::textRule(QLineEdit *box, int f, int width)
     ctx_.state.ParamRecord.setField(f, zeroPattern(box->text(), width));
 }
 
-void PromSet::Text1_Change() { textRule(Text1, 2, 5); }
-void PromSet::Text2_Change() { textRule(Text2, 5, 1); }
+void PromSet::Text1_Change() { fullScale_->takeMantissa(); }
+void PromSet::Text2_Change() { fullScale_->takeExponent(); }
 void PromSet::Text3_Change() { textRule(Text3, 7, 2); }
 void PromSet::Text4_Change() { textRule(Text4, 8, 5); }
 void PromSet::Text5_Change() { textRule(Text5, 9, 3); }
 void PromSet::Text6_Change() { textRule(Text6, 10, 2); }
-void PromSet::Text7_Change() { textRule(Text7, 15, 5); }
-void PromSet::Text8_Change() { textRule(Text8, 18, 1); }
-void PromSet::Text9_Change() { textRule(Text9, 20, 5); }
-void PromSet::Text10_Change() { textRule(Text10, 23, 1); }
-void PromSet::Text11_Change() { textRule(Text11, 26, 5); }
-void PromSet::Text12_Change() { textRule(Text12, 29, 1); }
+void PromSet::Text7_Change() { upperScale_->takeMantissa(); }
+void PromSet::Text8_Change() { upperScale_->takeExponent(); }
+void PromSet::Text9_Change() { lowerScale_->takeMantissa(); }
+void PromSet::Text10_Change() { lowerScale_->takeExponent(); }
+void PromSet::Text11_Change() { setValue_->takeMantissa(); }
+void PromSet::Text12_Change() { setValue_->takeExponent(); }
 
-void PromSet::signRule(QComboBox *list, int f)
-{
-    const QString t = list->currentText();
-    if (t == QLatin1String("+") || t == QLatin1String("-"))
-        ctx_.state.ParamRecord.setField(f, t);
-}
-
-void PromSet::Combo1_Click() { signRule(Combo1, 4); }
-void PromSet::Combo3_Click() { signRule(Combo3, 17); }
-void PromSet::Combo4_Click() { signRule(Combo4, 22); }
-void PromSet::Combo5_Click() { signRule(Combo5, 28); }
+void PromSet::Combo1_Click() { fullScale_->takeSign(); }
+void PromSet::Combo3_Click() { upperScale_->takeSign(); }
+void PromSet::Combo4_Click() { lowerScale_->takeSign(); }
+void PromSet::Combo5_Click() { setValue_->takeSign(); }
 
 void PromSet::Combo2_Click()
 {
@@ -820,11 +696,11 @@ void pairRule(ParameterRecord &rec, int f, int index, const char *v0, const char
 } // namespace
 
 void PromSet::Option1_Click(int index) { pairRule(ctx_.state.ParamRecord, 1, index, "0", "1"); }
-void PromSet::Option2_Click(int index) { pairRule(ctx_.state.ParamRecord, 6, index, "H", "S"); }
-void PromSet::Option6_Click(int index) { pairRule(ctx_.state.ParamRecord, 19, index, "H", "S"); }
-void PromSet::Option7_Click(int index) { pairRule(ctx_.state.ParamRecord, 24, index, "H", "S"); }
+void PromSet::Option2_Click(int index) { fullScale_->takeUnit(index); }
+void PromSet::Option6_Click(int index) { upperScale_->takeUnit(index); }
+void PromSet::Option7_Click(int index) { lowerScale_->takeUnit(index); }
 void PromSet::Option8_Click(int index) { pairRule(ctx_.state.ParamRecord, 25, index, "0", "1"); }
-void PromSet::Option9_Click(int index) { pairRule(ctx_.state.ParamRecord, 30, index, "H", "S"); }
+void PromSet::Option9_Click(int index) { setValue_->takeUnit(index); }
 
 void PromSet::Option5_Click(int index)
 {

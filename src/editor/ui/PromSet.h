@@ -6,6 +6,7 @@
 // Filling a control raises the same handler as a user's edit, so the record
 // always holds what the screen shows, numbers in their zero-padded form.
 
+#include "ScaledValueRow.h"
 #include "editor/SettingsCommands.h"
 #include "files/FileCommands.h"
 #include "EditRules.h"
@@ -18,6 +19,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -214,21 +216,21 @@ private:
     QWidget *buildTab1();
     QWidget *buildTab2();
     QWidget *buildTab3();
-    QLineEdit *textBox(const char *name, int width, const char *initial,
-                       void (PromSet::*handler)());
-    QComboBox *signList(const char *name, void (PromSet::*handler)());
-    template <size_t N>
-    QGroupBox *optionGroup(const char *frameName, const QString &caption, const char *optionName,
-                           std::array<QRadioButton *, N> &options, const QStringList &captions,
-                           void (PromSet::*handler)(int), int columns = 1);
+    // A handler of this window as a control's callback.
+    std::function<void()> call(void (PromSet::*handler)());
+    std::function<void(int)> call(void (PromSet::*handler)(int));
+    // A scaled-value row over the fields from `first`, its controls also
+    // given their names here.
+    std::unique_ptr<ScaledValueRow> scaledRow(QGridLayout *grid, int row, int first,
+                                              const ScaledValueRow::Names &names,
+                                              const QString &caption,
+                                              ScaledValueRow::Handlers handlers, QLabel *&label,
+                                              QLineEdit *&mantissa, QLabel *&e, QComboBox *&sign,
+                                              QLineEdit *&exponent, QGroupBox *&frame,
+                                              std::array<QRadioButton *, 2> &unit);
 
     // Text box rule: last `width` characters, zero pattern, into field f.
     void textRule(QLineEdit *box, int f, int width);
-    void signRule(QComboBox *list, int f);
-    // Selects an option of a pair by a field's "H"/"S" (or "0"/"1").
-    template <size_t N>
-    void selectOption(std::array<QRadioButton *, N> &options, int index);
-    void selectSign(QComboBox *list, void (PromSet::*handler)(), const QByteArray &sign);
     void end(bool storeAll);
 
     Context &ctx_;
@@ -238,6 +240,9 @@ private:
     std::unique_ptr<FileCommands> files_;
     TypeChangeDialog *typeChangeDialog_;
     std::unique_ptr<Monitor> monitor_;
+    // The four scaled values: full scale (F2-F6), event-in upper/sub scale
+    // (F15-F19) and lower scale (F20-F24), event-out set value (F26-F30).
+    std::unique_ptr<ScaledValueRow> fullScale_, upperScale_, lowerScale_, setValue_;
     bool ending_ = false;
     FieldTextValidator *fieldInput_ = nullptr; // shared by the twelve text boxes
 };

@@ -1,0 +1,70 @@
+#include "ScaledValueRow.h"
+
+#include "Controls.h"
+#include "EditRules.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace qel {
+
+ScaledValueRow::ScaledValueRow(ParameterRecord &rec, int firstField, QGridLayout *grid, int row,
+                               const Names &names, const QString &captionText, Handlers handlers)
+    : rec_(rec), first_(firstField), handlers_(std::move(handlers))
+{
+    QWidget *parent = grid->parentWidget();
+    caption = namedLabel(parent, names.caption, captionText);
+    mantissa = textBox(names.mantissa, 5, "00001", handlers_.mantissaChange);
+    e = namedLabel(parent, names.e, QStringLiteral("E"));
+    sign = signList(names.sign, handlers_.signClick);
+    exponent = textBox(names.exponent, 1, "0", handlers_.exponentChange);
+    frame = optionGroup(names.frame, QString(), names.unit, unit,
+                        {QStringLiteral("Hz"), QStringLiteral("sec")}, handlers_.unitClick, 2);
+    QWidget *columns[] = {caption, mantissa, e, sign, exponent, frame};
+    for (int c = 0; c < 6; ++c)
+        grid->addWidget(columns[c], row, c);
+}
+
+void ScaledValueRow::takeMantissa()
+{
+    rec_.setField(first_, zeroPattern(mantissa->text(), 5));
+}
+
+void ScaledValueRow::takeSign()
+{
+    const QString t = sign->currentText();
+    if (t == QLatin1String("+") || t == QLatin1String("-"))
+        rec_.setField(first_ + 2, t);
+}
+
+void ScaledValueRow::takeExponent()
+{
+    rec_.setField(first_ + 3, zeroPattern(exponent->text(), 1));
+}
+
+void ScaledValueRow::takeUnit(int index)
+{
+    if (index == 0)
+        rec_.setField(first_ + 4, "H");
+    else if (index == 1)
+        rec_.setField(first_ + 4, "S");
+}
+
+void ScaledValueRow::show()
+{
+    mantissa->setText(rec_.text(first_));
+    selectSign(sign, handlers_.signClick, rec_.field(first_ + 2));
+    exponent->setText(rec_.text(first_ + 3));
+    const QByteArray u = rec_.field(first_ + 4);
+    selectOption(unit, u == "H" ? 0 : u == "S" ? 1 : -1);
+}
+
+void ScaledValueRow::setVisible(bool visible)
+{
+    QWidget *all[] = {caption, e, mantissa, exponent, sign, frame};
+    for (QWidget *w : all)
+        w->setVisible(visible);
+}
+
+} // namespace qel
