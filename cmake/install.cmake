@@ -11,9 +11,10 @@ foreach(t qel-settings qelctl qel-sim)
         install(TARGETS ${t} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-# qelctl loads this module for `print` from ../LIBDIR/qel-settings.
+# qelctl loads this module for `print` from ../LIBDIR/qel-settings/modules
+# (a folder below the package's own, so that no ldconfig call is packed).
 if(TARGET qelctl-gui)
-    install(TARGETS qelctl-gui LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/qel-settings
+    install(TARGETS qelctl-gui LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/qel-settings/modules
             PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()
 
