@@ -63,8 +63,6 @@ public:
     int portNumber() const override { return in_->portNumber(); }
     void setSettings(const QString &s) override { in_->setSettings(s); }
     QString settings() const override { return in_->settings(); }
-    void setInputModeText() override { in_->setInputModeText(); }
-    void setInputLength(int n) override { in_->setInputLength(n); }
     bool open() override { return in_->open(); }
     void close() override { in_->close(); }
     bool isOpen() const override { return in_->isOpen(); }
@@ -269,7 +267,7 @@ int main(int argc, char **argv)
         }
     }
     bool ok = true;
-    for (const QString type : {QStringLiteral("5600"), QStringLiteral("527")}) {
+    for (const QString &type : {QStringLiteral("5600"), QStringLiteral("527")}) {
         if (!only.isEmpty() && only != type)
             continue;
         const RunResult p = benchType(sim, type, seconds, false);

@@ -68,8 +68,6 @@ public:
     int portNumber() const override { return in_->portNumber(); }
     void setSettings(const QString &s) override { in_->setSettings(s); }
     QString settings() const override { return in_->settings(); }
-    void setInputModeText() override { in_->setInputModeText(); }
-    void setInputLength(int n) override { in_->setInputLength(n); }
     bool open() override
     {
         trace("open");

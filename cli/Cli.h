@@ -95,8 +95,5 @@ bool readSerial(Env &env, int code);
 // by value (00123 is 123).
 bool serialMatches(const QByteArray &device, const QString &expected);
 
-// Shared by the file commands: 74-byte settings file. Returns false with a
-// message on stderr when the file is missing, short or unreadable.
-bool loadSettingsFile(const QString &path, ParameterRecord &rec, QString &error);
 
 } // namespace qel::cli

@@ -75,7 +75,7 @@ int cmdWrite(Env &env)
     }
     AppState &st = env.ctx->state;
     QString error;
-    if (!loadSettingsFile(args[0], st.ParamRecord, error)) {
+    if (!loadDataFile(args[0], st.ParamRecord, error)) {
         err(QStringLiteral("qelctl: %1").arg(error));
         return ExitFile;
     }
@@ -151,14 +151,5 @@ const CommandRegistration writeCommand({
     {QCommandLineOption(QStringLiteral("verify")),
      QCommandLineOption(QStringLiteral("expect-serial"), QString(), QStringLiteral("N"))},
     cmdWrite});
-
-} // namespace qel::cli
-
-namespace qel::cli {
-
-bool loadSettingsFile(const QString &path, ParameterRecord &rec, QString &error)
-{
-    return loadDataFile(path, rec, error);
-}
 
 } // namespace qel::cli

@@ -3,6 +3,7 @@
 
 #include "comm/DeviceHolds.h"
 #include "editor/SettingsCommands.h"
+#include "files/DataFile.h"
 #include "files/SettingsListing.h"
 
 namespace qel::cli {
@@ -40,7 +41,7 @@ int cmdDiff(Env &env)
     AppState &st = env.ctx->state;
     ParameterRecord file;
     QString error;
-    if (!loadSettingsFile(env.args[0], file, error)) {
+    if (!loadDataFile(env.args[0], file, error)) {
         err(QStringLiteral("qelctl: %1").arg(error));
         return ExitFile;
     }

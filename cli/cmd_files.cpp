@@ -81,7 +81,7 @@ int cmdShow(Env &env)
         return ExitUsage;
     ParameterRecord rec;
     QString error;
-    if (!loadSettingsFile(a.file, rec, error)) {
+    if (!loadDataFile(a.file, rec, error)) {
         err(error);
         return ExitFile;
     }
@@ -105,7 +105,7 @@ int cmdPrint(Env &env)
         return ExitUsage;
     AppState st;
     QString error;
-    if (!loadSettingsFile(a.file, st.ParamRecord, error)) {
+    if (!loadDataFile(a.file, st.ParamRecord, error)) {
         err(error);
         return ExitFile;
     }

@@ -34,7 +34,7 @@ struct SimFault {
     QByteArray command;
     Kind kind = Refuse;
     int count = 1;        // how many times it applies; -1: always
-    QByteArray reply;
+    QByteArray reply = {};
     int delayMs = 0;
     int chunks = 2;
 };

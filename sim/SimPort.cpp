@@ -41,8 +41,6 @@ public:
     int portNumber() const override { return number_; }
     void setSettings(const QString &s) override { settings_ = s; }
     QString settings() const override { return settings_; }
-    void setInputModeText() override {}
-    void setInputLength(int) override {}
 
     bool open() override
     {

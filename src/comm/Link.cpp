@@ -14,8 +14,6 @@ void Link::configure(const QString &settings)
 {
     port_->setPortNumber(ctx_.state.CommPortNo);
     port_->setSettings(settings);
-    port_->setInputModeText();
-    port_->setInputLength(0);
 }
 
 bool Link::raise()

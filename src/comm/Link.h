@@ -33,7 +33,7 @@ struct Until {
     int limit = 0;                // ticks; at least one look is always taken
     const int *counter = nullptr; // the tick count compared with limit (nullptr: TickCount)
     int count = 0;                // > 0: ends once this many characters wait (all taken)
-    std::function<bool()> stop;   // checked after every wake-up, before anything is taken
+    std::function<bool()> stop = {}; // checked after every wake-up, before anything is taken
 };
 
 class Link {

@@ -20,8 +20,6 @@ public:
     int portNumber() const override { return number_; }
     void setSettings(const QString &s) override;
     QString settings() const override { return settings_; }
-    void setInputModeText() override {}
-    void setInputLength(int) override {}
     bool open() override;
     void close() override;
     bool isOpen() const override { return line_ && line_->isOpen(); }

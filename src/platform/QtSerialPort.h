@@ -16,7 +16,6 @@ public:
     explicit PortMap(SettingsStore *store = nullptr) : store_(store) {}
     // A device path that replaces the mapping for this run (--port DEVICE).
     void setOverride(const QString &path) { override_ = path; }
-    QString overridePath() const { return override_; }
     // The device path of port n: the override, else the stored
     // "QEL-5600"/"DevicePath"/"COMn", else /dev/ttyS(n-1).
     QString devicePath(int n) const;
@@ -37,8 +36,6 @@ public:
     int portNumber() const override { return number_; }
     void setSettings(const QString &s) override { settings_ = s; }
     QString settings() const override { return settings_; }
-    void setInputModeText() override {}
-    void setInputLength(int) override {}
     bool open() override;
     void close() override;
     bool isOpen() const override;

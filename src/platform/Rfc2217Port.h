@@ -35,8 +35,6 @@ public:
     // (the server answered), so the next byte goes out at the new speed.
     void setSettings(const QString &s) override;
     QString settings() const override { return settings_; }
-    void setInputModeText() override {}
-    void setInputLength(int) override {}
     bool open() override;
     void close() override;
     bool isOpen() const override { return open_; }

@@ -20,9 +20,6 @@ public:
     // Settings text such as "9600,N,8,1" or "1200,n,8,1".
     virtual void setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;
-    // Input mode text (the only mode used) and input length 0 (read takes all).
-    virtual void setInputModeText() = 0;
-    virtual void setInputLength(int n) = 0;
 
     // Opening can fail (no such port, port busy); the reason is in lastError().
     virtual bool open() = 0;
