@@ -47,9 +47,14 @@ struct Env {
     RsReadWrite *engine = nullptr;
     TypeChange *typeChange = nullptr;
     bool terminated = false;
+    DeviceHold hold;        // the device, locked for the whole command
 
     // Builds the context: stored port number, or port 1 when --port is given.
     void setUp();
+    // Locks the device of the port for the whole command, so that no other
+    // program (another qelctl through another path included) talks to the
+    // converter in between; prints "qelctl: PATH: CAUSE" when refused.
+    bool claimPort();
 };
 
 void err(const QString &text);

@@ -25,7 +25,7 @@ int cmdDetect(Env &env)
         usage(QStringLiteral("detect takes no arguments"));
         return ExitUsage;
     }
-    const int code = detectDevice(env);
+    const int code = env.claimPort() ? detectDevice(env) : int(TypeNone);
     out(typeName(code));
     return code == TypeNone ? ExitDevice : ExitOk;
 }
@@ -38,6 +38,8 @@ int cmdRead(Env &env)
     }
     const QString path = env.opts->value(QStringLiteral("o"));
 
+    if (!env.claimPort())
+        return ExitDevice;
     if (detectDevice(env) == TypeNone) {
         err(QStringLiteral("qelctl: no device answered; %1 not written").arg(path));
         return ExitDevice;
@@ -88,6 +90,8 @@ int cmdWrite(Env &env)
 
     // The file's record is what gets written, whatever detection left.
     const ParameterRecord fromFile = st.ParamRecord;
+    if (!env.claimPort())
+        return ExitDevice;
     const int code = detectDevice(env);
     if (code != TypeNone && checkSerial) {
         if (!readSerial(env, code)) {

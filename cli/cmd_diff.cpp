@@ -46,6 +46,8 @@ int cmdDiff(Env &env)
         return ExitFile;
     }
 
+    if (!env.claimPort())
+        return ExitDevice;
     if (detectDevice(env) == TypeNone) {
         err(QStringLiteral("qelctl: no device answered"));
         return ExitDevice;

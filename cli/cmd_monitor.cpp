@@ -99,6 +99,10 @@ int cmdTypeChange(Env &env)
         return ExitUsage;
     }
 
+    if (!env.claimPort()) {
+        out(QStringLiteral("none"));
+        return ExitDevice;
+    }
     // Detection as at start-up; with nothing on the line there is nothing to change.
     const TypeCheckResult found = env.typeChange->TypeCheck();
     if (found.aborted || found.code == TypeNone) {
@@ -125,6 +129,8 @@ int cmdMonitor(Env &env)
         return ExitUsage;
     }
 
+    if (!env.claimPort())
+        return ExitDevice;
     // From here on SIGINT and SIGTERM end the run cleanly.
     StopSignals stopSignals;
     const TypeCheckResult found = env.typeChange->TypeCheck();

@@ -56,6 +56,16 @@ void Env::setUp()
         ctx->state.CommPortNo = 1;
 }
 
+bool Env::claimPort()
+{
+    const int n = ctx->state.CommPortNo == 0 ? 1 : ctx->state.CommPortNo;
+    const PortProblem p = hold.acquire(portMap->devicePath(n));
+    if (p.ok())
+        return true;
+    err(QStringLiteral("qelctl: %1").arg(p.text()));
+    return false;
+}
+
 QString typeName(int code)
 {
     return typeText(code);

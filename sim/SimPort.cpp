@@ -47,18 +47,24 @@ public:
         if (open_)
             return true;
         const QString name = QStringLiteral("COM%1").arg(number_);
+        problem_ = {};
+        problem_.path = name;
         if (line_->failingPorts->contains(number_)) {
             error_ = name + QStringLiteral(": No such file or directory");
+            problem_.cause = PortProblem::Missing;
             return false;
         }
         if (number_ == *line_->devicePort && line_->unplugged) {
             error_ = name + QStringLiteral(": No such device");
+            problem_.cause = PortProblem::Missing;
             return false;
         }
         if (line_->openOn(number_)) {
             error_ = name + QStringLiteral(": Device or resource busy");
+            problem_.cause = PortProblem::Busy;
             return false;
         }
+        problem_ = {};
         open_ = true;
         lost_ = false;
         error_.clear();
@@ -73,6 +79,7 @@ public:
     }
     bool isOpen() const override { return open_; }
     QString lastError() const override { return error_; }
+    PortProblem openProblem() const override { return problem_; }
     bool setRts(bool on) override
     {
         rts_ = on;
@@ -129,6 +136,7 @@ private:
     int number_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
+    PortProblem problem_;
     bool open_ = false;
     bool rts_ = false;
     bool lost_ = false;

@@ -22,7 +22,7 @@ bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
     return false;
 }
 
-void RsReadWrite::DspRSErr(int ErrFlg)
+void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem)
 {
     QString title, text;
     switch (ErrFlg) {
@@ -41,6 +41,8 @@ void RsReadWrite::DspRSErr(int ErrFlg)
     default:
         return;
     }
+    if (!problem.ok())
+        text += QLatin1Char('\n') + problem.textJa();
     ctx_.boxes().show(text, title, MsgIcon::Question, MsgButtons::Ok);
 }
 
@@ -107,7 +109,7 @@ bool RsReadWrite::openPort(const char *settings)
 {
     if (link_.open(settings))
         return true;
-    DspRSErr(1);
+    DspRSErr(1, link_.port().openProblem());
     return false;
 }
 

@@ -41,7 +41,8 @@ public:
     // what arrived).
     bool DataReadWrite(const QByteArray &send, QByteArray &Receive);
     // Message box for codes 1, 2, 3; other codes show nothing.
-    void DspRSErr(int ErrFlg);
+    // `problem`: why the port did not open; its line goes under the message.
+    void DspRSErr(int ErrFlg, const PortProblem &problem = {});
     // "E" + CR until echoed, at most three sends. After the third wrong echo:
     // message 3, the port closed, Failed (the operation ends; the program goes on).
     ExitResult ExitSettingMode();

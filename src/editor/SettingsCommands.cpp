@@ -87,8 +87,10 @@ CommandOutcome SettingsCommands::WritingOut()
             refusal = QStringLiteral("QEL-52XにはQEL-5600のパラメータは書き込めません");
         else if (st.DeviceType == Type521 || st.DeviceType == Type527)
             refusal = QStringLiteral("QEL-5600にはQEL-52Xのパラメータは書き込めません");
-        ctx_.boxes().show(refusal + QStringLiteral("\n一度パラメータを読み込んで下さい"),
-                          applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+        QString text = refusal + QStringLiteral("\n一度パラメータを読み込んで下さい");
+        if (!typeChange_.lastOpenProblem().ok())
+            text += QLatin1Char('\n') + typeChange_.lastOpenProblem().textJa();
+        ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
                || st.DeviceType == Type527) {
         if (view_)

@@ -117,7 +117,7 @@ void MonitorEngine::poll()
             return;
         }
         if (!openConfigured()) {
-            engine_.DspRSErr(1);
+            engine_.DspRSErr(1, link_.port().openProblem());
             closeOnError();
             return;
         }
@@ -152,7 +152,7 @@ void MonitorEngine::poll()
         if (pending != Pending::Read) {
             NeedInit = true;
         } else if (!SetPortState(true)) {
-            engine_.DspRSErr(1);
+            engine_.DspRSErr(1, link_.port().openProblem());
             closeOnError();
             return;
         }

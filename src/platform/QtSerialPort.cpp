@@ -18,8 +18,11 @@ QString PortMap::defaultPath(int n)
 
 QString PortMap::devicePath(int n) const
 {
-    if (!override_.isEmpty())
-        return override_;
+    return override_.isEmpty() ? mappedPath(n) : override_;
+}
+
+QString PortMap::mappedPath(int n) const
+{
     if (store_) {
         QString stored;
         if (store_->get(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"),
@@ -53,10 +56,35 @@ bool QtSerialPort::open()
         return true;
     lost_ = false;
     error_.clear();
-    port_.setPortName(devicePath());
+    const QString path = devicePath();
+    problem_ = hold_.acquire(path);
+    if (!problem_.ok()) {
+        error_ = problem_.text();
+        return false;
+    }
+    // Opened by its resolved name, so that Qt's own lock file (LCK..ttyUSB0)
+    // is the one every other path to the device meets as well.
+    port_.setPortName(hold_.device());
     if (!port_.open(QIODevice::ReadWrite)) {
-        error_ = QStringLiteral("%1: %2").arg(port_.portName(), port_.errorString());
+        problem_.path = path;
+        switch (port_.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            problem_.cause = PortProblem::Missing;
+            break;
+        case QSerialPort::PermissionError:
+            // The node opened for the lock above: what refuses is the lock
+            // file of another program on the device.
+            problem_.cause = PortProblem::Busy;
+            problem_.pid = devicePortHolder(hold_.device());
+            break;
+        default:
+            problem_.cause = PortProblem::Other;
+            problem_.detail = port_.errorString();
+            break;
+        }
+        error_ = problem_.text();
         port_.clearError();
+        hold_.release();
         return false;
     }
     const QStringList parts = settings_.split(QLatin1Char(','));
@@ -80,6 +108,7 @@ void QtSerialPort::close()
     if (port_.isOpen())
         port_.close();
     port_.clearError();
+    hold_.release();
 }
 
 bool QtSerialPort::isOpen() const
@@ -140,6 +169,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError e)
         error_ = port_.errorString();
         if (port_.isOpen())
             port_.close();
+        hold_.release();
     }
 }
 

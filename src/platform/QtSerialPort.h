@@ -16,9 +16,11 @@ public:
     explicit PortMap(SettingsStore *store = nullptr) : store_(store) {}
     // A device path that replaces the mapping for this run (--port DEVICE).
     void setOverride(const QString &path) { override_ = path; }
-    // The device path of port n: the override, else the stored
-    // "QEL-5600"/"DevicePath"/"COMn", else /dev/ttyS(n-1).
+    QString overridePath() const { return override_; }
+    // The device path of port n: the override, else mappedPath(n).
     QString devicePath(int n) const;
+    // The stored "QEL-5600"/"DevicePath"/"COMn", else /dev/ttyS(n-1).
+    QString mappedPath(int n) const;
     static QString defaultPath(int n);
 
 private:
@@ -40,6 +42,7 @@ public:
     void close() override;
     bool isOpen() const override;
     QString lastError() const override { return error_; }
+    PortProblem openProblem() const override { return problem_; }
     bool setRts(bool on) override;
     bool rts() const override { return rts_; }
     int bytesWaiting() override;
@@ -57,6 +60,8 @@ private:
     int number_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
+    PortProblem problem_;
+    DeviceHold hold_; // the device locked while the port is open
     bool rts_ = false;
     bool lost_ = false;
 };

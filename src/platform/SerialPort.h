@@ -4,6 +4,8 @@
 // open/close, RTS, count waiting, read all waiting, discard input, write).
 // Qt implements it over QSerialPort; the tests over the in-process simulator.
 
+#include "PortAccess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -21,11 +23,13 @@ public:
     virtual void setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;
 
-    // Opening can fail (no such port, port busy); the reason is in lastError().
+    // Opening can fail (no such port, port busy); the reason is in lastError()
+    // and, told for the user, in openProblem() (None after a good open).
     virtual bool open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual QString lastError() const = 0;
+    virtual PortProblem openProblem() const { return {}; }
 
     // RTS. The port keeps its own record of the state it was asked for; a line
     // that cannot carry RTS (a pseudo-terminal) is not an error.

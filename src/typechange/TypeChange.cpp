@@ -29,13 +29,15 @@ bool TypeChange::SetPortState(bool state)
         link_.close();
         return false;
     }
-    while (!link_.raise()) {
-        // The port is missing or busy: let the user pick another one.
-        if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->choosePort())
-            return false;
-        link_.port().setPortNumber(ctx_.state.CommPortNo);
+    // A port that does not open is told once, by the caller's message with
+    // the cause under it; the technician then chooses (Retry opens the port
+    // window) instead of being sent round the port window again and again.
+    if (link_.raise()) {
+        openProblem_ = {};
+        return true;
     }
-    return true;
+    openProblem_ = link_.port().openProblem();
+    return false;
 }
 
 bool TypeChange::CheckQmode(int max_ww)
@@ -83,6 +85,7 @@ TypeCheckResult TypeChange::TypeCheck()
         if (st.CommPortNo == 0)
             st.CommPortNo = 1;
         st.ReplyTimeoutTicks = 100;
+        openProblem_ = {};
 
         // The 5600, at 9600 baud.
         SetPortState(false);
@@ -117,9 +120,13 @@ TypeCheckResult TypeChange::TypeCheck()
         }
         SetPortState(false);
 
-        // Nothing answered at either speed (or the user gave up choosing a port).
+        // Nothing answered at either speed, or the port did not open (then
+        // one more line says why).
+        QString text = QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。");
+        if (!openProblem_.ok())
+            text += QLatin1Char('\n') + openProblem_.textJa();
         const MsgResult answer = ctx_.boxes().show(
-            QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。"),
+            text,
             QStringLiteral("ＱＥＬ－５６００　通信エラー"), MsgIcon::Question,
             MsgButtons::AbortRetryIgnore);
         if (answer == MsgResult::Abort) {

@@ -22,9 +22,11 @@ public:
 
     SerialPort &MSComm1() { return link_.port(); }
 
-    // true: open (on failure the port selection is shown and the open tried
-    // again; the user may give up, then false); false: drop RTS, close.
+    // true: open (false when the port does not open: lastOpenProblem() says
+    // why); false: drop RTS, close.
     bool SetPortState(bool state);
+    // Why the last open of this screen's port failed (None after a good one).
+    const PortProblem &lastOpenProblem() const { return openProblem_; }
     // The presence check on the screen's own port: true when anything at all
     // came back to "Q". An open port is asked within max_ww ticks; a closed
     // one is opened at the speed of DeviceType, asked within that type's
@@ -55,6 +57,7 @@ private:
     Context &ctx_;
     RsReadWrite &engine_;
     Link link_;
+    PortProblem openProblem_;
 };
 
 } // namespace qel

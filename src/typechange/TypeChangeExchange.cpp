@@ -36,7 +36,7 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     link_.configure(st.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
                                               : QStringLiteral("1200,n,8,1"));
     if (!SetPortState(true)) {
-        engine_.DspRSErr(1);
+        engine_.DspRSErr(1, link_.port().openProblem());
         res.noEcho = true;
         return res;
     }

@@ -33,8 +33,7 @@ private slots:
     void noDevice_data();
     void noDevice();
     void retryDetectsOnChosenPort();
-    void portThatCannotOpenAsksForAnother();
-    void givingUpInPortDialogEndsDetection();
+    void portThatCannotOpenIsToldOnce();
     void checkQmodeLimits_data();
     void checkQmodeLimits();
     void checkQmodeOpenPortUsesMaxWw();
@@ -128,30 +127,31 @@ void DetectTest::retryDetectsOnChosenPort()
                           QStringLiteral("9600,N,8,1")}));
 }
 
-void DetectTest::portThatCannotOpenAsksForAnother()
+void DetectTest::portThatCannotOpenIsToldOnce()
 {
+    // The port does not open: one box says so with the cause under the
+    // message (no round of port windows first); Retry lets the user choose.
     Rig r(5600);
     r.ports.devicePort = 2;
     r.ports.failingPorts.insert(1);
+    r.boxes.answers.push_back(MsgResult::Retry);
     r.dialogs->portChoices.push_back(2);
-    const TypeCheckResult res = r.typeChange->TypeCheck();
+    TypeCheckResult res = r.typeChange->TypeCheck();
     QCOMPARE(res.code, int(Type5600));
     QCOMPARE(r.st().CommPortNo, 2);
     QCOMPARE(r.dialogs->portDialogs, 1);
-    QVERIFY(r.boxes.shown.isEmpty());
-}
-
-void DetectTest::givingUpInPortDialogEndsDetection()
-{
-    Rig r(5600);
-    r.ports.failingPorts.insert(1);
-    // No port chosen: detection ends as if nothing answered; Ignore.
-    const TypeCheckResult res = r.typeChange->TypeCheck();
-    QCOMPARE(res.code, 0);
-    QCOMPARE(r.dialogs->portDialogs, 1);
     QCOMPARE(r.boxes.shown.size(), 1);
-    QCOMPARE(r.boxes.shown[0].text, kNoDeviceText);
-    QVERIFY(r.commands().isEmpty());
+    QCOMPARE(r.boxes.shown[0].text,
+             kNoDeviceText + QStringLiteral("\nCOM1: デバイスがありません"));
+
+    // Ignore: detection ends as if nothing answered, without a port window.
+    Rig g(5600);
+    g.ports.failingPorts.insert(1);
+    res = g.typeChange->TypeCheck();
+    QCOMPARE(res.code, 0);
+    QCOMPARE(g.dialogs->portDialogs, 0);
+    QCOMPARE(g.boxes.shown.size(), 1);
+    QVERIFY(g.commands().isEmpty());
 }
 
 void DetectTest::checkQmodeLimits_data()

@@ -1,0 +1,129 @@
+// A port that does not open, through qelctl on real files: each refusal says
+// the path and what is wrong, exits 1 and puts nothing on any line. A line
+// held by one qelctl is refused to a second one, whatever path it takes.
+#include "QelctlRun.h"
+#include "SimPty.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using qel::test::runQelctl;
+using qel::test::SimPty;
+
+class PortErrorsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariable("QELCTL").isEmpty(), "QELCTL not set");
+        QVERIFY(dir_.isValid());
+    }
+
+    void refusedPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("missing") << dir_.filePath("ttyS9") << QStringLiteral("no such device");
+        QTest::newRow("missing USB adapter")
+            << dir_.filePath("ttyUSB0") << QStringLiteral("no such device (is the adapter plugged in?)");
+        QTest::newRow("dangling link") << dir_.filePath("gone") << QStringLiteral("no such device");
+        QTest::newRow("regular file") << dir_.filePath("file.pdt") << QStringLiteral("not a serial device");
+        QTest::newRow("not a terminal") << QStringLiteral("/dev/null") << QStringLiteral("not a serial device");
+    }
+    void refusedPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, cause);
+        QFile::link(dir_.filePath("nowhere"), dir_.filePath("gone"));
+        QFile f(dir_.filePath("file.pdt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(74, '0'));
+        f.close();
+
+        for (const QStringList &args : {QStringList{"detect"}, QStringList{"read", "-o", dir_.filePath("out.pdt")},
+                                        QStringList{"write", dir_.filePath("file.pdt")}}) {
+            const auto r = runQelctl(path, args);
+            QCOMPARE(r.exit, 1);
+            QVERIFY2(r.err.startsWith(QStringLiteral("qelctl: %1: %2\n").arg(path, cause)), qPrintable(r.err));
+        }
+        QVERIFY(!QFile::exists(dir_.filePath("out.pdt")));
+        QCOMPARE(f.size(), 74); // the regular file never written as a line
+    }
+
+    // Two qelctl on one pseudo-terminal, one through a symlink and one through
+    // the device itself: the second is refused and told who holds the line.
+    void heldLineRefusedThroughAnyPath()
+    {
+        SimPty sim;
+        const QString link = dir_.filePath("line");
+        QVERIFY(sim.start({"--type", "5600", "--link", link}));
+        QProcess holder;
+        holder.start(qEnvironmentVariable("QELCTL"),
+                     {"--port", link, "monitor", "--count", "100000"});
+        QVERIFY(holder.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 10000); // it holds the line now
+        const auto before = sim.commands().size();
+
+        for (const QString &path : {sim.path(), link}) {
+            const auto r = runQelctl(path, {"write", dir_.filePath("file.pdt")});
+            QCOMPARE(r.exit, 1);
+            QVERIFY2(r.err.startsWith(QStringLiteral("qelctl: %1: in use by another program (process %2)\n")
+                                          .arg(path)
+                                          .arg(holder.processId())),
+                     qPrintable(r.err));
+        }
+        // Nothing of the refused writes reached the device (only the
+        // monitor's polls).
+        for (const QByteArray &c : sim.commands().mid(before))
+            QVERIFY2(!c.startsWith("WP"), c.constData());
+
+        holder.terminate();
+        QVERIFY(holder.waitForFinished(10000));
+        const auto r = runQelctl(sim.path(), {"detect"});
+        QCOMPARE(r.exit, 0); // free again once the holder is gone
+    }
+
+    // A node the user may not open: the message names its group and the
+    // command that lets the user in. Needs root to make an unprivileged user.
+    void permissionDeniedNamesTheGroup()
+    {
+        if (::geteuid() != 0)
+            QSKIP("QSKIP: needs root to run qelctl as an unprivileged user");
+        SimPty sim;
+        QVERIFY(sim.start({"--type", "5600"}));
+        const QByteArray node = QFile::encodeName(sim.path());
+        struct group *g = ::getgrnam("dialout");
+        const gid_t gid = g ? g->gr_gid : 20;
+        QVERIFY(::chown(node.constData(), 0, gid) == 0);
+        QVERIFY(::chmod(node.constData(), 0660) == 0);
+        const QString group = g ? QString::fromLocal8Bit(g->gr_name) : QStringLiteral("20");
+
+        QProcess p;
+        p.start(QStringLiteral("setpriv"),
+                {"--reuid=65534", "--regid=65534", "--clear-groups", qEnvironmentVariable("QELCTL"),
+                 "--port", sim.path(), "detect"});
+        QVERIFY(p.waitForFinished(30000));
+        if (p.exitCode() == 127 || p.error() == QProcess::FailedToStart)
+            QSKIP("QSKIP: setpriv cannot run qelctl here");
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("qelctl: %1: permission denied: the device belongs to group "
+                                             "%2; add yourself with 'sudo usermod -aG %2 $USER', then "
+                                             "log in again\n")
+                                  .arg(sim.path(), group)),
+                 qPrintable(err));
+        QVERIFY(sim.commands().isEmpty());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(PortErrorsTest)
+#include "test_port_errors.moc"
