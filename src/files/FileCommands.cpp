@@ -59,16 +59,20 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
     QString full;
     bool chosen = false;
 
+    // Installed, the program's folder (/usr/bin) is no place to keep files:
+    // both dialogs then start in the folder last used, else the home folder.
+    const QString userStart = QFileInfo(programFolder()).isWritable() ? QString() : userFolder();
+
     if (dialogs && (mode == 0 || mode == 1)) {
         FileDialogRequest req;
         bool folderOk = true;
         if (mode == 0) {
             // The load dialog opens where the last loaded file was.
-            if (!st.LastDataPath.isEmpty())
+            if (!st.LastDataPath.isEmpty() && userStart.isEmpty())
                 folderOk = QDir::setCurrent(st.LastDataPath);
             req.title = kLoadTitle;
             req.filter = kLoadFilter;
-            req.startFolder = st.LastDataPath;
+            req.startFolder = userStart.isEmpty() ? st.LastDataPath : userStart;
             req.hideReadOnly = true;
             if (folderOk)
                 chosen = dialogs->openFile(req, full);
@@ -77,6 +81,7 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
             req.filter = kSaveFilter;
             req.defaultExtension = QStringLiteral("PDT");
             req.confirmOverwrite = true;
+            req.startFolder = userStart;
             chosen = dialogs->saveFile(req, full);
         }
         // A bare name is relative to the folder the dialog was showing.
@@ -92,8 +97,22 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
     splitFileName(full, fileName, folder);
     if (mode == 0)
         st.LastDataPath = folder;
+    if (!folder.isEmpty() && ctx_.platform.store)
+        ctx_.platform.store->save(QStringLiteral("QEL-5600"), QStringLiteral("DataFile"),
+                                  QStringLiteral("Folder"), folder);
     RestoreWorkDir();
     return true;
+}
+
+QString FileCommands::userFolder() const
+{
+    QString stored;
+    if (ctx_.platform.store
+        && ctx_.platform.store->get(QStringLiteral("QEL-5600"), QStringLiteral("DataFile"),
+                                    QStringLiteral("Folder"), stored)
+        && !stored.isEmpty() && QFileInfo(stored).isDir())
+        return stored;
+    return QDir::homePath();
 }
 
 bool FileCommands::DataFileLoad()

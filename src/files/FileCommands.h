@@ -39,6 +39,9 @@ public:
     // folder of the executable.
     void setProgramFolder(const QString &folder) { programFolder_ = folder; }
     QString programFolder() const;
+    // Where the dialogs start when the program's folder is not writable: the
+    // folder last used ("QEL-5600"/"DataFile"/"Folder"), else home.
+    QString userFolder() const;
 
     // Splits a full file name into its title (the name without folder) and
     // its folder: the characters before the title less the separator "/".

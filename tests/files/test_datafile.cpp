@@ -65,6 +65,7 @@ private slots:
     void folderRule_data();
     void folderRule();
     void dialogsAndLastDataPath();
+    void dialogsStartWhereTheUserCanWrite();
 };
 
 void TestDataFile::saveThenLoadGivesTheSameRecord()
@@ -311,6 +312,32 @@ void TestDataFile::dialogsAndLastDataPath()
     QCOMPARE(rig.dialogs->fileRequests.size(), shown);
     QVERIFY(rig.st().LastDataPath.isEmpty());
     QVERIFY(rig.boxes.shown.isEmpty());
+}
+
+void TestDataFile::dialogsStartWhereTheUserCanWrite()
+{
+    // Installed: the program's folder cannot be written to. Both dialogs
+    // start at home, then in the folder last used (kept across runs).
+    FileRig rig;
+    rig.fc.setProgramFolder(QStringLiteral("/nonexistent/usr/bin"));
+    writeFile(rig.path(QStringLiteral("a.pdt")), QByteArray(74, '0'));
+    rig.dialogs->files = {rig.path(QStringLiteral("a.pdt")), rig.path(QStringLiteral("b.pdt"))};
+    QVERIFY(rig.fc.DataFileLoad());
+    QCOMPARE(rig.dialogs->fileRequests.last().startFolder, QDir::homePath());
+    QVERIFY(rig.fc.DataFileSave());
+    QCOMPARE(rig.dialogs->fileRequests.last().startFolder, rig.dir.path());
+
+    FileRig next; // the next run, same store contents
+    next.fc.setProgramFolder(QStringLiteral("/nonexistent/usr/bin"));
+    next.store.values = rig.store.values;
+    next.dialogs->files = {QString()};
+    QVERIFY(!next.fc.DataFileSave());
+    QCOMPARE(next.dialogs->fileRequests.last().startFolder, rig.dir.path());
+    // A stored folder that is gone: home again.
+    next.store.values.insert(QStringLiteral("QEL-5600/DataFile/Folder"), QStringLiteral("/nonexistent/gone"));
+    next.dialogs->files = {QString()};
+    QVERIFY(!next.fc.DataFileLoad());
+    QCOMPARE(next.dialogs->fileRequests.last().startFolder, QDir::homePath());
 }
 
 QTEST_MAIN(TestDataFile)
