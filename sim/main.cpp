@@ -40,7 +40,7 @@ const char kHelp[] =
     "  --link PATH         also make PATH a symbolic link to the device (removed on exit)\n"
     "  --serial N          serial number (default 20345 for a 5600, 12345 for a 52X;\n"
     "                      20000 and up can be switched to work as a 5600)\n"
-    "  --version V         firmware version text (default 01.00)\n"
+    "  --firmware V        firmware version text (default 01.00)\n"
     "  --settings FILE     load a 74-byte settings record (.pdt) as the device's settings;\n"
     "                      its identity fields are taken where they are not blank\n"
     "  --counts F,Z,P      monitor counts: full scale (\"P\"), zero (\"U\"), present (\"Q\")\n"
@@ -68,6 +68,7 @@ const char kHelp[] =
     "  --log FILE          write every command received, one per line, CR written as \\r\n"
     "  --state FILE        write the device's 74-byte settings record on SIGUSR1 and at exit\n"
     "  --help              this text\n"
+    "  --version           the program's version\n"
     "\n"
     "SIGTERM or SIGINT ends it cleanly. When the host closes the device the simulator\n"
     "keeps serving and answers again when it is reopened.\n";
@@ -473,6 +474,9 @@ int main(int argc, char **argv)
         if (a == "--help" || a == "-h") {
             fputs(kHelp, stdout);
             return 0;
+        } else if (a == "--version") {
+            fputs("qel-sim " QEL_VERSION_TEXT "\n", stdout);
+            return 0;
         } else if (a == "--pacing") {
             pacing = true;
         } else if (a == "--pace") {
@@ -490,7 +494,7 @@ int main(int argc, char **argv)
         } else if (a == "--serial") {
             if (!parseInt(v, serial) || serial < 0 || serial > 65535)
                 return usage(QStringLiteral("--serial must be 0..65535"));
-        } else if (a == "--version") {
+        } else if (a == "--firmware") {
             version = v;
         } else if (a == "--settings") {
             settings = QString::fromLocal8Bit(v);

@@ -9,6 +9,7 @@
 #include "files/DeviceHistory.h"
 #include "editor/ui/PromSet.h"
 #include "platform/QtClock.h"
+#include "platform/PortList.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
 #include "platform/ui/QtDialogs.h"
@@ -48,19 +49,33 @@ int main(int argc, char **argv)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QApplication app(argc, argv);
-    qel::CursorBlinkTimeout blinkTimeout; // an idle window wakes nobody
-    QApplication::setApplicationName(QStringLiteral("qel-settings"));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(QEL_VERSION_MAJOR).arg(QEL_VERSION_MINOR));
+    QCoreApplication::setApplicationName(QStringLiteral("qel-settings"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QEL_VERSION_TEXT));
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Settings program of the QEL frequency/period converters"));
     args.addHelpOption();
     args.addVersionOption();
     const QCommandLineOption portOption(QStringList{QStringLiteral("port")},
-                                        QStringLiteral("Serial device to use for this run."),
+                                        QStringLiteral("Serial device to use for this run (the port "
+                                                       "window's choice does not change it)."),
                                         QStringLiteral("DEVICE"));
     args.addOption(portOption);
+    {
+        // --help, --version and a wrong option are answered without a
+        // display: the window system is not started for them.
+        QStringList raw;
+        for (int i = 0; i < argc; ++i)
+            raw << QString::fromLocal8Bit(argv[i]);
+        if (!args.parse(raw) || args.isSet(QStringLiteral("help")) || args.isSet(QStringLiteral("version"))
+            || args.isSet(QStringLiteral("help-all"))) {
+            QCoreApplication core(argc, argv);
+            args.process(core);
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
+    qel::CursorBlinkTimeout blinkTimeout; // an idle window wakes nobody
     args.process(app);
 
     qel::registerFontSubstitutions();
@@ -111,8 +126,14 @@ int main(int argc, char **argv)
 
     qel::PromSet main(ctx, engine, typeChange);
     dialogs.setParent(&main);
+    qel::SystemPortList foundPorts;
     dialogs.portChooser = [&] {
+        // With --port the first run asks for no port: the window's choice
+        // would not change where this run talks.
+        if (ctx.state.CommPortNo == 0 && !portMap.overridePath().isEmpty())
+            return false;
         qel::PortSelect dlg(ctx, &main);
+        dlg.setPorts(&portMap, &foundPorts);
         return dlg.run();
     };
 #ifdef QEL_HAVE_QT_PRINTER

@@ -1,10 +1,14 @@
-// A port that does not open, through qelctl on real files: each refusal says
-// the path and what is wrong, exits 1 and puts nothing on any line. A line
-// held by one qelctl is refused to a second one, whatever path it takes.
+// Ports through qelctl on real files: `qelctl ports` lists what is found
+// (here from a fake list); a port that does not open is refused with the
+// path and what is wrong, exit 1, nothing put on any line; a line held by
+// one qelctl is refused to a second one, whatever path it takes.
 #include "QelctlRun.h"
 #include "SimPty.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,13 +20,51 @@
 using qel::test::runQelctl;
 using qel::test::SimPty;
 
-class PortErrorsTest : public QObject {
+class PortsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
         QVERIFY2(!qEnvironmentVariable("QELCTL").isEmpty(), "QELCTL not set");
         QVERIFY(dir_.isValid());
+    }
+
+    void listsFoundPorts()
+    {
+        const QString list = dir_.filePath("ports.tsv");
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("/dev/ttyUSB0\t/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0\t"
+                "FT232R USB UART\tFTDI\tA1B2C3\n/dev/ttyS0\t\t\t\t\n");
+        f.close();
+        QProcessEnvironment env;
+        env.insert("QEL_PORT_LIST", list);
+        auto r = runQelctl(QString(), {"ports"}, env);
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.lines, (QStringList{"/dev/ttyUSB0\t/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0\t"
+                                       "FT232R USB UART\tFTDI\tA1B2C3",
+                                       "/dev/ttyS0\t\t\t\t"}));
+        r = runQelctl(QString(), {"ports", "--json"}, env);
+        QCOMPARE(r.exit, 0);
+        const QJsonArray a = QJsonDocument::fromJson(r.lines.join('\n').toUtf8()).array();
+        QCOMPARE(a.size(), 2);
+        QCOMPARE(a[0].toObject().value("by_id").toString(),
+                 QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"));
+        QCOMPARE(a[0].toObject().value("serial").toString(), QStringLiteral("A1B2C3"));
+        QCOMPARE(a[1].toObject().value("manufacturer").toString(), QString());
+
+        // None found: nothing listed, and that is no failure.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.close();
+        r = runQelctl(QString(), {"ports"}, env);
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.lines.isEmpty());
+
+        // The machine's own list: its first serial port when there is one.
+        r = runQelctl(QString(), {"ports"});
+        QCOMPARE(r.exit, 0);
+        if (QFile::exists("/dev/ttyS0"))
+            QVERIFY2(r.lines.join('\n').contains("/dev/ttyS0\t"), qPrintable(r.lines.join('\n')));
     }
 
     void refusedPath_data()
@@ -125,5 +167,5 @@ private:
     QTemporaryDir dir_;
 };
 
-QTEST_GUILESS_MAIN(PortErrorsTest)
-#include "test_port_errors.moc"
+QTEST_GUILESS_MAIN(PortsTest)
+#include "test_ports.moc"

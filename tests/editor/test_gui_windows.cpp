@@ -6,6 +6,7 @@
 #include "core/ui/OpningTitle.h"
 #include "core/ui/PortSelect.h"
 #include "core/ui/VersionNo.h"
+#include "platform/QtSerialPort.h"
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
@@ -58,6 +60,7 @@ private slots:
     void portSelectPreselection();
     void portSelectStoresOnlyOnOk();
     void portSelectCentredOverMainWindow();
+    void portSelectFoundPorts();
     void versionText();
     void titleWait();
     void fileDialogHelpers();
@@ -146,6 +149,64 @@ void TestGuiWindows::portSelectCentredOverMainWindow()
     v.Form_Load();
     QVERIFY(std::abs(v.frameGeometry().center().x() - m.center().x()) <= 1);
     QVERIFY(std::abs(v.frameGeometry().center().y() - m.center().y()) <= 1);
+}
+
+void TestGuiWindows::portSelectFoundPorts()
+{
+    const QString ftdi = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    const QString gone = QStringLiteral("/dev/serial/by-id/usb-Prolific_PL2303-if00-port0");
+    Rig rig;
+    rig.store.values.insert(QStringLiteral("QEL-5600/CommPort/No."), QStringLiteral("2"));
+    rig.store.values.insert(QStringLiteral("QEL-5600/DevicePath/COM2"), gone); // unplugged
+    PortMap map(&rig.store);
+    FixedPortList list({{QStringLiteral("/dev/ttyUSB0"), ftdi, QStringLiteral("FT232R USB UART"),
+                         QStringLiteral("FTDI"), QStringLiteral("A1B2C3")},
+                        {QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}}});
+    {
+        PortSelect p(*rig.ctx);
+        p.setPorts(&map, &list);
+        p.Form_Load();
+        QVERIFY(p.Option2->isChecked());
+        QCOMPARE(p.Option2->text(), QStringLiteral("ＣＯＭ２"));
+        QCOMPARE(p.PathLabel[0]->text(), QStringLiteral("→ /dev/ttyS0"));
+        QCOMPARE(p.PathLabel[1]->text(), QStringLiteral("→ %1 （未接続）").arg(gone));
+        // The found ports, then the vanished one, kept so its choice survives.
+        QCOMPARE(p.PortTable->topLevelItemCount(), 3);
+        QCOMPARE(p.PortTable->topLevelItem(0)->text(1), QStringLiteral("FT232R USB UART"));
+        QCOMPARE(p.PortTable->topLevelItem(0)->text(3), QStringLiteral("A1B2C3"));
+        QCOMPARE(p.PortTable->topLevelItem(2)->text(4), gone);
+        QCOMPARE(p.PortTable->topLevelItem(2)->text(1), QStringLiteral("（未接続）"));
+        QVERIFY(p.OverrideNote->isHidden());
+
+        // Picking the adapter offers its by-id link; it goes to the chosen COM.
+        p.Option3->click();
+        p.PortTable->setCurrentItem(p.PortTable->topLevelItem(0));
+        QCOMPARE(p.PathEdit->text(), ftdi);
+        p.AssignButton->click();
+        QCOMPARE(rig.store.values.value(QStringLiteral("QEL-5600/DevicePath/COM3")), ftdi);
+        QCOMPARE(map.devicePath(3), ftdi);
+        // Any typed path is taken as it stands; an empty one gives the default back.
+        p.PathEdit->setText(QStringLiteral("  /tmp/qel-line  "));
+        p.AssignButton->click();
+        QCOMPARE(map.devicePath(3), QStringLiteral("/tmp/qel-line"));
+        p.PathEdit->clear();
+        p.AssignButton->click();
+        QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(map.devicePath(2), gone);
+    }
+    {
+        // --port: the window says which device this run uses and offers it.
+        map.setOverride(QStringLiteral("/dev/ttyUSB0"));
+        PortSelect p(*rig.ctx);
+        p.setPorts(&map, &list);
+        p.Form_Load();
+        QVERIFY(!p.OverrideNote->isHidden());
+        QVERIFY(p.OverrideNote->text().contains(QStringLiteral("/dev/ttyUSB0")));
+        QCOMPARE(p.PathEdit->text(), QStringLiteral("/dev/ttyUSB0"));
+        p.Option1->click();
+        p.AssignButton->click();
+        QCOMPARE(map.mappedPath(1), QStringLiteral("/dev/ttyUSB0"));
+    }
 }
 
 void TestGuiWindows::versionText()

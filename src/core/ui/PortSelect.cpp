@@ -1,10 +1,18 @@
 #include "PortSelect.h"
 
 #include "FormPosition.h"
+#include "platform/QtSerialPort.h"
 
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace qel {
@@ -39,6 +47,129 @@ PortSelect::PortSelect(Context &ctx, QWidget *mainWindow)
     setFixedSize(sizeHint().expandedTo(QSize(200, 0)));
 }
 
+void PortSelect::setPorts(PortMap *map, PortList *list)
+{
+    if (PortTable || !map)
+        return;
+    map_ = map;
+    list_ = list;
+
+    // The device beside each option.
+    auto *grid = new QGridLayout;
+    auto *frameLayout = static_cast<QVBoxLayout *>(Frame1->layout());
+    for (int i = 0; i < 4; ++i) {
+        QRadioButton *b = option(i + 1);
+        frameLayout->removeWidget(b);
+        grid->addWidget(b, i, 0);
+        PathLabel[i] = new QLabel(Frame1);
+        PathLabel[i]->setObjectName(QStringLiteral("PathLabel%1").arg(i + 1));
+        PathLabel[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(PathLabel[i], i, 1);
+    }
+    grid->setColumnStretch(1, 1);
+    frameLayout->addLayout(grid);
+
+    auto *found = new QGroupBox(QStringLiteral("見つかったポート"), this);
+    found->setObjectName(QStringLiteral("FoundPorts"));
+    auto *foundLayout = new QVBoxLayout(found);
+    PortTable = new QTreeWidget(found);
+    PortTable->setObjectName(QStringLiteral("PortTable"));
+    PortTable->setRootIsDecorated(false);
+    // The long by-id link last, so the adapter's names stay in sight.
+    PortTable->setHeaderLabels({QStringLiteral("デバイス"), QStringLiteral("説明"),
+                                QStringLiteral("メーカー"), QStringLiteral("シリアル番号"),
+                                QStringLiteral("固定名 (by-id)")});
+    PortTable->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    PortTable->setMinimumSize(560, 120);
+    foundLayout->addWidget(PortTable);
+    auto *pathRow = new QHBoxLayout;
+    auto *pathCaption = new QLabel(QStringLiteral("デバイスのパス:"), found);
+    PathEdit = new QLineEdit(found);
+    PathEdit->setObjectName(QStringLiteral("PathEdit"));
+    pathCaption->setBuddy(PathEdit);
+    AssignButton = new QPushButton(QStringLiteral("選択中のＣＯＭに割り当て"), found);
+    AssignButton->setObjectName(QStringLiteral("AssignButton"));
+    pathRow->addWidget(pathCaption);
+    pathRow->addWidget(PathEdit, 1);
+    pathRow->addWidget(AssignButton);
+    foundLayout->addLayout(pathRow);
+    OverrideNote = new QLabel(found);
+    OverrideNote->setObjectName(QStringLiteral("OverrideNote"));
+    OverrideNote->setWordWrap(true);
+    foundLayout->addWidget(OverrideNote);
+    static_cast<QVBoxLayout *>(layout())->insertWidget(1, found);
+
+    connect(PortTable, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+        if (item)
+            PathEdit->setText(item->data(0, Qt::UserRole).toString());
+    });
+    connect(AssignButton, &QPushButton::clicked, this, &PortSelect::Assign_Click);
+
+    // The window now grows with its table.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(sizeHint());
+}
+
+void PortSelect::refreshPorts()
+{
+    if (!PortTable)
+        return;
+    const QList<FoundPort> found = list_ ? list_->ports() : QList<FoundPort>{};
+    auto isFound = [&](const QString &path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        for (const FoundPort &p : found)
+            if (p.path == path || p.byId == path
+                || (!canonical.isEmpty() && QFileInfo(p.path).canonicalFilePath() == canonical))
+                return true;
+        return false;
+    };
+
+    PortTable->clear();
+    for (const FoundPort &p : found) {
+        auto *item = new QTreeWidgetItem(PortTable, {p.path, p.description, p.manufacturer,
+                                                     p.serialNumber, p.byId});
+        item->setData(0, Qt::UserRole, p.stableName());
+    }
+    // A port assigned to a COM number but not there now (unplugged) stays
+    // listed, so that plugging it back in finds the choice as it was.
+    QStringList absent;
+    for (int n = 1; n <= 4; ++n) {
+        const QString path = map_->mappedPath(n);
+        const bool present = isFound(path) || QFileInfo::exists(path);
+        PathLabel[n - 1]->setText(present ? QStringLiteral("→ %1").arg(path)
+                                          : QStringLiteral("→ %1 （未接続）").arg(path));
+        if (!present && !absent.contains(path) && path != PortMap::defaultPath(n)) {
+            absent << path;
+            const bool byId = path.startsWith(QLatin1String("/dev/serial/"));
+            auto *item = new QTreeWidgetItem(PortTable, {byId ? QString() : path,
+                                                         QStringLiteral("（未接続）"), QString(),
+                                                         QString(), byId ? path : QString()});
+            item->setData(0, Qt::UserRole, path);
+            for (int c = 0; c < item->columnCount(); ++c)
+                item->setForeground(c, palette().brush(QPalette::Disabled, QPalette::Text));
+        }
+    }
+    if (!map_->overridePath().isEmpty()) {
+        OverrideNote->setText(QStringLiteral("この実行では --port の %1 を使っています。"
+                                             "選択中のＣＯＭに割り当てると次回からも使えます。")
+                                  .arg(map_->overridePath()));
+        PathEdit->setText(map_->overridePath());
+    } else {
+        OverrideNote->hide();
+    }
+}
+
+void PortSelect::Assign_Click()
+{
+    const int n = ctx_.state.CommPortNo;
+    if (!map_ || !ctx_.platform.store || n < 1 || n > 4)
+        return;
+    ctx_.platform.store->save(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"),
+                              QStringLiteral("COM%1").arg(n), PathEdit->text().trimmed());
+    refreshPorts();
+}
+
 QRadioButton *PortSelect::option(int index) const
 {
     switch (index) {
@@ -68,6 +199,7 @@ void PortSelect::Form_Load()
         }
         chosen->setFocus();
     }
+    refreshPorts();
     centreOver(this, main_);
 }
 
