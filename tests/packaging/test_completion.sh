@@ -42,7 +42,7 @@ mkdir -p sub "dir with blank"
 touch a.pdt B.PDT "my settings.pdt" notes.txt out.pdf
 
 # Commands and options before a command.
-expect "backup|detect|diff|history|monitor|print|read|scan|show|type-change|write" qelctl ""
+expect "backup|detect|diff|history|monitor|ports|print|read|scan|show|type-change|write" qelctl ""
 expect "detect|diff" qelctl d
 expect "--help|--port|--version" qelctl --
 expect "detect|diff" qelctl --port /dev/ttyUSB0 d
