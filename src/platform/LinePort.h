@@ -24,6 +24,7 @@ public:
     void close() override;
     bool isOpen() const override { return line_ && line_->isOpen(); }
     QString lastError() const override { return line_ ? line_->lastError() : QString(); }
+    PortProblem openProblem() const override { return line_ ? line_->openProblem() : PortProblem{}; }
     bool setRts(bool on) override;
     bool rts() const override { return rts_; }
     int bytesWaiting() override { return line_ ? line_->bytesWaiting() : 0; }
