@@ -90,7 +90,7 @@ struct CommandRegistration {
 const QList<Command> &commands();
 
 // Command-line arguments are decoded without loss (decodeFileName in
-// files/FileName.h): a file argument that is not UTF-8 (a Shift-JIS name)
+// platform/FileName.h): a file argument that is not UTF-8 (a Shift-JIS name)
 // reaches the files exactly as the shell gave it.
 
 // After detection: the identification (F31..F34) of the converter found

@@ -5,7 +5,7 @@
 
 #include "files/DataFile.h"
 #include "files/FileCommands.h"
-#include "files/FileName.h"
+#include "platform/FileName.h"
 #include "files/SettingsListing.h"
 
 #include <QDir>

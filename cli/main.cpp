@@ -4,7 +4,7 @@
 
 #include "core/Settings.h"
 #include "files/DeviceHistory.h"
-#include "files/FileName.h"
+#include "platform/FileName.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,7 +1,7 @@
 #include "DataFile.h"
 
-#include "FileName.h"
-#include "SafeWrite.h"
+#include "platform/FileName.h"
+#include "platform/SafeWrite.h"
 
 #include <QDir>
 #include <QFile>

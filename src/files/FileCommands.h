@@ -9,14 +9,6 @@
 
 namespace qel {
 
-// Shows the printer selection and hands out the chosen printer; nullptr when
-// the user cancelled or no printer could be had.
-class PrinterProvider {
-public:
-    virtual ~PrinterProvider() = default;
-    virtual Printer *selectPrinter() = 0;
-};
-
 class FileCommands {
 public:
     explicit FileCommands(Context &ctx);

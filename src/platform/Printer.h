@@ -23,4 +23,12 @@ public:
     virtual QString fileError() const { return {}; }
 };
 
+// Shows the printer selection and hands out the chosen printer; nullptr when
+// the user cancelled or no printer could be had.
+class PrinterProvider {
+public:
+    virtual ~PrinterProvider() = default;
+    virtual Printer *selectPrinter() = 0;
+};
+
 } // namespace qel

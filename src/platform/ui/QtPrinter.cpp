@@ -1,6 +1,6 @@
 #include "QtPrinter.h"
 
-#include "files/SafeWrite.h"
+#include "platform/SafeWrite.h"
 
 #include <QBuffer>
 #include <QDir>

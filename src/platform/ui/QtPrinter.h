@@ -5,7 +5,6 @@
 // paged device: a QPrinter (real printers and "print to PDF file") or a
 // QPdfWriter.
 
-#include "files/FileCommands.h"
 #include "platform/Printer.h"
 
 #include <QFont>
