@@ -53,6 +53,18 @@ QString Rfc2217Port::where() const
         .arg(tcpPort_);
 }
 
+PortProblem Rfc2217Port::openProblem() const
+{
+    if (error_.isEmpty() || open_)
+        return {};
+    PortProblem p;
+    p.cause = PortProblem::Other;
+    p.path = url_;
+    const QString prefix = where() + QStringLiteral(": ");
+    p.detail = error_.startsWith(prefix) ? error_.mid(prefix.size()) : error_;
+    return p;
+}
+
 void Rfc2217Port::fail(const QString &why)
 {
     error_ = QStringLiteral("%1: %2").arg(where(), why);

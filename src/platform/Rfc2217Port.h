@@ -6,6 +6,7 @@
 // server's answers; every wait is bounded and blocks on the socket.
 
 #include "Rfc2217.h"
+#include "PortAccess.h"
 #include "SerialPort.h"
 
 #include <QTcpSocket>
@@ -39,6 +40,7 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     QString lastError() const override { return error_; }
+    PortProblem openProblem() const override;
     // Sent as SET-CONTROL without waiting: a server whose line cannot carry
     // RTS (a pseudo-terminal) does not answer, which is no fault.
     bool setRts(bool on) override;
