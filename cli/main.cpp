@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
+#include "platform/Rfc2217Port.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -59,7 +60,11 @@ void Env::setUp()
 bool Env::claimPort()
 {
     const int n = ctx->state.CommPortNo == 0 ? 1 : ctx->state.CommPortNo;
-    const PortProblem p = hold.acquire(portMap->devicePath(n));
+    const QString path = portMap->devicePath(n);
+    // A device server keeps its own line to itself; there is no node to lock here.
+    if (Rfc2217Port::isUrl(path))
+        return true;
+    const PortProblem p = hold.acquire(path);
     if (p.ok())
         return true;
     err(QStringLiteral("qelctl: %1").arg(p.text()));
