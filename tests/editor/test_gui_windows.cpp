@@ -7,6 +7,7 @@
 #include "core/ui/PortSelect.h"
 #include "core/ui/VersionNo.h"
 #include "platform/QtSerialPort.h"
+#include "typechange/ui/TypeChangeDialog.h"
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
@@ -61,6 +62,7 @@ private slots:
     void portSelectStoresOnlyOnOk();
     void portSelectCentredOverMainWindow();
     void portSelectFoundPorts();
+    void fixedWindowsHaveNoMinimiseOrMaximise();
     void versionText();
     void titleWait();
     void fileDialogHelpers();
@@ -209,6 +211,24 @@ void TestGuiWindows::portSelectFoundPorts()
     }
 }
 
+void TestGuiWindows::fixedWindowsHaveNoMinimiseOrMaximise()
+{
+    Rig rig;
+    PortSelect port(*rig.ctx);
+    VersionNo version;
+    TypeChangeDialog typeChange(*rig.ctx, *rig.typeChange);
+    for (QDialog *d : std::initializer_list<QDialog *>{&port, &version, &typeChange}) {
+        d->show();
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        const Qt::WindowFlags f = d->windowFlags();
+        QVERIFY2(f & Qt::CustomizeWindowHint, qPrintable(d->objectName()));
+        QVERIFY2(!(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(d->objectName()));
+        QVERIFY(f & Qt::WindowCloseButtonHint);
+        d->hide();
+    }
+}
+
 void TestGuiWindows::versionText()
 {
     QCOMPARE(versionPattern(1, 9), QStringLiteral("1.09"));
@@ -312,6 +332,24 @@ void TestGuiWindows::messageBoxAnswers()
     QCOMPARE(boxes.show(text, QStringLiteral("題"), MsgIcon::Question, MsgButtons::AbortRetryIgnore),
              MsgResult::Retry);
     QVERIFY(stillOpen);
+
+    // A box raised while a window is in use sits over that window, not in
+    // the middle of the screen.
+    QWidget window;
+    window.setGeometry(0, 0, 320, 200);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QPoint boxCentre;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        boxCentre = box->geometry().center();
+        box->button(QMessageBox::Ok)->click();
+    });
+    boxes.show(QStringLiteral("本文"), QStringLiteral("題"), MsgIcon::None, MsgButtons::Ok);
+    QVERIFY2((boxCentre - window.geometry().center()).manhattanLength() <= 60,
+             qPrintable(QStringLiteral("%1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
 }
 
 void TestGuiWindows::helpViewerKeywords()
@@ -332,6 +370,21 @@ void TestGuiWindows::helpViewerKeywords()
     const QString html = QString::fromUtf8(f.readAll());
     for (const HelpKeyword &k : QtHelpViewer::keywordsOf(html))
         QVERIFY(html.contains(QStringLiteral("href=\"#%1\"").arg(k.anchor)));
+
+    // Keywords in the language's order: kana of either kind and width
+    // together, Latin letters whatever their case.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const QString sample = QStringLiteral(
+        "<h2><a name=\"r\">リセット</a></h2><h2><a name=\"m\">ﾓﾆﾀ</a></h2>"
+        "<h2><a name=\"a\">あ行</a></h2><h2><a name=\"t\">タイプ変更</a></h2>"
+        "<h2><a name=\"u\">usb</a></h2><h2><a name=\"c\">COM</a></h2>");
+    QStringList order;
+    for (const HelpKeyword &k : QtHelpViewer::keywordsOf(sample))
+        order << k.text;
+    QLocale::setDefault(QLocale::system());
+    QCOMPARE(order, (QStringList{QStringLiteral("COM"), QStringLiteral("usb"), QStringLiteral("あ行"),
+                                 QStringLiteral("タイプ変更"), QStringLiteral("ﾓﾆﾀ"),
+                                 QStringLiteral("リセット")}));
 
     viewer.searchEdit()->setText(QStringLiteral("モニタ"));
     QCOMPARE(viewer.keywordList()->count(), 1);

@@ -7,6 +7,9 @@
 
 #include <QFontInfo>
 #include <QPdfWriter>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,6 +74,7 @@ private slots:
     void cancelledSelectionIsReported();
     void qtPageFlowsItemsAndLines();
     void qtPageOnUnwritableFileFails();
+    void printedPdfCarriesTheTitle();
 };
 
 void TestPrintout::defaultRecordPrintsEveryLine()
@@ -377,6 +381,29 @@ void TestPrintout::qtPageOnUnwritableFileFails()
     QtPrinter pdf(QStringLiteral("/nonexistent-folder/x/list.pdf"));
     FileCommands::DataPrintOut(pdf, defaultState());
     QVERIFY(!pdf.ok());
+}
+
+void TestPrintout::printedPdfCarriesTheTitle()
+{
+    // "Print to file" of the print dialog: the PDF names what it holds.
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (pdfinfo.isEmpty())
+        QSKIP("pdfinfo (poppler-utils) is not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("printed.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    {
+        QtPrinter lp(&printer);
+        FileCommands::DataPrintOut(lp, defaultState());
+        QVERIFY(lp.ok());
+    }
+    QProcess info;
+    info.start(pdfinfo, {path});
+    QVERIFY(info.waitForFinished(30000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("Title:           設定データ一覧表")), qPrintable(out));
 }
 
 QTEST_MAIN(TestPrintout)

@@ -2,6 +2,7 @@
 // trend strip.
 #include "TestRig.h"
 #include "editor/SettingsCommands.h"
+#include "core/ui/FormPosition.h"
 #include "monitor/ui/Monitor.h"
 #include "monitor/ui/TrendStrip.h"
 
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <QScreen>
 #include <QtTest>
 
 #include <csignal>
@@ -76,6 +78,33 @@ private slots:
         QVERIFY(std::isnan(st.last) && st.any && st.hi == 50.0);
         QImage img(w.win.Trend->size(), QImage::Format_ARGB32);
         w.win.Trend->render(&img);
+    }
+
+    void valuesRightAlignedWindowPlaced()
+    {
+        // The padded values line up by their last digit.
+        WinRig w;
+        for (QLineEdit *t : w.win.Text1)
+            QVERIFY(t->alignment() & Qt::AlignRight);
+        // Nothing stored: opened over the middle of the main window.
+        QWidget main;
+        main.setGeometry(300, 200, 600, 380);
+        w.win.centreOn = &main;
+        w.win.open();
+        QVERIFY(std::abs(w.win.geometry().center().x() - main.geometry().center().x()) <= 1);
+        QVERIFY(std::abs(w.win.geometry().center().y() - main.geometry().center().y()) <= 1);
+
+        // Stored near the bottom right: the frame stays on the screen.
+        WinRig low;
+        low.rig.store.values.insert(QStringLiteral("QEL-5600/Monitor/Top"), QStringLiteral("999999"));
+        low.rig.store.values.insert(QStringLiteral("QEL-5600/Monitor/Left"), QStringLiteral("999999"));
+        low.win.centreOn = &main;
+        low.win.open();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(low.win.y() + low.win.height() + kTypicalFrame.top() + kTypicalFrame.bottom()
+                <= screen.bottom() + 1);
+        QVERIFY(low.win.x() + low.win.width() + kTypicalFrame.left() + kTypicalFrame.right()
+                <= screen.right() + 1);
     }
 
     void openWhileOpenDoesNotLoadAgain()

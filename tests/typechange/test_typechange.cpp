@@ -1,11 +1,13 @@
 // The operation type change: the "Z" exchange, detection afterwards, the
 // refusal for a genuine 52X, and the dialog around it.
 #include "TestRig.h"
+#include "core/ui/FormPosition.h"
 #include "typechange/ui/TypeChangeDialog.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QtTest>
 
 using namespace qel;
@@ -223,6 +225,49 @@ private slots:
         dlg.Command2_Click();
         QVERIFY(dlg.Option2->isChecked());
         QVERIFY(rig.commands().isEmpty());
+    }
+
+    void dialogEscapeAndFrameCancelFocusOnTheChoice()
+    {
+        Rig rig(5600);
+        rig.st().DeviceType = Type5600;
+        QWidget main;
+        main.setGeometry(300, 200, 600, 380);
+        TypeChangeDialog dlg(*rig.ctx, *rig.typeChange, &main);
+        dlg.selectByType(Type5600);
+        dlg.show();
+        // Opened the first time, it sits over the middle of the main window,
+        // with the keyboard on the selected type (Space keeps it).
+        QVERIFY(std::abs(dlg.geometry().center().x() - main.geometry().center().x()) <= 1);
+        QVERIFY(std::abs(dlg.geometry().center().y() - main.geometry().center().y()) <= 1);
+        QCOMPARE(dlg.focusWidget(), dlg.Option3);
+        // An unconfirmed choice left by Escape or by the frame is not kept.
+        dlg.Option1->setChecked(true);
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(dlg.isHidden());
+        QVERIFY(dlg.Option3->isChecked());
+        dlg.show();
+        dlg.Option2->setChecked(true);
+        dlg.close();
+        QVERIFY(dlg.Option3->isChecked());
+        QVERIFY(rig.commands().isEmpty());
+        QVERIFY(!rig.store.values.contains(QStringLiteral("QEL-5600/TypeChange/Top")));
+    }
+
+    void storedPositionKeepsTheFrameOnTheScreen()
+    {
+        Rig rig(5600);
+        rig.store.values.insert(QStringLiteral("QEL-5600/TypeChange/Top"), QStringLiteral("999999"));
+        rig.store.values.insert(QStringLiteral("QEL-5600/TypeChange/Left"), QStringLiteral("999999"));
+        TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        // The window's own edge at the screen's edge would leave the title
+        // bar's height of the buttons below it.
+        QVERIFY(dlg.y() + dlg.height() + kTypicalFrame.top() + kTypicalFrame.bottom()
+                <= screen.bottom() + 1);
+        QVERIFY(dlg.x() + dlg.width() + kTypicalFrame.left() + kTypicalFrame.right()
+                <= screen.right() + 1);
+        QVERIFY(dlg.y() + dlg.height() > screen.height() - 80);
     }
 };
 

@@ -22,6 +22,7 @@ PortSelect::PortSelect(Context &ctx, QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("PortSelect"));
     setWindowTitle(QStringLiteral("通信ポート設定"));
+    setWindowFlags(kFixedDialogFlags);
     setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 
     Frame1 = new QGroupBox(QStringLiteral("通信ポート"), this);

@@ -48,6 +48,7 @@ VersionNo::VersionNo(QWidget *mainWindow) : QDialog(mainWindow), main_(mainWindo
 {
     setObjectName(QStringLiteral("VersionNo"));
     setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowFlags(kFixedDialogFlags);
     const QFont pgothic(QStringLiteral("ＭＳ Ｐゴシック"), 9);
     const QFont gothic(QStringLiteral("ＭＳ ゴシック"), 9);
 

@@ -127,6 +127,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     actions.writingOut = [this] { commands_->WritingOut(); };
     actions.showTypeChange = [this] { if (showTypeChange) showTypeChange(); };
     monitor_ = std::make_unique<Monitor>(ctx_, engine_, std::move(actions));
+    monitor_->centreOn = this;
     showTypeChange = [this] { typeChangeDialog_->exec(); };
     showVersion = [this] {
         VersionNo v(this);
@@ -384,7 +385,7 @@ void PromSet::end(bool storeAll)
         // of the spot of a window that was never shown or was closed by its
         // frame.
         if (!monitor_->isOpen())
-            RestoreWindowPos(ctx_, monitor_.get());
+            RestoreWindowPos(ctx_, monitor_.get(), this);
         FormGeometry g = formGeometry(monitor_.get());
         g.name = QStringLiteral("Monitor");
         SaveWindowPos(ctx_, g);

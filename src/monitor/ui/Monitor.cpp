@@ -31,6 +31,9 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
         Text1[i]->setReadOnly(true);
         Text1[i]->setFont(fixed);
         Text1[i]->setFocusPolicy(Qt::NoFocus);
+        // The values come blank-padded to 8 characters: right-aligned they
+        // line up by their last digit.
+        Text1[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Text1[i]->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QLatin1Char('0')) * 12);
     }
     Command1 = new QPushButton(QStringLiteral("終了"), this);
@@ -96,7 +99,7 @@ void Monitor::open()
         activateWindow();
         return;
     }
-    RestoreWindowPos(ctx_, this);
+    RestoreWindowPos(ctx_, this, centreOn);
     Trend->clear();
     logic_->Form_Load();
     show();

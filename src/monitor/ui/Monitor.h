@@ -39,6 +39,8 @@ public:
     // file, and the sign that shows while it records.
     QPushButton *RecordButton = nullptr;
     QLabel *RecordSign = nullptr;
+    // The window it opens centred over while no position is stored.
+    QWidget *centreOn = nullptr;
 
 protected:
     // The close box: unloads at once, without storing the position.

@@ -1,6 +1,8 @@
 #include "QtHelpViewer.h"
 
+#include <QCollator>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,8 +84,14 @@ QList<HelpKeyword> QtHelpViewer::keywordsOf(const QString &html)
         const auto m = it.next();
         out.append({m.captured(2).trimmed(), m.captured(1)});
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const HelpKeyword &a, const HelpKeyword &b) { return a.text < b.text; });
+    // In the order of the language's dictionary (kana in their own order,
+    // half- and full-width forms together, case ignored), not by character code.
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    std::stable_sort(out.begin(), out.end(), [&collator](const HelpKeyword &a, const HelpKeyword &b) {
+        return collator.compare(a.text, b.text) < 0;
+    });
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "QtMessageBoxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -33,7 +34,14 @@ public:
 MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIcon icon,
                                MsgButtons buttons)
 {
-    QMessageBox box(parent_);
+    // Over the window the user works in (a dialog, the monitor, the main
+    // window), not in the middle of the screen.
+    QWidget *owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    if (!owner)
+        owner = parent_;
+    QMessageBox box(owner);
     box.setWindowTitle(title);
     // Always plain text: a reply quoted in a diagnostic may hold "<" or "&".
     box.setTextFormat(Qt::PlainText);

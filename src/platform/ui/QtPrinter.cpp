@@ -12,6 +12,10 @@
 
 namespace qel {
 
+namespace {
+const QString kDocumentTitle = QStringLiteral("設定データ一覧表");
+}
+
 void QtPrinter::installFontSubstitutions()
 {
     static std::once_flag once;
@@ -37,6 +41,9 @@ QtPrinter::QtPrinter(QPagedPaintDevice *device)
     setInitialFont();
     if (!device_)
         failed_ = true;
+    // A PDF printed through the print dialog carries the page's title too.
+    if (printer_ && printer_->docName().isEmpty())
+        printer_->setDocName(kDocumentTitle);
 }
 
 // The page keeps the writer's defaults (paper, orientation, margins), which
@@ -49,7 +56,7 @@ QtPrinter::QtPrinter(const QString &pdfPath)
     installFontSubstitutions();
     setInitialFont();
     pdfBuffer_->open(QIODevice::WriteOnly);
-    ownWriter_->setTitle(QStringLiteral("設定データ一覧表"));
+    ownWriter_->setTitle(kDocumentTitle);
     device_ = ownWriter_.get();
 }
 

@@ -17,6 +17,7 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     setObjectName(QStringLiteral("TypeChange"));
     setWindowTitle(QStringLiteral("　タイプ変更"));
     setModal(true);
+    setWindowFlags(kFixedDialogFlags);
 
     Frame1 = new QGroupBox(QStringLiteral("動作タイプの選択"), this);
     Option1 = new QRadioButton(QStringLiteral("５２１"), Frame1);
@@ -51,7 +52,23 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
     // Form_Load: the stored position only; no option is preselected here.
-    RestoreWindowPos(ctx_, this);
+    // With nothing stored the window opens centred over the main window.
+    if (hasStoredPosition(ctx_, objectName()))
+        RestoreWindowPos(ctx_, this);
+}
+
+void TypeChangeDialog::showEvent(QShowEvent *e)
+{
+    if (!hasStoredPosition(ctx_, objectName()) && parentWidget())
+        centreOver(this, parentWidget()->window());
+    // The keyboard starts on the chosen type, so Space keeps it.
+    for (QRadioButton *o : {Option1, Option2, Option3}) {
+        if (o->isChecked()) {
+            o->setFocus();
+            break;
+        }
+    }
+    QDialog::showEvent(e);
 }
 
 void TypeChangeDialog::selectByType(int type)
@@ -115,8 +132,11 @@ void TypeChangeDialog::Command2_Click()
 
 void TypeChangeDialog::reject()
 {
+    // Escape and the frame are キャンセル: an unconfirmed choice does not
+    // stay selected for the next 実行.
     if (busy_)
         return;
+    selectByType(ctx_.state.DeviceType);
     QDialog::reject();
 }
 

@@ -32,8 +32,12 @@ public:
     TypeChange::ChangeResult lastResult() const { return last_; }
 
 public slots:
-    // Escape and the close box do nothing while a change is under way.
+    // Escape and the close box act as キャンセル; they do nothing while a
+    // change is under way.
     void reject() override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
 
 private:
     Context &ctx_;
