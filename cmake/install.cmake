@@ -19,8 +19,14 @@ if(TARGET qelctl-gui)
 endif()
 
 # The help viewer looks beside the program first, then in ../share/qel-settings.
-if(EXISTS ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp)
-    install(FILES ${CMAKE_SOURCE_DIR}/help/qel-5600.hlp DESTINATION ${CMAKE_INSTALL_DATADIR}/qel-settings)
+foreach(help qel-5600.hlp qel-5600_en.hlp)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/help/${help})
+        install(FILES ${CMAKE_SOURCE_DIR}/help/${help} DESTINATION ${CMAKE_INSTALL_DATADIR}/qel-settings)
+    endif()
+endforeach()
+# The English translation: looked for beside the program, then here.
+if(QEL_QM_FILES)
+    install(FILES ${QEL_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/qel-settings/translations)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -3,6 +3,7 @@
 // DEVICE replaces, for this run, the device path of whatever COM port is chosen.
 
 #include "core/ui/Fonts.h"
+#include "core/ui/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "platform/ui/CursorBlink.h"
 #include "core/ui/PortSelect.h"
@@ -80,13 +81,11 @@ int main(int argc, char **argv)
 
     qel::registerFontSubstitutions();
 
-    // The program speaks Japanese whatever the desktop's language: the file,
-    // printer and message dialogs of Qt itself follow (when Qt's translations
-    // are installed; otherwise they stay in English).
-    QTranslator qtJapanese;
-    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtJapanese);
+    // Japanese, and Qt's own dialogs with it, unless the locale's language
+    // is English.
+    if (!qel::installLanguage(QLocale::system()))
+        std::fprintf(stderr, "qel-settings: the English translation is not installed; "
+                             "the windows stay in Japanese\n");
 
     qel::QtClock clock;
     qel::QSettingsStore store;

@@ -6,6 +6,8 @@
 #include "MemoryImage.h"
 #include "RsReadWrite.h"
 
+#include <QCoreApplication>
+
 namespace qel {
 
 namespace {
@@ -75,8 +77,9 @@ CommResult RsReadWrite::Writedata52()
     // Characters 45..48 go out as they were read: without an image from the
     // device there is nothing sound to send.
     if (!st.MemoryImageFromDevice) {
-        ctx_.boxes().show(QStringLiteral("機器のメモリーイメージが読み込まれていません。\n"
-                                         "一度パラメータを読み込んで下さい"),
+        ctx_.boxes().show(QCoreApplication::translate(
+                              "qel::RsReadWrite", "機器のメモリーイメージが読み込まれていません。\n"
+                                                  "一度パラメータを読み込んで下さい"),
                           applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
         return CommResult::Failed;
     }

@@ -1,11 +1,21 @@
 #include "RsReadWrite.h"
 
+#include <QCoreApplication>
+
 namespace qel {
 
 namespace {
 
-const QString kCommTitle = QStringLiteral("ＱＥＬ－５６００　通信エラー");
-const QString kSetTitle = QStringLiteral("ＱＥＬ－５６００　設定エラー");
+// Message texts in the program's language (the tool keeps them Japanese).
+QString commTitle()
+{
+    return QCoreApplication::translate("qel::RsReadWrite", "ＱＥＬ－５６００　通信エラー");
+}
+
+QString setTitle()
+{
+    return QCoreApplication::translate("qel::RsReadWrite", "ＱＥＬ－５６００　設定エラー");
+}
 
 } // namespace
 
@@ -27,16 +37,16 @@ void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem)
     QString title, text;
     switch (ErrFlg) {
     case 1:
-        title = kCommTitle;
-        text = QStringLiteral("QEL-5600と通信ができません。\n電源、通信線を確認してください。");
+        title = commTitle();
+        text = QCoreApplication::translate("qel::RsReadWrite", "QEL-5600と通信ができません。\n電源、通信線を確認してください。");
         break;
     case 2:
-        title = kSetTitle;
-        text = QStringLiteral("設定範囲外です。\n設定値を確認してください。");
+        title = setTitle();
+        text = QCoreApplication::translate("qel::RsReadWrite", "設定範囲外です。\n設定値を確認してください。");
         break;
     case 3:
-        title = kSetTitle;
-        text = QStringLiteral("予期せぬエラーが発生しました。");
+        title = setTitle();
+        text = QCoreApplication::translate("qel::RsReadWrite", "予期せぬエラーが発生しました。");
         break;
     default:
         return;

@@ -21,6 +21,10 @@ const QList<ChoiceText> &eventOutChoices();   // F25, event-out function
 
 // The entry for a one-digit code; nullptr for anything else.
 const ChoiceText *choiceFor(const QList<ChoiceText> &table, const QByteArray &code);
+// An entry as the windows and the printout show it, in the program's
+// language (Japanese unless a translation is installed).
+QString shownText(const ChoiceText &c);
+QStringList shownTexts(const QList<ChoiceText> &table);
 // The Japanese texts in code order.
 QStringList choiceTexts(const QList<ChoiceText> &table);
 

@@ -1,5 +1,7 @@
 #include "SettingsCommands.h"
 
+#include <QCoreApplication>
+
 #include "comm/Codes.h"
 #include "comm/LineText.h"
 #include "comm/MemoryImage.h"
@@ -84,17 +86,17 @@ CommandOutcome SettingsCommands::WritingOut()
     if (!typeChange_.CheckQmode(100)) {
         QString refusal;
         if (st.DeviceType == Type5600)
-            refusal = QStringLiteral("QEL-52XにはQEL-5600のパラメータは書き込めません");
+            refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-52XにはQEL-5600のパラメータは書き込めません");
         else if (st.DeviceType == Type521 || st.DeviceType == Type527)
-            refusal = QStringLiteral("QEL-5600にはQEL-52Xのパラメータは書き込めません");
-        QString text = refusal + QStringLiteral("\n一度パラメータを読み込んで下さい");
+            refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-5600にはQEL-52Xのパラメータは書き込めません");
+        QString text = refusal + QCoreApplication::translate("qel::SettingsCommands", "\n一度パラメータを読み込んで下さい");
         if (!typeChange_.lastOpenProblem().ok())
             text += QLatin1Char('\n') + typeChange_.lastOpenProblem().textJa();
         ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
                || st.DeviceType == Type527) {
         if (view_)
-            view_->setStatus(QStringLiteral("書き込み中"));
+            view_->setStatus(QCoreApplication::translate("qel::SettingsCommands", "書き込み中"));
         out.transferred = true;
         out.result = st.DeviceType == Type5600 ? engine_.WriteData56() : engine_.Writedata52();
         if (view_) {

@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/SafeWrite.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -31,25 +32,25 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
     struct stat st;
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            error = QStringLiteral("設定データファイルが見つかりません。\n%1").arg(nativePath(path));
+            error = QCoreApplication::translate("qel::DataFile", "設定データファイルが見つかりません。\n%1").arg(nativePath(path));
         else
-            error = QStringLiteral("設定データファイルを読み込めません。\n%1\n%2")
+            error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
                         .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
-        error = QStringLiteral("フォルダは設定データファイルとして読み込めません。\n%1")
+        error = QCoreApplication::translate("qel::DataFile", "フォルダは設定データファイルとして読み込めません。\n%1")
                     .arg(nativePath(path));
         return false;
     }
     // Only a regular file: a pipe or a device would block or never end.
     if (!S_ISREG(st.st_mode)) {
-        error = QStringLiteral("通常のファイルではないため読み込めません。\n%1")
+        error = QCoreApplication::translate("qel::DataFile", "通常のファイルではないため読み込めません。\n%1")
                     .arg(nativePath(path));
         return false;
     }
     if (st.st_size < ParameterRecord::Size) {
-        error = QStringLiteral("設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
+        error = QCoreApplication::translate("qel::DataFile", "設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
                     .arg(qint64(st.st_size))
                     .arg(ParameterRecord::Size)
                     .arg(nativePath(path));
@@ -57,7 +58,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
     }
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        error = QStringLiteral("設定データファイルを読み込めません。\n%1\n%2")
+        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
                     .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
@@ -66,7 +67,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
     const QByteArray data = f.read(ParameterRecord::Size);
     if (data.size() != ParameterRecord::Size) {
         // Shrunk since it was looked at, or a read error.
-        error = QStringLiteral("設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2")
+        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2")
                     .arg(qMax<qint64>(data.size(), 0))
                     .arg(nativePath(path));
         return false;
@@ -78,7 +79,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error)
 {
     const auto fail = [&](const QString &why) {
-        error = QStringLiteral("設定データファイルを保存できません。\n%1\n%2").arg(nativePath(path), why);
+        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(nativePath(path), why);
         return false;
     };
 
@@ -95,9 +96,9 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
     struct stat st;
     if (::stat(name.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return fail(QStringLiteral("同じ名前のフォルダがあります。"));
+            return fail(QCoreApplication::translate("qel::DataFile", "同じ名前のフォルダがあります。"));
         if (!S_ISREG(st.st_mode))
-            return fail(QStringLiteral("通常のファイルではありません。"));
+            return fail(QCoreApplication::translate("qel::DataFile", "通常のファイルではありません。"));
         if (st.st_size > ParameterRecord::Size) {
             oldFd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
             if (oldFd < 0)

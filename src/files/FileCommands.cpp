@@ -12,11 +12,24 @@ namespace qel {
 
 namespace {
 
-const QString kLoadTitle = QStringLiteral(" ＱＥＬ－５６００データファイルの選択(読込)");
 const QString kLoadFilter = QStringLiteral("Data Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
-const QString kSaveTitle = QStringLiteral(" 保存ファイル名");
 const QString kSaveFilter = QStringLiteral("5600 Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
-const QString kPrintAborted = QStringLiteral("印刷処理を中断します。");
+
+// Texts in the program's language (the tool keeps them Japanese).
+QString loadTitle()
+{
+    return QCoreApplication::translate("qel::FileCommands", " ＱＥＬ－５６００データファイルの選択(読込)");
+}
+
+QString saveTitle()
+{
+    return QCoreApplication::translate("qel::FileCommands", " 保存ファイル名");
+}
+
+QString printAborted()
+{
+    return QCoreApplication::translate("qel::FileCommands", "印刷処理を中断します。");
+}
 
 // The only folder separator: a backslash is a character of a file name.
 int lastSeparator(const QString &s)
@@ -70,14 +83,14 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
             // The load dialog opens where the last loaded file was.
             if (!st.LastDataPath.isEmpty() && userStart.isEmpty())
                 folderOk = QDir::setCurrent(st.LastDataPath);
-            req.title = kLoadTitle;
+            req.title = loadTitle();
             req.filter = kLoadFilter;
             req.startFolder = userStart.isEmpty() ? st.LastDataPath : userStart;
             req.hideReadOnly = true;
             if (folderOk)
                 chosen = dialogs->openFile(req, full);
         } else {
-            req.title = kSaveTitle;
+            req.title = saveTitle();
             req.filter = kSaveFilter;
             req.defaultExtension = QStringLiteral("PDT");
             req.confirmOverwrite = true;
@@ -150,7 +163,8 @@ void FileCommands::DataLprint(PrinterProvider &printers)
     if (!lp || !lp->ok()) {
         // A file that could not be written is named, with the reason.
         const QString file = lp ? lp->fileError() : QString();
-        ctx_.boxes().show(file.isEmpty() ? kPrintAborted : kPrintAborted + QLatin1Char('\n') + file,
+        const QString aborted = printAborted();
+        ctx_.boxes().show(file.isEmpty() ? aborted : aborted + QLatin1Char('\n') + file,
                           applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     }
 }
@@ -230,8 +244,8 @@ public:
     {
         if (const ChoiceText *c = choiceFor(table, key))
             end(&table == &predictionChoices()
-                    ? QStringLiteral("ＤＦ") + QChar(0xFF10 + (key[0] - '0')) + QStringLiteral("　　") + c->ja
-                    : c->ja);
+                    ? QStringLiteral("ＤＦ") + QChar(0xFF10 + (key[0] - '0')) + QStringLiteral("　　") + shownText(*c)
+                    : shownText(*c));
     }
     // A setting line: blank line, label, then the value items in style 1.
     void label(const QString &text)
@@ -291,10 +305,10 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         // Heading and the identity line.
         p.blank();
         p.font(QStringLiteral("ＭＳ Ｐゴシック"), 12);
-        p.stay(st.Is5600Series ? QStringLiteral("  ＱＥＬ－５６００　設定データ一覧表  ")
-                               : QStringLiteral("  ＱＥＬ－５２００　設定データ一覧表  "));
+        p.stay(st.Is5600Series ? QCoreApplication::translate("qel::FileCommands", "  ＱＥＬ－５６００　設定データ一覧表  ")
+                               : QCoreApplication::translate("qel::FileCommands", "  ＱＥＬ－５２００　設定データ一覧表  "));
         p.style(2);
-        p.stay(QStringLiteral("Serial № "));
+        p.stay(QCoreApplication::translate("qel::FileCommands", "Serial № "));
         p.style(1);
         p.stay(r.text(32));
         p.style(2);
@@ -311,16 +325,16 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.end(DateDeCord(r.field(31)));
         p.blank();
 
-        p.label(QStringLiteral("　動作タイプ　　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　動作タイプ　　　　　"));
         switch (st.DeviceType) {
         case Type521:
-            p.end(QStringLiteral("ＱＥＬ－５２１"));
+            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５２１"));
             break;
         case Type5600:
-            p.end(QStringLiteral("ＱＥＬ－５６００"));
+            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５６００"));
             break;
         case Type527:
-            p.end(QStringLiteral("ＱＥＬ－５２７"));
+            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５２７"));
             break;
         default:
             break;
@@ -329,78 +343,78 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         // Fundamental functions.
         p.style(3);
         p.blank();
-        p.stay(QStringLiteral("────　基本機能　"));
+        p.stay(QCoreApplication::translate("qel::FileCommands", "────　基本機能　"));
         p.end(QString(50, QChar(0x2500)));
         p.blank();
 
-        p.label(QStringLiteral("　測定モード　　　　　"));
-        p.choice(r.field(1), {{"0", QStringLiteral("周波数計")}, {"1", QStringLiteral("周期計")}});
+        p.label(QCoreApplication::translate("qel::FileCommands", "　測定モード　　　　　"));
+        p.choice(r.field(1), {{"0", QCoreApplication::translate("qel::FileCommands", "周波数計")}, {"1", QCoreApplication::translate("qel::FileCommands", "周期計")}});
 
-        p.label(QStringLiteral("　フルスケール　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　フルスケール　　　　"));
         scaledValue(p, r, 2);
 
-        p.label(QStringLiteral("　バイアス　　　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　バイアス　　　　　　"));
         p.stay(r.text(7));
-        p.end(QStringLiteral("　％"));
+        p.end(QCoreApplication::translate("qel::FileCommands", "　％"));
 
         // Additional functions.
         p.blank();
-        p.section(QStringLiteral("────　付加機能　"), 50);
+        p.section(QCoreApplication::translate("qel::FileCommands", "────　付加機能　"), 50);
 
-        p.label(QStringLiteral("　出力更新時間　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　出力更新時間　　　　"));
         p.stay(r.text(8));
         p.stay(QStringLiteral("  "));
         if (st.DeviceType == Type521)
-            p.end(QStringLiteral("× 10 ms"));
+            p.end(QCoreApplication::translate("qel::FileCommands", "× 10 ms"));
         else if (st.DeviceType == Type5600 || st.DeviceType == Type527)
             p.end(QStringLiteral("ms"));
 
-        p.label(QStringLiteral("　分周比　　　　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　分周比　　　　　　　"));
         p.end(r.text(9));
 
-        p.label(QStringLiteral("　移動平均　　　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　移動平均　　　　　　"));
         p.end(r.text(10));
 
-        p.label(QStringLiteral("　チャタサプレス　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　チャタサプレス　　　"));
         p.choice(r.field(11), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
 
-        p.label(QStringLiteral("　ステップレス　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　ステップレス　　　　"));
         p.choice(r.field(12), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
 
-        p.label(QStringLiteral("　ダイナミック予測　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　ダイナミック予測　　"));
         p.choice(r.field(13), predictionChoices());
 
         // Event-in function.
         p.blank();
-        p.section(QStringLiteral("────　イベントイン機能　"), 46);
+        p.section(QCoreApplication::translate("qel::FileCommands", "────　イベントイン機能　"), 46);
 
         const QByteArray f14 = r.field(14);
-        p.label(QStringLiteral("　イベントイン　　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　イベントイン　　　　"));
         p.choice(f14, eventInChoices());
 
         // This style change is made whatever F14 holds: without scale lines
         // it leaves a blank line.
         p.style(0);
         if (f14 == "0" || f14 == "1" || f14 == "2") {
-            p.stay(f14 == "0" ? QStringLiteral("　サブスケール　　　　")
-                              : QStringLiteral("　上限スケール　　　　"));
+            p.stay(f14 == "0" ? QCoreApplication::translate("qel::FileCommands", "　サブスケール　　　　")
+                              : QCoreApplication::translate("qel::FileCommands", "　上限スケール　　　　"));
             p.style(1);
             scaledValue(p, r, 15);
         }
         if (f14 == "1" || f14 == "2") {
-            p.label(QStringLiteral("　下限スケール　　　　"));
+            p.label(QCoreApplication::translate("qel::FileCommands", "　下限スケール　　　　"));
             scaledValue(p, r, 20);
         }
 
         // Event-out function.
         p.blank();
-        p.section(QStringLiteral("────　イベントアウト機能　"), 45);
+        p.section(QCoreApplication::translate("qel::FileCommands", "────　イベントアウト機能　"), 45);
 
-        p.label(QStringLiteral("　イベントアウト　　　"));
+        p.label(QCoreApplication::translate("qel::FileCommands", "　イベントアウト　　　"));
         p.choice(r.field(25), eventOutChoices());
 
-        p.label(QStringLiteral("　設定値　　　　　　　"));
-        scaledValue(p, r, 26, QStringLiteral("　E")); // a full-width blank on this line
+        p.label(QCoreApplication::translate("qel::FileCommands", "　設定値　　　　　　　"));
+        scaledValue(p, r, 26, QCoreApplication::translate("qel::FileCommands", "　E")); // a full-width blank on this line
 
         p.endDoc();
     } catch (const PrinterFault &) {

@@ -1,5 +1,7 @@
 #include "MonitorEngine.h"
 
+#include <QCoreApplication>
+
 #include "comm/Codes.h"
 #include "core/Numbers.h"
 
@@ -11,7 +13,10 @@ namespace qel {
 
 namespace {
 
-const QString kReading = QStringLiteral("データ読み出し中");
+QString readingText()
+{
+    return QCoreApplication::translate("qel::MonitorEngine", "データ読み出し中");
+}
 
 bool isHexDigit(char c)
 {
@@ -27,7 +32,7 @@ MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions a
 {
     kick_->onTimeout = [this] { kick_->stop(); };
     timer2_->onTimeout = [this] { Timer2_Timer(); };
-    Label1[0] = QStringLiteral("ＤＡ値(HEX)");
+    Label1[0] = QCoreApplication::translate("qel::MonitorEngine", "ＤＡ値(HEX)");
     setCaptions(false);
 }
 
@@ -108,10 +113,10 @@ void MonitorEngine::poll()
     AppState &st = ctx_.state;
 
     if (NeedInit) {
-        setLabel3(kReading);
+        setLabel3(readingText());
         NeedInit = false;
         if (st.DeviceType == TypeNone) {
-            ctx_.boxes().show(QStringLiteral("機器ﾀｲﾌﾟが認識できません。"), applicationTitle(),
+            ctx_.boxes().show(QCoreApplication::translate("qel::MonitorEngine", "機器ﾀｲﾌﾟが認識できません。"), applicationTitle(),
                               MsgIcon::Exclamation, MsgButtons::Ok);
             closeOnError();
             return;
@@ -416,8 +421,8 @@ int MonitorEngine::DecimalReplyValue(const QByteArray &reply)
 void MonitorEngine::setCaptions(bool period)
 {
     PeriodMode = period;
-    Label2 = period ? QStringLiteral("周期計") : QStringLiteral("周波数計");
-    Label1[1] = period ? QStringLiteral("周期/ﾌﾙｽｹｰﾙ(％)") : QStringLiteral("周波数/ﾌﾙｽｹｰﾙ(％)");
+    Label2 = period ? QCoreApplication::translate("qel::MonitorEngine", "周期計") : QCoreApplication::translate("qel::MonitorEngine", "周波数計");
+    Label1[1] = period ? QCoreApplication::translate("qel::MonitorEngine", "周期/ﾌﾙｽｹｰﾙ(％)") : QCoreApplication::translate("qel::MonitorEngine", "周波数/ﾌﾙｽｹｰﾙ(％)");
     if (view_) {
         view_->setLabel2(Label2);
         view_->setLabel1(1, Label1[1]);

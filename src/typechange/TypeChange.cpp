@@ -6,6 +6,8 @@
 // memory image, whose last word tells 521 from 527.
 #include "TypeChange.h"
 
+#include <QCoreApplication>
+
 #include "comm/MemoryImage.h"
 
 namespace qel {
@@ -122,12 +124,12 @@ TypeCheckResult TypeChange::TypeCheck()
 
         // Nothing answered at either speed, or the port did not open (then
         // one more line says why).
-        QString text = QStringLiteral("QEL-5600と通信ができません\n電源、通信線を確認してください。");
+        QString text = QCoreApplication::translate("qel::TypeChange", "QEL-5600と通信ができません\n電源、通信線を確認してください。");
         if (!openProblem_.ok())
             text += QLatin1Char('\n') + openProblem_.textJa();
         const MsgResult answer = ctx_.boxes().show(
             text,
-            QStringLiteral("ＱＥＬ－５６００　通信エラー"), MsgIcon::Question,
+            QCoreApplication::translate("qel::TypeChange", "ＱＥＬ－５６００　通信エラー"), MsgIcon::Question,
             MsgButtons::AbortRetryIgnore);
         if (answer == MsgResult::Abort) {
             if (ctx_.platform.terminate)

@@ -2,6 +2,8 @@
 // with "Z", send the type digit, leave with "E", then detect it anew.
 #include "TypeChange.h"
 
+#include <QCoreApplication>
+
 namespace qel {
 
 namespace {
@@ -26,7 +28,7 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
 
     // A genuine 52X cannot work as a 5600.
     if (typeDigit == '4' && !st.Is5600Series) {
-        ctx_.boxes().show(QStringLiteral("QEL-5200はQEL-5600モードにできません"),
+        ctx_.boxes().show(QCoreApplication::translate("qel::TypeChange", "QEL-5200はQEL-5600モードにできません"),
                           applicationTitle(), MsgIcon::None, MsgButtons::Ok);
         res.refused = true;
         return res;

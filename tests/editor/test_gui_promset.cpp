@@ -4,6 +4,7 @@
 #include "TestRig.h"
 #include "comm/Codes.h"
 #include "core/Settings.h"
+#include "core/ui/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "editor/ui/PromSet.h"
 #include "monitor/ui/Monitor.h"
@@ -11,9 +12,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -132,6 +135,10 @@ private slots:
     void endsStoreWhatEachShould();
     void helpMenus();
     void controlsCarryTheirNames();
+    void reachableByKeyboardAndScreenReader();
+    void fontFollowsTheDesktopScale();
+    void languageFollowsTheLocale_data();
+    void languageFollowsTheLocale();
 };
 
 void TestGuiPromSet::firstRunAsksForThePortBeforeTheWindowShows()
@@ -706,6 +713,100 @@ void TestGuiPromSet::controlsCarryTheirNames()
     QCOMPARE(tc->windowTitle(), QStringLiteral("　タイプ変更"));
     for (const char *name : {"Frame1", "Option1", "Option2", "Option3", "Command1", "Command2"})
         QVERIFY2(tc->findChild<QWidget *>(QLatin1String(name)), name);
+}
+
+void TestGuiPromSet::reachableByKeyboardAndScreenReader()
+{
+    Screen s;
+    // Every box is announced with its caption, not as a bare edit.
+    const auto boxes = s.w->findChildren<QLineEdit *>();
+    for (QLineEdit *t : boxes)
+        QVERIFY2(!t->accessibleName().isEmpty(), qPrintable(t->objectName()));
+    for (QComboBox *c : s.w->findChildren<QComboBox *>())
+        QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
+    QCOMPARE(s.w->Text1->accessibleName(), QStringLiteral("フルスケール"));
+    QCOMPARE(s.w->Label9->buddy(), s.w->Text1);
+    QCOMPARE(s.w->Combo2->accessibleName(), QStringLiteral("ダイナミック予測"));
+
+    // Keys reach the buttons and the tabs; the captions stay as they are.
+    QCOMPARE(s.w->Command1->text(), QStringLiteral("読み出し"));
+    QCOMPARE(s.w->Command5->text(), QStringLiteral("測定値ﾓﾆﾀ"));
+    QList<QKeySequence> keys{QKeySequence(Qt::ALT | Qt::Key_F), QKeySequence(Qt::ALT | Qt::Key_S),
+                             QKeySequence(Qt::ALT | Qt::Key_H), QKeySequence(Qt::ALT | Qt::Key_X)};
+    for (QPushButton *b : {s.w->Command1, s.w->Command2, s.w->Command3, s.w->Command5, s.w->Command6}) {
+        QVERIFY2(!b->shortcut().isEmpty() && !keys.contains(b->shortcut()), qPrintable(b->text()));
+        QVERIFY(b->toolTip().contains(b->shortcut().toString(QKeySequence::NativeText)));
+        keys << b->shortcut();
+    }
+    s.w->show();
+    s.w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.w.get()));
+    QTest::keyClick(s.w.get(), Qt::Key_3, Qt::AltModifier);
+    QCOMPARE(s.w->SSTab1->currentIndex(), 2);
+    QTest::keyClick(s.w.get(), Qt::Key_1, Qt::AltModifier);
+    QCOMPARE(s.w->SSTab1->currentIndex(), 0);
+}
+
+void TestGuiPromSet::fontFollowsTheDesktopScale()
+{
+    // A desktop set to three times the text size: the 9-point windows follow
+    // and the boxes and lists still show all they hold.
+    const QFont desktop = QApplication::font();
+    QFont big = desktop;
+    big.setPointSizeF(27);
+    QApplication::setFont(big);
+    Screen s;
+    QApplication::setFont(desktop);
+    QCOMPARE(s.w->font().pointSizeF(), 27.0);
+    const QFontMetrics fm(s.w->Text1->font());
+    QVERIFY(s.w->Text1->width() > fm.horizontalAdvance(QStringLiteral("00000")) + 12);
+    QVERIFY(s.w->Combo1->width() >= s.w->Combo1->minimumSizeHint().width());
+}
+
+void TestGuiPromSet::languageFollowsTheLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("texts"); // title, four tabs, six buttons, first menu
+    const QStringList japanese{
+        QStringLiteral("ＱＥＬ－５６００　設定変更"), QStringLiteral("基本機能"),
+        QStringLiteral("付加機能"), QStringLiteral("イベントイン"), QStringLiteral("イベントアウト"),
+        QStringLiteral("読み出し"), QStringLiteral("書き込み"), QStringLiteral("タイプ変更"),
+        QStringLiteral("測定値ﾓﾆﾀ"), QStringLiteral("リセット"), QStringLiteral("終了 [&X]"),
+        QStringLiteral("ファイル [&F]")};
+    QTest::newRow("ja_JP") << QStringLiteral("ja_JP") << japanese;
+    QTest::newRow("C") << QStringLiteral("C") << japanese;
+    QTest::newRow("de_DE") << QStringLiteral("de_DE") << japanese;
+    QTest::newRow("en_US")
+        << QStringLiteral("en_US")
+        << QStringList{QStringLiteral("QEL-5600 Settings"), QStringLiteral("Basic"),
+                       QStringLiteral("Additional"), QStringLiteral("Event In"),
+                       QStringLiteral("Event Out"), QStringLiteral("Read"), QStringLiteral("Write"),
+                       QStringLiteral("Change Type"), QStringLiteral("Monitor"),
+                       QStringLiteral("Reset"), QStringLiteral("Exit [&X]"), QStringLiteral("&File")};
+}
+
+void TestGuiPromSet::languageFollowsTheLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, texts);
+    // The translation is built beside the program.
+    const QString folder = QFileInfo(QString::fromLocal8Bit(qgetenv("QEL_SETTINGS"))).absolutePath();
+    QVERIFY(installLanguage(QLocale(locale), folder));
+    Screen s;
+    removeLanguage();
+    QStringList shown{s.w->windowTitle()};
+    for (int i = 0; i < s.w->SSTab1->count(); ++i)
+        shown << s.w->SSTab1->tabText(i);
+    for (QPushButton *b : {s.w->Command1, s.w->Command2, s.w->Command3, s.w->Command5,
+                           s.w->Command6, s.w->Command4})
+        shown << b->text();
+    shown << s.w->FileIO->title();
+    QCOMPARE(shown, texts);
+    // The record never follows the language: the prediction list stores the
+    // same code in either.
+    s.w->Combo2->setCurrentIndex(1);
+    s.w->Combo2_Click();
+    QCOMPARE(s.f(13), QByteArray("1"));
 }
 
 QTEST_MAIN(TestGuiPromSet)

@@ -1,7 +1,6 @@
 // The operation type change: the "Z" exchange, detection afterwards, the
 // refusal for a genuine 52X, and the dialog around it.
 #include "TestRig.h"
-#include "core/ui/FormPosition.h"
 #include "typechange/ui/TypeChangeDialog.h"
 
 #include <QApplication>
@@ -260,14 +259,13 @@ private slots:
         rig.store.values.insert(QStringLiteral("QEL-5600/TypeChange/Top"), QStringLiteral("999999"));
         rig.store.values.insert(QStringLiteral("QEL-5600/TypeChange/Left"), QStringLiteral("999999"));
         TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
+        dlg.show();
+        // The whole frame on the screen (the window's own edge at the
+        // screen's edge would leave the bottom of its frame below it).
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        // The window's own edge at the screen's edge would leave the title
-        // bar's height of the buttons below it.
-        QVERIFY(dlg.y() + dlg.height() + kTypicalFrame.top() + kTypicalFrame.bottom()
-                <= screen.bottom() + 1);
-        QVERIFY(dlg.x() + dlg.width() + kTypicalFrame.left() + kTypicalFrame.right()
-                <= screen.right() + 1);
-        QVERIFY(dlg.y() + dlg.height() > screen.height() - 80);
+        const QRect frame = dlg.frameGeometry();
+        QVERIFY(frame.bottom() <= screen.bottom() && frame.right() <= screen.right());
+        QVERIFY(frame.bottom() > screen.bottom() - 80);
     }
 };
 

@@ -16,7 +16,8 @@ namespace qel {
 inline constexpr QMargins kTypicalFrame{4, 30, 4, 4};
 
 // Flags of a fixed-size dialog: a title and a close box, no minimise or
-// maximise button.
+// maximise button (told to the window manager in the Motif hints; openbox
+// draws its buttons whatever the hints say).
 inline constexpr Qt::WindowFlags kFixedDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 

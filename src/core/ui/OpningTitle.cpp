@@ -90,13 +90,13 @@ QPixmap titlePicture(const QSize &size)
     p.setFont(big);
     p.setPen(Qt::white);
     p.drawText(QRectF(0, h * 0.06, w, h * 0.2), Qt::AlignHCenter | Qt::AlignVCenter,
-               QStringLiteral("ＱＥＬ－５６００"));
+               QCoreApplication::translate("OpningTitle", "ＱＥＬ－５６００"));
     QFont small(QStringLiteral("ＭＳ Ｐゴシック"));
     small.setPixelSize(std::max(10, h / 14));
     p.setFont(small);
     p.setPen(QColor(200, 215, 240));
     p.drawText(QRectF(0, h * 0.76, w, h * 0.12), Qt::AlignHCenter | Qt::AlignVCenter,
-               QStringLiteral("周波数／周期変換器　設定プログラム"));
+               QCoreApplication::translate("OpningTitle", "周波数／周期変換器　設定プログラム"));
     p.drawText(QRectF(0, h * 0.87, w, h * 0.1), Qt::AlignHCenter | Qt::AlignVCenter,
                QStringLiteral("QEL Instruments Co., Ltd."));
     p.end();

@@ -1,5 +1,6 @@
 #include "PortSelect.h"
 
+#include "Fonts.h"
 #include "FormPosition.h"
 #include "platform/QtSerialPort.h"
 
@@ -21,23 +22,24 @@ PortSelect::PortSelect(Context &ctx, QWidget *mainWindow)
     : QDialog(mainWindow), ctx_(ctx), main_(mainWindow)
 {
     setObjectName(QStringLiteral("PortSelect"));
-    setWindowTitle(QStringLiteral("通信ポート設定"));
+    setWindowTitle(tr("通信ポート設定"));
     setWindowFlags(kFixedDialogFlags);
-    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setFont(designFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 
-    Frame1 = new QGroupBox(QStringLiteral("通信ポート"), this);
+    Frame1 = new QGroupBox(tr("通信ポート"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto *frameLayout = new QVBoxLayout(Frame1);
-    const char *captions[] = {"ＣＯＭ１", "ＣＯＭ２", "ＣＯＭ３", "ＣＯＭ４"};
+    const char *captions[] = {QT_TR_NOOP("ＣＯＭ１"), QT_TR_NOOP("ＣＯＭ２"), QT_TR_NOOP("ＣＯＭ３"),
+                              QT_TR_NOOP("ＣＯＭ４")};
     QRadioButton **targets[] = {&Option1, &Option2, &Option3, &Option4};
     for (int i = 0; i < 4; ++i) {
-        auto *b = new QRadioButton(QString::fromUtf8(captions[i]), Frame1);
+        auto *b = new QRadioButton(tr(captions[i]), Frame1);
         b->setObjectName(QStringLiteral("Option%1").arg(i + 1));
         frameLayout->addWidget(b);
         *targets[i] = b;
         connect(b, &QRadioButton::clicked, this, [this, i] { Option_Click(i + 1); });
     }
-    Command1 = new QPushButton(QStringLiteral("了解　[&Y]"), this);
+    Command1 = new QPushButton(tr("了解　[&Y]"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &PortSelect::Command1_Click);
@@ -45,7 +47,7 @@ PortSelect::PortSelect(Context &ctx, QWidget *mainWindow)
     auto *all = new QVBoxLayout(this);
     all->addWidget(Frame1);
     all->addWidget(Command1, 0, Qt::AlignHCenter);
-    setFixedSize(sizeHint().expandedTo(QSize(200, 0)));
+    setFixedSize(sizeHint().expandedTo(QSize(scaled(200), 0)));
 }
 
 void PortSelect::setPorts(PortMap *map, PortList *list)

@@ -1,5 +1,6 @@
 #include "VersionNo.h"
 
+#include "Fonts.h"
 #include "FormPosition.h"
 #include "core/Settings.h"
 
@@ -39,18 +40,18 @@ namespace {
 // Controls are laid out in twips as the window was drawn.
 QRect twips(int left, int top, int width, int height)
 {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
+    return QRect(scaled(left / kTwipsPerPixel), scaled(top / kTwipsPerPixel),
+                 scaled(width / kTwipsPerPixel), scaled(height / kTwipsPerPixel));
 }
 } // namespace
 
 VersionNo::VersionNo(QWidget *mainWindow) : QDialog(mainWindow), main_(mainWindow)
 {
     setObjectName(QStringLiteral("VersionNo"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setWindowFlags(kFixedDialogFlags);
-    const QFont pgothic(QStringLiteral("ＭＳ Ｐゴシック"), 9);
-    const QFont gothic(QStringLiteral("ＭＳ ゴシック"), 9);
+    const QFont pgothic = designFont(QStringLiteral("ＭＳ Ｐゴシック"), 9);
+    const QFont gothic = designFont(QStringLiteral("ＭＳ ゴシック"), 9);
 
     auto label = [&](const char *name, const QString &text, const QFont &font, QRect r) {
         auto *l = new QLabel(text, this);
@@ -59,9 +60,9 @@ VersionNo::VersionNo(QWidget *mainWindow) : QDialog(mainWindow), main_(mainWindo
         l->setGeometry(r);
         return l;
     };
-    Label1 = label("Label1", QStringLiteral("ＱＥＬ－５６００設定プログラム"), pgothic,
+    Label1 = label("Label1", tr("ＱＥＬ－５６００設定プログラム"), pgothic,
                    twips(120, 120, 3015, 255));
-    Label4 = label("Label4", QStringLiteral("for Windows(32bit版)"), pgothic,
+    Label4 = label("Label4", tr("for Windows(32bit版)"), pgothic,
                    twips(120, 480, 3015, 255));
     Label3 = label("Label3", QStringLiteral("Version ##.##"), pgothic, twips(120, 840, 3015, 255));
     Label2 = label("Label2", QStringLiteral("QEL Instruments Co., Ltd."), gothic,

@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "core/ui/Fonts.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +21,7 @@ QLineEdit *textBox(const char *name, int width, const char *initial, std::functi
     t->setObjectName(QString::fromLatin1(name));
     t->setMaxLength(width);
     t->setAlignment(Qt::AlignRight);
-    t->setFixedWidth(22 + 9 * width);
+    t->setFixedWidth(scaled(22 + 9 * width));
     QObject::connect(t, &QLineEdit::textChanged, t, [changed = std::move(changed)] { changed(); });
     return t;
 }
@@ -29,7 +31,7 @@ QComboBox *signList(const char *name, std::function<void()> clicked)
     auto *c = new QComboBox;
     c->setObjectName(QString::fromLatin1(name));
     c->addItems({QStringLiteral("+"), QStringLiteral("-")});
-    c->setFixedWidth(48);
+    c->setFixedWidth(scaled(48));
     QObject::connect(c, &QComboBox::activated, c, [clicked = std::move(clicked)] { clicked(); });
     return c;
 }

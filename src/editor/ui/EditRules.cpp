@@ -2,6 +2,7 @@
 
 #include "core/SettingTexts.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -69,8 +70,8 @@ QString predictionCode(const QString &text)
 
 QString modelPrefix(bool is5600Series)
 {
-    const QString model = is5600Series ? QStringLiteral("ＱＥＬ－５６００　")
-                                       : QStringLiteral("ＱＥＬ－５２００　");
+    const QString model = is5600Series ? QCoreApplication::translate("qel::PromSet", "ＱＥＬ－５６００　")
+                                       : QCoreApplication::translate("qel::PromSet", "ＱＥＬ－５２００　");
     return model.leftJustified(18, QLatin1Char(' '));
 }
 

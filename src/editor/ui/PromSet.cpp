@@ -6,6 +6,7 @@
 #include "ScaledValueRow.h"
 #include "comm/Codes.h"
 #include "core/Settings.h"
+#include "core/ui/Fonts.h"
 #include "core/ui/FormPosition.h"
 #include "core/ui/VersionNo.h"
 #include "monitor/ui/Monitor.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -47,8 +49,8 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     : QMainWindow(parent), ctx_(ctx), engine_(engine), typeChange_(typeChange)
 {
     setObjectName(QStringLiteral("PromSet"));
-    setWindowTitle(QStringLiteral("ＱＥＬ－５６００　設定変更"));
-    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setWindowTitle(tr("ＱＥＬ－５６００　設定変更"));
+    setFont(designFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 
     commands_ = std::make_unique<SettingsCommands>(ctx_, engine_, typeChange_, this);
     files_ = std::make_unique<FileCommands>(ctx_);
@@ -62,7 +64,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
 
     // The identity of the device.
     auto *ident = new QGridLayout;
-    Label2 = namedLabel(central, "Label2", QStringLiteral("Serial№"));
+    Label2 = namedLabel(central, "Label2", tr("Serial№"));
     Label3 = namedLabel(central, "Label3", QStringLiteral(" - - - "));
     Label4 = namedLabel(central, "Label4", QStringLiteral("Create"));
     Label5 = namedLabel(central, "Label5", QStringLiteral("- - - - - "));
@@ -75,7 +77,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     for (int i = 0; i < 4; ++i) {
         values[i]->setFrameShape(QFrame::Panel);
         values[i]->setFrameShadow(QFrame::Sunken);
-        values[i]->setMinimumWidth(90);
+        values[i]->setMinimumWidth(scaled(90));
         ident->addWidget(names[i], 0, i * 2);
         ident->addWidget(values[i], 0, i * 2 + 1);
         ident->setColumnStretch(i * 2 + 1, 1);
@@ -84,10 +86,10 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
 
     SSTab1 = new QTabWidget(central);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->addTab(buildTab0(), QStringLiteral("基本機能"));
-    SSTab1->addTab(buildTab1(), QStringLiteral("付加機能"));
-    SSTab1->addTab(buildTab2(), QStringLiteral("イベントイン"));
-    SSTab1->addTab(buildTab3(), QStringLiteral("イベントアウト"));
+    SSTab1->addTab(buildTab0(), tr("基本機能"));
+    SSTab1->addTab(buildTab1(), tr("付加機能"));
+    SSTab1->addTab(buildTab2(), tr("イベントイン"));
+    SSTab1->addTab(buildTab3(), tr("イベントアウト"));
     for (QLineEdit *t : {Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10,
                          Text11, Text12})
         t->setValidator(fieldInput_);
@@ -96,28 +98,30 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     Label1 = namedLabel(central, "Label1", QString());
     Label1->setFrameShape(QFrame::Panel);
     Label1->setFrameShadow(QFrame::Sunken);
-    Label1->setMinimumHeight(22);
+    Label1->setMinimumHeight(scaled(22));
     all->addWidget(Label1);
 
     auto *buttons = new QHBoxLayout;
     auto button = [&](const char *name, const QString &caption, void (PromSet::*handler)()) {
         auto *b = new QPushButton(caption, central);
         b->setObjectName(QString::fromLatin1(name));
-        b->setMinimumHeight(32);
+        b->setMinimumHeight(scaled(32));
         connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
         buttons->addWidget(b);
         return b;
     };
-    Command1 = button("Command1", QStringLiteral("読み出し"), &PromSet::Command1_Click);
-    Command2 = button("Command2", QStringLiteral("書き込み"), &PromSet::Command2_Click);
-    Command3 = button("Command3", QStringLiteral("タイプ変更"), &PromSet::Command3_Click);
-    Command5 = button("Command5", QStringLiteral("測定値ﾓﾆﾀ"), &PromSet::Command5_Click);
-    Command6 = button("Command6", QStringLiteral("リセット"), &PromSet::Command6_Click);
-    Command4 = button("Command4", QStringLiteral("終了 [&X]"), &PromSet::Command4_Click);
+    Command1 = button("Command1", tr("読み出し"), &PromSet::Command1_Click);
+    Command2 = button("Command2", tr("書き込み"), &PromSet::Command2_Click);
+    Command3 = button("Command3", tr("タイプ変更"), &PromSet::Command3_Click);
+    Command5 = button("Command5", tr("測定値ﾓﾆﾀ"), &PromSet::Command5_Click);
+    Command6 = button("Command6", tr("リセット"), &PromSet::Command6_Click);
+    Command4 = button("Command4", tr("終了 [&X]"), &PromSet::Command4_Click);
     all->addLayout(buttons);
 
     setCentralWidget(central);
-    resize(600, 380);
+    describeInputs();
+    keyboardAccess();
+    resize(scaled(600), scaled(380));
 
     // The windows the buttons open.
     typeChangeDialog_ = new TypeChangeDialog(ctx_, typeChange_, this);
@@ -171,31 +175,31 @@ void PromSet::buildMenus()
         return a;
     };
 
-    FileIO = menuBar()->addMenu(QStringLiteral("ファイル [&F]"));
+    FileIO = menuBar()->addMenu(tr("ファイル [&F]"));
     FileIO->setObjectName(QStringLiteral("FileIO"));
-    DataFileLoad = action(FileIO, "DataFileLoad", QStringLiteral("設定データのファイル読込み"),
+    DataFileLoad = action(FileIO, "DataFileLoad", tr("設定データのファイル読込み"),
                           &PromSet::DataFileLoad_Click);
-    DataFileSave = action(FileIO, "DataFileSave", QStringLiteral("設定データのファイル保存"),
+    DataFileSave = action(FileIO, "DataFileSave", tr("設定データのファイル保存"),
                           &PromSet::DataFileSave_Click);
     MenuLine1 = separator(FileIO, "MenuLine1");
-    DataLprint = action(FileIO, "DataLprint", QStringLiteral("設定データの印刷(&P)"),
+    DataLprint = action(FileIO, "DataLprint", tr("設定データの印刷(&P)"),
                         &PromSet::DataLprint_Click);
     MenuLine2 = separator(FileIO, "MenuLine2");
-    ProgEnd = action(FileIO, "ProgEnd", QStringLiteral("終了"), &PromSet::ProgEnd_Click);
+    ProgEnd = action(FileIO, "ProgEnd", tr("終了"), &PromSet::ProgEnd_Click);
 
-    MeuOption = menuBar()->addMenu(QStringLiteral("設定 [&S]"));
+    MeuOption = menuBar()->addMenu(tr("設定 [&S]"));
     MeuOption->setObjectName(QStringLiteral("MeuOption"));
-    mnuPortSelect = action(MeuOption, "mnuPortSelect", QStringLiteral("通信ポート"),
+    mnuPortSelect = action(MeuOption, "mnuPortSelect", tr("通信ポート"),
                            &PromSet::mnuPortSelect_Click);
 
-    help = menuBar()->addMenu(QStringLiteral("ヘルプ [&H]"));
+    help = menuBar()->addMenu(tr("ヘルプ [&H]"));
     help->setObjectName(QStringLiteral("help"));
-    mnuHContents = action(help, "mnuHContents", QStringLiteral("このプログラムについて"),
+    mnuHContents = action(help, "mnuHContents", tr("このプログラムについて"),
                           &PromSet::mnuHContents_Click);
-    mnuHSearch = action(help, "mnuHSearch", QStringLiteral("キーワードで検索 [&S]"),
+    mnuHSearch = action(help, "mnuHSearch", tr("キーワードで検索 [&S]"),
                         &PromSet::mnuHSearch_Click);
     MenuLine3 = separator(help, "MenuLine3");
-    PVER = action(help, "PVER", QStringLiteral("バージョン情報 [&A]"), &PromSet::PVER_Click);
+    PVER = action(help, "PVER", tr("バージョン情報 [&A]"), &PromSet::PVER_Click);
 }
 
 std::function<void()> PromSet::call(void (PromSet::*handler)())
@@ -233,20 +237,20 @@ QWidget *PromSet::buildTab0()
 {
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
-    Frame5 = optionGroup("Frame5", QStringLiteral("測定モード"), "Option1", Option1,
-                         {QStringLiteral("周波数計測"), QStringLiteral("周期計測")},
+    Frame5 = optionGroup("Frame5", tr("測定モード"), "Option1", Option1,
+                         {tr("周波数計測"), tr("周期計測")},
                          call(&PromSet::Option1_Click), 2);
     grid->addWidget(Frame5, 0, 0, 1, 6);
 
     fullScale_ = scaledRow(grid, 1, 2, {"Label9", "Text1", "Label10", "Combo1", "Text2", "Frame4", "Option2"},
-                           QStringLiteral("フルスケール"),
+                           tr("フルスケール"),
                            {call(&PromSet::Text1_Change), call(&PromSet::Combo1_Click),
                             call(&PromSet::Text2_Change), call(&PromSet::Option2_Click)},
                            Label9, Text1, Label10, Combo1, Text2, Frame4, Option2);
 
-    Label11 = namedLabel(tab, "Label11", QStringLiteral("バイアス"));
+    Label11 = namedLabel(tab, "Label11", tr("バイアス"));
     Text3 = textBox("Text3", 2, "00", call(&PromSet::Text3_Change));
-    Label14 = namedLabel(tab, "Label14", QStringLiteral("％"));
+    Label14 = namedLabel(tab, "Label14", tr("％"));
     grid->addWidget(Label11, 2, 0);
     grid->addWidget(Text3, 2, 1);
     grid->addWidget(Label14, 2, 2);
@@ -260,21 +264,23 @@ QWidget *PromSet::buildTab1()
 {
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
-    Label15 = namedLabel(tab, "Label15", QStringLiteral("出力更新時間"));
+    Label15 = namedLabel(tab, "Label15", tr("出力更新時間"));
     Text4 = textBox("Text4", 5, "00001", call(&PromSet::Text4_Change));
-    Label16 = namedLabel(tab, "Label16", QStringLiteral("ｍｓ"));
-    Label17 = namedLabel(tab, "Label17", QStringLiteral("分周比"));
+    Label16 = namedLabel(tab, "Label16", tr("ｍｓ"));
+    Label17 = namedLabel(tab, "Label17", tr("分周比"));
     Text5 = textBox("Text5", 3, "001", call(&PromSet::Text5_Change));
-    Label18 = namedLabel(tab, "Label18", QStringLiteral("移動平均"));
+    Label18 = namedLabel(tab, "Label18", tr("移動平均"));
     Text6 = textBox("Text6", 2, "00", call(&PromSet::Text6_Change));
-    Label21 = namedLabel(tab, "Label21", QStringLiteral("ダイナミック予測"));
+    Label21 = namedLabel(tab, "Label21", tr("ダイナミック予測"));
     Combo2 = new QComboBox;
     Combo2->setObjectName(QStringLiteral("Combo2"));
-    Combo2->addItems(predictionTexts());
+    // The entries shown in the language; the stored code comes from the entry.
+    for (const ChoiceText &entry : predictionChoices())
+        Combo2->addItem(shownText(entry), entry.ja);
     connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
-    Check1 = new QCheckBox(QStringLiteral("チャタサプレス"));
+    Check1 = new QCheckBox(tr("チャタサプレス"));
     Check1->setObjectName(QStringLiteral("Check1"));
-    Check2 = new QCheckBox(QStringLiteral("ステップレス"));
+    Check2 = new QCheckBox(tr("ステップレス"));
     Check2->setObjectName(QStringLiteral("Check2"));
     connect(Check1, &QCheckBox::stateChanged, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::stateChanged, this, [this] { Check2_Click(); });
@@ -290,7 +296,7 @@ QWidget *PromSet::buildTab1()
     grid->addWidget(Combo2, 3, 1, 1, 2);
     grid->addWidget(Check1, 0, 4);
     grid->addWidget(Check2, 1, 4);
-    grid->setColumnMinimumWidth(3, 40);
+    grid->setColumnMinimumWidth(3, scaled(40));
     grid->setColumnStretch(5, 1);
     grid->setRowStretch(4, 1);
     return tab;
@@ -300,26 +306,26 @@ QWidget *PromSet::buildTab2()
 {
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
-    Frame1 = optionGroup("Frame1", QStringLiteral("機能選択"), "Option5", Option5,
-                         choiceTexts(eventInChoices()),
+    Frame1 = optionGroup("Frame1", tr("機能選択"), "Option5", Option5,
+                         shownTexts(eventInChoices()),
                          call(&PromSet::Option5_Click), 3);
     grid->addWidget(Frame1, 0, 0, 1, 6);
 
     upperScale_ = scaledRow(grid, 1, 15, {"Label23", "Text7", "Label24", "Combo3", "Text8", "Frame6", "Option6"},
-                            QStringLiteral("上限スケール"),
+                            tr("上限スケール"),
                             {call(&PromSet::Text7_Change), call(&PromSet::Combo3_Click),
                              call(&PromSet::Text8_Change), call(&PromSet::Option6_Click)},
                             Label23, Text7, Label24, Combo3, Text8, Frame6, Option6);
     lowerScale_ = scaledRow(grid, 2, 20, {"Label25", "Text9", "Label26", "Combo4", "Text10", "Frame7", "Option7"},
-                            QStringLiteral("下限スケール"),
+                            tr("下限スケール"),
                             {call(&PromSet::Text9_Change), call(&PromSet::Combo4_Click),
                              call(&PromSet::Text10_Change), call(&PromSet::Option7_Click)},
                             Label25, Text9, Label26, Combo4, Text10, Frame7, Option7);
 
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(3, 1);
-    grid->setRowMinimumHeight(1, 48);
-    grid->setRowMinimumHeight(2, 48);
+    grid->setRowMinimumHeight(1, scaled(48));
+    grid->setRowMinimumHeight(2, scaled(48));
     return tab;
 }
 
@@ -327,19 +333,73 @@ QWidget *PromSet::buildTab3()
 {
     auto *tab = new QWidget;
     auto *grid = new QGridLayout(tab);
-    Frame2 = optionGroup("Frame2", QStringLiteral("機能選択"), "Option8", Option8,
-                         choiceTexts(eventOutChoices()),
+    Frame2 = optionGroup("Frame2", tr("機能選択"), "Option8", Option8,
+                         shownTexts(eventOutChoices()),
                          call(&PromSet::Option8_Click), 1);
     grid->addWidget(Frame2, 0, 0, 1, 6);
 
     setValue_ = scaledRow(grid, 1, 26, {"Label28", "Text11", "Label29", "Combo5", "Text12", "Frame3", "Option9"},
-                          QStringLiteral("設定値"),
+                          tr("設定値"),
                           {call(&PromSet::Text11_Change), call(&PromSet::Combo5_Click),
                            call(&PromSet::Text12_Change), call(&PromSet::Option9_Click)},
                           Label28, Text11, Label29, Combo5, Text12, Frame3, Option9);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(2, 1);
     return tab;
+}
+
+void PromSet::describeInputs()
+{
+    // A screen reader announces every box with its caption; the sign, the
+    // exponent and the unit of a scaled value with the caption as well.
+    auto scaledValue = [](QLabel *caption, QLineEdit *mantissa, QComboBox *sign,
+                          QLineEdit *exponent, QGroupBox *unit) {
+        const QString c = caption->text();
+        caption->setBuddy(mantissa);
+        mantissa->setAccessibleName(c);
+        sign->setAccessibleName(tr("%1 指数の符号").arg(c));
+        exponent->setAccessibleName(tr("%1 指数").arg(c));
+        unit->setAccessibleName(tr("%1 単位").arg(c));
+    };
+    scaledValue(Label9, Text1, Combo1, Text2, Frame4);
+    scaledValue(Label23, Text7, Combo3, Text8, Frame6);
+    scaledValue(Label25, Text9, Combo4, Text10, Frame7);
+    scaledValue(Label28, Text11, Combo5, Text12, Frame3);
+    const std::pair<QLabel *, QWidget *> plain[] = {
+        {Label11, Text3}, {Label15, Text4}, {Label17, Text5}, {Label18, Text6}, {Label21, Combo2}};
+    for (const auto &[caption, box] : plain) {
+        caption->setBuddy(box);
+        box->setAccessibleName(caption->text());
+    }
+}
+
+void PromSet::keyboardAccess()
+{
+    // Keys for the buttons and the tabs, named in their tooltips; the
+    // captions stay as they are.
+    auto tip = [](const QString &caption, const QKeySequence &key) {
+        return QStringLiteral("%1 (%2)").arg(QString(caption).remove(QLatin1Char('&')),
+                                             key.toString(QKeySequence::NativeText));
+    };
+    const std::pair<QPushButton *, QKeySequence> keys[] = {
+        {Command1, QKeySequence(Qt::ALT | Qt::Key_R)}, {Command2, QKeySequence(Qt::ALT | Qt::Key_W)},
+        {Command3, QKeySequence(Qt::ALT | Qt::Key_T)}, {Command5, QKeySequence(Qt::ALT | Qt::Key_M)},
+        {Command6, QKeySequence(Qt::ALT | Qt::Key_D)}};
+    for (const auto &[button, key] : keys) {
+        button->setShortcut(key);
+        button->setToolTip(tip(button->text(), key));
+    }
+    Command4->setToolTip(tip(Command4->text(), QKeySequence::mnemonic(Command4->text())));
+    for (int i = 0; i < SSTab1->count(); ++i) {
+        const QKeySequence key(Qt::ALT | Qt::Key(Qt::Key_1 + i));
+        auto *shortcut = new QShortcut(key, this);
+        shortcut->setObjectName(QStringLiteral("TabKey%1").arg(i + 1));
+        connect(shortcut, &QShortcut::activated, this, [this, i] {
+            if (SSTab1->isTabEnabled(i))
+                SSTab1->setCurrentIndex(i);
+        });
+        SSTab1->setTabToolTip(i, tip(SSTab1->tabText(i), key));
+    }
 }
 
 // ---------------------------------------------------------------- start and end
@@ -517,7 +577,7 @@ void PromSet::Command5_Click()
     // The engine holds RTS up exactly while its port is open: a transfer is
     // under way and the monitor must not take the line.
     if (engine_.MSComm1().rts()) {
-        ctx_.boxes().show(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾓｰﾄﾞではありません。"), applicationTitle(),
+        ctx_.boxes().show(tr("ﾌﾟﾛｸﾞﾗﾑﾓｰﾄﾞではありません。"), applicationTitle(),
                           MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
@@ -547,16 +607,16 @@ void PromSet::ModeTypeDsp()
     const QString prefix = modelPrefix(ctx_.state.Is5600Series);
     switch (ctx_.state.DeviceType) {
     case Type521:
-        setWindowTitle(prefix + QStringLiteral("（５２１タイプ）　設定変更"));
-        Label16->setText(QStringLiteral("×１０ｍｓ"));
+        setWindowTitle(prefix + tr("（５２１タイプ）　設定変更"));
+        Label16->setText(tr("×１０ｍｓ"));
         break;
     case Type5600:
-        setWindowTitle(prefix + QStringLiteral("（５６００タイプ）　設定変更"));
-        Label16->setText(QStringLiteral("ｍｓ"));
+        setWindowTitle(prefix + tr("（５６００タイプ）　設定変更"));
+        Label16->setText(tr("ｍｓ"));
         break;
     case Type527:
-        setWindowTitle(prefix + QStringLiteral("（５２７タイプ）　設定変更"));
-        Label16->setText(QStringLiteral("ｍｓ"));
+        setWindowTitle(prefix + tr("（５２７タイプ）　設定変更"));
+        Label16->setText(tr("ｍｓ"));
         break;
     default:
         break;
@@ -621,11 +681,11 @@ void PromSet::DspData()
     // 8. Its scale groups.
     const QByteArray fn = rec.field(14);
     if (fn == "0") {
-        Label23->setText(QStringLiteral("サブスケール"));
+        Label23->setText(tr("サブスケール"));
         EventDspUp(true);
         EventDspDown(false);
     } else if (fn == "1" || fn == "2") {
-        Label23->setText(QStringLiteral("上限スケール"));
+        Label23->setText(tr("上限スケール"));
         EventDspUp(true);
         EventDspDown(true);
     } else if (fn == "3" || fn == "4" || fn == "5") {
@@ -669,7 +729,7 @@ void PromSet::Combo5_Click() { setValue_->takeSign(); }
 
 void PromSet::Combo2_Click()
 {
-    const QString code = predictionCode(Combo2->currentText());
+    const QString code = predictionCode(Combo2->currentData().toString());
     if (!code.isEmpty())
         ctx_.state.ParamRecord.setField(13, code);
 }
@@ -708,11 +768,11 @@ void PromSet::Option5_Click(int index)
     if (index < 0 || index > 5)
         return;
     if (index == 0) {
-        Label23->setText(QStringLiteral("サブスケール"));
+        Label23->setText(tr("サブスケール"));
         EventDspUp(true);
         EventDspDown(false);
     } else if (index <= 2) {
-        Label23->setText(QStringLiteral("上限スケール"));
+        Label23->setText(tr("上限スケール"));
         EventDspUp(true);
         EventDspDown(true);
     } else {

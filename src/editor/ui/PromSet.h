@@ -212,6 +212,8 @@ protected:
 
 private:
     void buildMenus();
+    void describeInputs();
+    void keyboardAccess();
     QWidget *buildTab0();
     QWidget *buildTab1();
     QWidget *buildTab2();

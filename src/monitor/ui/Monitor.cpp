@@ -20,7 +20,7 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
     logic_ = std::make_unique<MonitorEngine>(ctx, engine, std::move(actions));
 
     setObjectName(QStringLiteral("Monitor"));
-    setWindowTitle(QStringLiteral("測定値モニター"));
+    setWindowTitle(tr("測定値モニター"));
 
     Label2 = new QLabel(logic_->Label2, this);
     Label3 = new QLabel(QString(), this);
@@ -35,8 +35,10 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
         // line up by their last digit.
         Text1[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Text1[i]->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QLatin1Char('0')) * 12);
+        Label1[i]->setBuddy(Text1[i]);
+        Text1[i]->setAccessibleName(Label1[i]->text());
     }
-    Command1 = new QPushButton(QStringLiteral("終了"), this);
+    Command1 = new QPushButton(tr("終了"), this);
     Trend = new TrendStrip([&ctx] { return ctx.clock().nowMs(); }, this);
 
     auto *grid = new QGridLayout;
@@ -99,9 +101,12 @@ void Monitor::open()
         activateWindow();
         return;
     }
-    RestoreWindowPos(ctx_, this, centreOn);
     Trend->clear();
     logic_->Form_Load();
+    // Placed with the size the captions just set give it.
+    if (layout())
+        layout()->activate();
+    RestoreWindowPos(ctx_, this, centreOn);
     show();
     raise();
 }
@@ -127,6 +132,7 @@ void Monitor::setText1(int index, const QString &text)
 void Monitor::setLabel1(int index, const QString &text)
 {
     Label1[index]->setText(text);
+    Text1[index]->setAccessibleName(text);
 }
 
 void Monitor::setLabel2(const QString &text)

@@ -1,5 +1,7 @@
 #include "QtHelpViewer.h"
 
+#include "core/ui/Language.h"
+
 #include <QCollator>
 #include <QCoreApplication>
 #include <QLocale>
@@ -24,15 +26,18 @@ namespace qel {
 QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(baseDir)
 {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowTitle(QStringLiteral("ヘルプ"));
+    setWindowTitle(tr("ヘルプ"));
     resize(760, 560);
 
     searchPane_ = new QWidget(this);
     auto *side = new QVBoxLayout(searchPane_);
     side->setContentsMargins(0, 0, 0, 0);
-    side->addWidget(new QLabel(QStringLiteral("キーワード:"), searchPane_));
+    auto *searchCaption = new QLabel(tr("キーワード:"), searchPane_);
+    side->addWidget(searchCaption);
     search_ = new QLineEdit(searchPane_);
     search_->setObjectName(QStringLiteral("SearchText"));
+    searchCaption->setBuddy(search_);
+    search_->setAccessibleName(searchCaption->text());
     side->addWidget(search_);
     list_ = new QListWidget(searchPane_);
     list_->setObjectName(QStringLiteral("KeywordList"));
@@ -40,8 +45,8 @@ QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(
     searchPane_->setFixedWidth(220);
 
     auto *top = new QHBoxLayout;
-    auto *homeButton = new QPushButton(QStringLiteral("目次"), this);
-    auto *backButton = new QPushButton(QStringLiteral("戻る"), this);
+    auto *homeButton = new QPushButton(tr("目次"), this);
+    auto *backButton = new QPushButton(tr("戻る"), this);
     top->addWidget(homeButton);
     top->addWidget(backButton);
     top->addStretch();
@@ -66,7 +71,7 @@ QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(
             [this](QListWidgetItem *it) { openKeyword(list_->row(it)); });
 
     report = [this](const QString &text) {
-        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("ヘルプ"), text,
+        auto *box = new QMessageBox(QMessageBox::Warning, tr("ヘルプ"), text,
                                     QMessageBox::Ok, nullptr);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
@@ -98,18 +103,29 @@ QList<HelpKeyword> QtHelpViewer::keywordsOf(const QString &html)
 bool QtHelpViewer::load(const QString &helpFile)
 {
     const QString dir = baseDir_.isEmpty() ? QCoreApplication::applicationDirPath() : baseDir_;
-    QString path = QDir(dir).absoluteFilePath(helpFile);
-    // Installed, the help file lives in the shared data folder of the program.
-    if (baseDir_.isEmpty() && !QFile::exists(path)) {
-        const QString shared = QDir(dir).absoluteFilePath(QStringLiteral("../share/qel-settings/") + helpFile);
-        if (QFile::exists(shared))
-            path = QDir::cleanPath(shared);
+    auto locate = [&](const QString &name) {
+        QString found = QDir(dir).absoluteFilePath(name);
+        // Installed, the help file lives in the shared data folder of the program.
+        if (baseDir_.isEmpty() && !QFile::exists(found)) {
+            const QString shared = QDir(dir).absoluteFilePath(QStringLiteral("../share/qel-settings/") + name);
+            if (QFile::exists(shared))
+                found = QDir::cleanPath(shared);
+        }
+        return found;
+    };
+    QString path = locate(helpFile);
+    // In English the help comes from the English file beside it (name_en.hlp).
+    if (englishInForce()) {
+        const QFileInfo named(helpFile);
+        const QString english = locate(named.completeBaseName() + QStringLiteral("_en.") + named.suffix());
+        if (QFile::exists(english))
+            path = english;
     }
     if (path == loaded_ && QFile::exists(path))
         return true;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        lastError_ = QStringLiteral("ヘルプファイル %1 を開けません。").arg(QDir::toNativeSeparators(path));
+        lastError_ = tr("ヘルプファイル %1 を開けません。").arg(QDir::toNativeSeparators(path));
         if (report)
             report(lastError_);
         return false;

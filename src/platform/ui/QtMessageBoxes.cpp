@@ -54,9 +54,9 @@ MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIco
     if (buttons == MsgButtons::AbortRetryIgnore) {
         box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
         box.setDefaultButton(QMessageBox::Abort);
-        box.button(QMessageBox::Abort)->setText(QStringLiteral("中止(&A)"));
-        box.button(QMessageBox::Retry)->setText(QStringLiteral("再試行(&R)"));
-        box.button(QMessageBox::Ignore)->setText(QStringLiteral("無視(&I)"));
+        box.button(QMessageBox::Abort)->setText(QCoreApplication::translate("QtMessageBoxes", "中止(&A)"));
+        box.button(QMessageBox::Retry)->setText(QCoreApplication::translate("QtMessageBoxes", "再試行(&R)"));
+        box.button(QMessageBox::Ignore)->setText(QCoreApplication::translate("QtMessageBoxes", "無視(&I)"));
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

@@ -3,6 +3,7 @@
 #include "platform/SafeWrite.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFontMetricsF>
 #include <QPdfWriter>
@@ -13,8 +14,11 @@
 namespace qel {
 
 namespace {
-const QString kDocumentTitle = QStringLiteral("設定データ一覧表");
+QString documentTitle()
+{
+    return QCoreApplication::translate("QtPrinter", "設定データ一覧表");
 }
+} // namespace
 
 void QtPrinter::installFontSubstitutions()
 {
@@ -43,7 +47,7 @@ QtPrinter::QtPrinter(QPagedPaintDevice *device)
         failed_ = true;
     // A PDF printed through the print dialog carries the page's title too.
     if (printer_ && printer_->docName().isEmpty())
-        printer_->setDocName(kDocumentTitle);
+        printer_->setDocName(documentTitle());
 }
 
 // The page keeps the writer's defaults (paper, orientation, margins), which
@@ -56,7 +60,7 @@ QtPrinter::QtPrinter(const QString &pdfPath)
     installFontSubstitutions();
     setInitialFont();
     pdfBuffer_->open(QIODevice::WriteOnly);
-    ownWriter_->setTitle(kDocumentTitle);
+    ownWriter_->setTitle(documentTitle());
     device_ = ownWriter_.get();
 }
 

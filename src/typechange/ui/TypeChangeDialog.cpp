@@ -15,14 +15,14 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     : QDialog(parent), ctx_(ctx), logic_(logic)
 {
     setObjectName(QStringLiteral("TypeChange"));
-    setWindowTitle(QStringLiteral("　タイプ変更"));
+    setWindowTitle(tr("　タイプ変更"));
     setModal(true);
     setWindowFlags(kFixedDialogFlags);
 
-    Frame1 = new QGroupBox(QStringLiteral("動作タイプの選択"), this);
-    Option1 = new QRadioButton(QStringLiteral("５２１"), Frame1);
-    Option2 = new QRadioButton(QStringLiteral("５２７"), Frame1);
-    Option3 = new QRadioButton(QStringLiteral("５６００"), Frame1);
+    Frame1 = new QGroupBox(tr("動作タイプの選択"), this);
+    Option1 = new QRadioButton(tr("５２１"), Frame1);
+    Option2 = new QRadioButton(tr("５２７"), Frame1);
+    Option3 = new QRadioButton(tr("５６００"), Frame1);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Option1->setObjectName(QStringLiteral("Option1"));
     Option2->setObjectName(QStringLiteral("Option2"));
@@ -32,8 +32,8 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     options->addWidget(Option2);
     options->addWidget(Option3);
 
-    Command1 = new QPushButton(QStringLiteral("実行"), this);
-    Command2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Command1 = new QPushButton(tr("実行"), this);
+    Command2 = new QPushButton(tr("キャンセル"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2->setObjectName(QStringLiteral("Command2"));
     Command1->setAutoDefault(false);
