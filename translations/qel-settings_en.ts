@@ -234,30 +234,6 @@
         <translation>  Event in            </translation>
     </message>
     <message>
-        <source>デュアルレンジ</source>
-        <translation>Dual Range</translation>
-    </message>
-    <message>
-        <source>スプレッド</source>
-        <translation>Spread</translation>
-    </message>
-    <message>
-        <source>対数出力</source>
-        <translation>Logarithmic Output</translation>
-    </message>
-    <message>
-        <source>データロック</source>
-        <translation>Data Lock</translation>
-    </message>
-    <message>
-        <source>ピークホールド</source>
-        <translation>Peak Hold</translation>
-    </message>
-    <message>
-        <source>バレーホールド</source>
-        <translation>Valley Hold</translation>
-    </message>
-    <message>
         <source>&#x3000;サブスケール&#x3000;&#x3000;&#x3000;&#x3000;</source>
         <translation>  Sub scale           </translation>
     </message>
@@ -278,14 +254,6 @@
         <translation>  Event out           </translation>
     </message>
     <message>
-        <source>下限検出（停止検出）</source>
-        <translation>Low Limit (Stop Detection)</translation>
-    </message>
-    <message>
-        <source>上限検出（コンパレータ）</source>
-        <translation>High Limit (Comparator)</translation>
-    </message>
-    <message>
         <source>&#x3000;設定値&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;&#x3000;</source>
         <translation>  Set value           </translation>
     </message>
@@ -303,6 +271,38 @@
     <message>
         <source>終了</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>記録ファイル</source>
+        <translation>Recording File</translation>
+    </message>
+    <message>
+        <source>CSVﾌｧｲﾙ(*.csv)|*.csv|すべてのﾌｧｲﾙ(*.*)|*.*</source>
+        <translation>CSV Files(*.csv)|*.csv|All Files(*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>記録ファイルを作成できません。
+</source>
+        <translation>Cannot create the recording file.
+</translation>
+    </message>
+    <message>
+        <source>記録ファイルに書き込めません。記録を止めました。
+</source>
+        <translation>Cannot write to the recording file. Recording stopped.
+</translation>
+    </message>
+    <message>
+        <source>記録停止</source>
+        <translation>Stop Recording</translation>
+    </message>
+    <message>
+        <source>記録開始...</source>
+        <translation>Record...</translation>
+    </message>
+    <message>
+        <source>● 記録中: </source>
+        <translation>● Recording: </translation>
     </message>
 </context>
 <context>
@@ -337,6 +337,33 @@
     </message>
 </context>
 <context>
+    <name>qel::PortProblem</name>
+    <message>
+        <source>デバイスがありません（USBアダプタが接続されているか確認してください）</source>
+        <translation>no such device (is the adapter plugged in?)</translation>
+    </message>
+    <message>
+        <source>デバイスがありません</source>
+        <translation>no such device</translation>
+    </message>
+    <message>
+        <source>アクセス権がありません（グループ %1 に追加してください: sudo usermod -aG %1 $USER の後、ログインし直す）</source>
+        <translation>permission denied: the device belongs to group %1; add yourself with &apos;sudo usermod -aG %1 $USER&apos;, then log in again</translation>
+    </message>
+    <message>
+        <source>他のプログラムが使用中です（プロセス %1）</source>
+        <translation>in use by another program (process %1)</translation>
+    </message>
+    <message>
+        <source>他のプログラムが使用中です</source>
+        <translation>in use by another program</translation>
+    </message>
+    <message>
+        <source>シリアルデバイスではありません</source>
+        <translation>not a serial device</translation>
+    </message>
+</context>
+<context>
     <name>qel::PortSelect</name>
     <message>
         <source>通信ポート設定</source>
@@ -366,17 +393,57 @@
         <source>了解&#x3000;[&amp;Y]</source>
         <translation>OK [&amp;Y]</translation>
     </message>
+    <message>
+        <source>見つかったポート</source>
+        <translation>Ports Found</translation>
+    </message>
+    <message>
+        <source>デバイス</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>説明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>メーカー</source>
+        <translation>Manufacturer</translation>
+    </message>
+    <message>
+        <source>シリアル番号</source>
+        <translation>Serial Number</translation>
+    </message>
+    <message>
+        <source>固定名 (by-id)</source>
+        <translation>Fixed Name (by-id)</translation>
+    </message>
+    <message>
+        <source>デバイスのパス:</source>
+        <translation>Device path:</translation>
+    </message>
+    <message>
+        <source>選択中のＣＯＭに割り当て</source>
+        <translation>Assign to the Selected COM</translation>
+    </message>
+    <message>
+        <source>→ %1</source>
+        <translation>→ %1</translation>
+    </message>
+    <message>
+        <source>→ %1 （未接続）</source>
+        <translation>→ %1 (not connected)</translation>
+    </message>
+    <message>
+        <source>（未接続）</source>
+        <translation>(not connected)</translation>
+    </message>
+    <message>
+        <source>この実行では --port の %1 を使っています。選択中のＣＯＭに割り当てると次回からも使えます。</source>
+        <translation>This run uses %1 from --port. Assign it to the selected COM to keep it for the next runs.</translation>
+    </message>
 </context>
 <context>
     <name>qel::PromSet</name>
-    <message>
-        <source>周期保持</source>
-        <translation>Hold Period</translation>
-    </message>
-    <message>
-        <source>連続予測</source>
-        <translation>Continuous</translation>
-    </message>
     <message>
         <source>ＱＥＬ－５６００&#x3000;</source>
         <translation>QEL-5600 </translation>
@@ -534,44 +601,12 @@
         <translation>Function</translation>
     </message>
     <message>
-        <source>デュアルレンジ</source>
-        <translation>Dual Range</translation>
-    </message>
-    <message>
-        <source>スプレッド</source>
-        <translation>Spread</translation>
-    </message>
-    <message>
-        <source>対数出力</source>
-        <translation>Logarithmic Output</translation>
-    </message>
-    <message>
-        <source>データロック</source>
-        <translation>Data Lock</translation>
-    </message>
-    <message>
-        <source>ピークホールド</source>
-        <translation>Peak Hold</translation>
-    </message>
-    <message>
-        <source>バレーホールド</source>
-        <translation>Valley Hold</translation>
-    </message>
-    <message>
         <source>上限スケール</source>
         <translation>Upper Scale</translation>
     </message>
     <message>
         <source>下限スケール</source>
         <translation>Lower Scale</translation>
-    </message>
-    <message>
-        <source>下限検出（停止検出）</source>
-        <translation>Low Limit (Stop Detection)</translation>
-    </message>
-    <message>
-        <source>上限検出（コンパレータ）</source>
-        <translation>High Limit (Comparator)</translation>
     </message>
     <message>
         <source>設定値</source>
@@ -642,7 +677,7 @@
     <message>
         <source>機器のメモリーイメージが読み込まれていません。
 一度パラメータを読み込んで下さい</source>
-        <translation>The converter's memory image has not been read.
+        <translation>The converter&apos;s memory image has not been read.
 Read the parameters first.</translation>
     </message>
     <message>
@@ -671,6 +706,49 @@ Check the set values.</translation>
     </message>
 </context>
 <context>
+    <name>qel::SettingTexts</name>
+    <message>
+        <source>周期保持</source>
+        <translation>Hold Period</translation>
+    </message>
+    <message>
+        <source>連続予測</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>デュアルレンジ</source>
+        <translation>Dual Range</translation>
+    </message>
+    <message>
+        <source>スプレッド</source>
+        <translation>Spread</translation>
+    </message>
+    <message>
+        <source>対数出力</source>
+        <translation>Logarithmic Output</translation>
+    </message>
+    <message>
+        <source>データロック</source>
+        <translation>Data Lock</translation>
+    </message>
+    <message>
+        <source>ピークホールド</source>
+        <translation>Peak Hold</translation>
+    </message>
+    <message>
+        <source>バレーホールド</source>
+        <translation>Valley Hold</translation>
+    </message>
+    <message>
+        <source>下限検出（停止検出）</source>
+        <translation>Low Limit (Stop Detection)</translation>
+    </message>
+    <message>
+        <source>上限検出（コンパレータ）</source>
+        <translation>High Limit (Comparator)</translation>
+    </message>
+</context>
+<context>
     <name>qel::SettingsCommands</name>
     <message>
         <source>QEL-52XにはQEL-5600のパラメータは書き込めません</source>
@@ -689,6 +767,13 @@ Read the parameters first.</translation>
     <message>
         <source>書き込み中</source>
         <translation>Writing</translation>
+    </message>
+</context>
+<context>
+    <name>qel::TrendStrip</name>
+    <message>
+        <source>最新 %1 %   1分間の最小 %2 %   最大 %3 %</source>
+        <translation>Last %1 %   1-minute min %2 %   max %3 %</translation>
     </message>
 </context>
 <context>

@@ -16,33 +16,35 @@ QList<ChoiceText> table(std::initializer_list<std::pair<const char *, const char
 
 } // namespace
 
-#define JA(text) QT_TRANSLATE_NOOP("qel::SettingTexts", text)
-
 const QList<ChoiceText> &predictionChoices()
 {
-    static const QList<ChoiceText> t = table({{JA("周期保持"), ""}, {JA("連続予測"), ""}, {"Low  ×8", ""},
-                                              {"MLow ×6", ""}, {"Mid  ×4", ""}, {"MHigh ×3", ""},
-                                              {"High  ×2", ""}, {"ExHigh ×1.5", ""}});
+    static const QList<ChoiceText> t = table(
+        {{QT_TRANSLATE_NOOP("qel::SettingTexts", "周期保持"), ""},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "連続予測"), ""},
+         {"Low  ×8", ""}, {"MLow ×6", ""}, {"Mid  ×4", ""}, {"MHigh ×3", ""},
+         {"High  ×2", ""}, {"ExHigh ×1.5", ""}});
     return t;
 }
 
 const QList<ChoiceText> &eventInChoices()
 {
     static const QList<ChoiceText> t = table(
-        {{JA("デュアルレンジ"), "dual range"}, {JA("スプレッド"), "spread"},
-         {JA("対数出力"), "logarithmic output"}, {JA("データロック"), "data lock"},
-         {JA("ピークホールド"), "peak hold"}, {JA("バレーホールド"), "valley hold"}});
+        {{QT_TRANSLATE_NOOP("qel::SettingTexts", "デュアルレンジ"), "dual range"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "スプレッド"), "spread"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "対数出力"), "logarithmic output"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "データロック"), "data lock"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "ピークホールド"), "peak hold"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "バレーホールド"), "valley hold"}});
     return t;
 }
 
 const QList<ChoiceText> &eventOutChoices()
 {
-    static const QList<ChoiceText> t = table({{JA("下限検出（停止検出）"), "lower-limit detection"},
-                                              {JA("上限検出（コンパレータ）"), "upper-limit detection"}});
+    static const QList<ChoiceText> t = table(
+        {{QT_TRANSLATE_NOOP("qel::SettingTexts", "下限検出（停止検出）"), "lower-limit detection"},
+         {QT_TRANSLATE_NOOP("qel::SettingTexts", "上限検出（コンパレータ）"), "upper-limit detection"}});
     return t;
 }
-
-#undef JA
 
 const ChoiceText *choiceFor(const QList<ChoiceText> &table, const QByteArray &code)
 {

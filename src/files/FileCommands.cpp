@@ -244,7 +244,9 @@ public:
     {
         if (const ChoiceText *c = choiceFor(table, key))
             end(&table == &predictionChoices()
-                    ? QStringLiteral("ＤＦ") + QChar(0xFF10 + (key[0] - '0')) + QStringLiteral("　　") + shownText(*c)
+                    ? QCoreApplication::translate("qel::FileCommands",
+                                                  (QStringLiteral("ＤＦ") + QChar(0xFF10 + (key[0] - '0'))
+                                                   + QStringLiteral("　　") + c->ja).toUtf8().constData())
                     : shownText(*c));
     }
     // A setting line: blank line, label, then the value items in style 1.
@@ -293,6 +295,17 @@ void scaledValue(Page &p, const ParameterRecord &r, int first,
     p.stay(QStringLiteral("  "));
     p.choice(r.field(first + 4), {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
 }
+
+// The prediction lines as printed, for the translation file.
+[[maybe_unused]] const char *const kPredictionLines[] = {
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ０　　周期保持"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ１　　連続予測"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ２　　Low  ×8"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ３　　MLow ×6"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ４　　Mid  ×4"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ５　　MHigh ×3"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ６　　High  ×2"),
+    QT_TRANSLATE_NOOP("qel::FileCommands", "ＤＦ７　　ExHigh ×1.5")};
 
 } // namespace
 

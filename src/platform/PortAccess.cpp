@@ -1,5 +1,7 @@
 #include "PortAccess.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -108,20 +110,21 @@ QString PortProblem::textJa() const
         return {};
     case Missing:
         cause = looksLikeUsb(path)
-            ? QStringLiteral("デバイスがありません（USBアダプタが接続されているか確認してください）")
-            : QStringLiteral("デバイスがありません");
+            ? QCoreApplication::translate("qel::PortProblem", "デバイスがありません（USBアダプタが接続されているか確認してください）")
+            : QCoreApplication::translate("qel::PortProblem", "デバイスがありません");
         break;
     case Permission:
-        cause = QStringLiteral("アクセス権がありません（グループ %1 に追加してください: "
-                               "sudo usermod -aG %1 $USER の後、ログインし直す）")
+        cause = QCoreApplication::translate("qel::PortProblem",
+                                            "アクセス権がありません（グループ %1 に追加してください: "
+                                            "sudo usermod -aG %1 $USER の後、ログインし直す）")
                     .arg(group);
         break;
     case Busy:
-        cause = pid > 0 ? QStringLiteral("他のプログラムが使用中です（プロセス %1）").arg(pid)
-                        : QStringLiteral("他のプログラムが使用中です");
+        cause = pid > 0 ? QCoreApplication::translate("qel::PortProblem", "他のプログラムが使用中です（プロセス %1）").arg(pid)
+                        : QCoreApplication::translate("qel::PortProblem", "他のプログラムが使用中です");
         break;
     case NotSerial:
-        cause = QStringLiteral("シリアルデバイスではありません");
+        cause = QCoreApplication::translate("qel::PortProblem", "シリアルデバイスではありません");
         break;
     case Other:
         cause = detail;

@@ -766,13 +766,13 @@ void TestGuiPromSet::fontFollowsTheDesktopScale()
 void TestGuiPromSet::languageFollowsTheLocale_data()
 {
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("texts"); // title, four tabs, six buttons, first menu
+    QTest::addColumn<QStringList>("texts"); // title, four tabs, six buttons, first menu, a list entry
     const QStringList japanese{
         QStringLiteral("ＱＥＬ－５６００　設定変更"), QStringLiteral("基本機能"),
         QStringLiteral("付加機能"), QStringLiteral("イベントイン"), QStringLiteral("イベントアウト"),
         QStringLiteral("読み出し"), QStringLiteral("書き込み"), QStringLiteral("タイプ変更"),
         QStringLiteral("測定値ﾓﾆﾀ"), QStringLiteral("リセット"), QStringLiteral("終了 [&X]"),
-        QStringLiteral("ファイル [&F]")};
+        QStringLiteral("ファイル [&F]"), QStringLiteral("デュアルレンジ")};
     QTest::newRow("ja_JP") << QStringLiteral("ja_JP") << japanese;
     QTest::newRow("C") << QStringLiteral("C") << japanese;
     QTest::newRow("de_DE") << QStringLiteral("de_DE") << japanese;
@@ -782,7 +782,8 @@ void TestGuiPromSet::languageFollowsTheLocale_data()
                        QStringLiteral("Additional"), QStringLiteral("Event In"),
                        QStringLiteral("Event Out"), QStringLiteral("Read"), QStringLiteral("Write"),
                        QStringLiteral("Change Type"), QStringLiteral("Monitor"),
-                       QStringLiteral("Reset"), QStringLiteral("Exit [&X]"), QStringLiteral("&File")};
+                       QStringLiteral("Reset"), QStringLiteral("Exit [&X]"), QStringLiteral("&File"),
+                       QStringLiteral("Dual Range")};
 }
 
 void TestGuiPromSet::languageFollowsTheLocale()
@@ -800,7 +801,7 @@ void TestGuiPromSet::languageFollowsTheLocale()
     for (QPushButton *b : {s.w->Command1, s.w->Command2, s.w->Command3, s.w->Command5,
                            s.w->Command6, s.w->Command4})
         shown << b->text();
-    shown << s.w->FileIO->title();
+    shown << s.w->FileIO->title() << s.w->Option5[0]->text();
     QCOMPARE(shown, texts);
     // The record never follows the language: the prediction list stores the
     // same code in either.

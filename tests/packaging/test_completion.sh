@@ -3,6 +3,7 @@
 # package) and called as bash calls it: COMP_WORDS/COMP_CWORD set, COMPREPLY read.
 #   test_completion.sh COMPLETION_FILE
 set -uo pipefail
+export LC_ALL=C # sorted replies compare the same whatever the machine's locale
 COMPLETION=$(readlink -f "$1")
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT

@@ -72,25 +72,25 @@ void PortSelect::setPorts(PortMap *map, PortList *list)
     grid->setColumnStretch(1, 1);
     frameLayout->addLayout(grid);
 
-    auto *found = new QGroupBox(QStringLiteral("見つかったポート"), this);
+    auto *found = new QGroupBox(tr("見つかったポート"), this);
     found->setObjectName(QStringLiteral("FoundPorts"));
     auto *foundLayout = new QVBoxLayout(found);
     PortTable = new QTreeWidget(found);
     PortTable->setObjectName(QStringLiteral("PortTable"));
     PortTable->setRootIsDecorated(false);
     // The long by-id link last, so the adapter's names stay in sight.
-    PortTable->setHeaderLabels({QStringLiteral("デバイス"), QStringLiteral("説明"),
-                                QStringLiteral("メーカー"), QStringLiteral("シリアル番号"),
-                                QStringLiteral("固定名 (by-id)")});
+    PortTable->setHeaderLabels({tr("デバイス"), tr("説明"),
+                                tr("メーカー"), tr("シリアル番号"),
+                                tr("固定名 (by-id)")});
     PortTable->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     PortTable->setMinimumSize(560, 120);
     foundLayout->addWidget(PortTable);
     auto *pathRow = new QHBoxLayout;
-    auto *pathCaption = new QLabel(QStringLiteral("デバイスのパス:"), found);
+    auto *pathCaption = new QLabel(tr("デバイスのパス:"), found);
     PathEdit = new QLineEdit(found);
     PathEdit->setObjectName(QStringLiteral("PathEdit"));
     pathCaption->setBuddy(PathEdit);
-    AssignButton = new QPushButton(QStringLiteral("選択中のＣＯＭに割り当て"), found);
+    AssignButton = new QPushButton(tr("選択中のＣＯＭに割り当て"), found);
     AssignButton->setObjectName(QStringLiteral("AssignButton"));
     pathRow->addWidget(pathCaption);
     pathRow->addWidget(PathEdit, 1);
@@ -140,13 +140,13 @@ void PortSelect::refreshPorts()
     for (int n = 1; n <= 4; ++n) {
         const QString path = map_->mappedPath(n);
         const bool present = isFound(path) || QFileInfo::exists(path);
-        PathLabel[n - 1]->setText(present ? QStringLiteral("→ %1").arg(path)
-                                          : QStringLiteral("→ %1 （未接続）").arg(path));
+        PathLabel[n - 1]->setText(present ? tr("→ %1").arg(path)
+                                          : tr("→ %1 （未接続）").arg(path));
         if (!present && !absent.contains(path) && path != PortMap::defaultPath(n)) {
             absent << path;
             const bool byId = path.startsWith(QLatin1String("/dev/serial/"));
             auto *item = new QTreeWidgetItem(PortTable, {byId ? QString() : path,
-                                                         QStringLiteral("（未接続）"), QString(),
+                                                         tr("（未接続）"), QString(),
                                                          QString(), byId ? path : QString()});
             item->setData(0, Qt::UserRole, path);
             for (int c = 0; c < item->columnCount(); ++c)
@@ -154,8 +154,8 @@ void PortSelect::refreshPorts()
         }
     }
     if (!map_->overridePath().isEmpty()) {
-        OverrideNote->setText(QStringLiteral("この実行では --port の %1 を使っています。"
-                                             "選択中のＣＯＭに割り当てると次回からも使えます。")
+        OverrideNote->setText(tr("この実行では --port の %1 を使っています。"
+                                 "選択中のＣＯＭに割り当てると次回からも使えます。")
                                   .arg(map_->overridePath()));
         PathEdit->setText(map_->overridePath());
     } else {

@@ -176,8 +176,8 @@ void Monitor::RecordButton_Click()
         return;
     }
     FileDialogRequest req;
-    req.title = QStringLiteral("記録ファイル");
-    req.filter = QStringLiteral("CSVﾌｧｲﾙ(*.csv)|*.csv|すべてのﾌｧｲﾙ(*.*)|*.*");
+    req.title = tr("記録ファイル");
+    req.filter = tr("CSVﾌｧｲﾙ(*.csv)|*.csv|すべてのﾌｧｲﾙ(*.*)|*.*");
     req.confirmOverwrite = true;
     QString path;
     if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->saveFile(req, path) || path.isEmpty())
@@ -185,7 +185,7 @@ void Monitor::RecordButton_Click()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
     if (!recorder_->start(path)) {
-        ctx_.boxes().show(QStringLiteral("記録ファイルを作成できません。\n") + path
+        ctx_.boxes().show(tr("記録ファイルを作成できません。\n") + path
                               + QStringLiteral("\n") + recorder_->error(),
                           applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
     }
@@ -204,7 +204,7 @@ void Monitor::stopRecording()
 
 void Monitor::tellRecordingFailed()
 {
-    ctx_.boxes().show(QStringLiteral("記録ファイルに書き込めません。記録を止めました。\n")
+    ctx_.boxes().show(tr("記録ファイルに書き込めません。記録を止めました。\n")
                           + recorder_->path() + QStringLiteral("\n") + recorder_->error(),
                       applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
 }
@@ -212,8 +212,8 @@ void Monitor::tellRecordingFailed()
 void Monitor::showRecordingState()
 {
     const bool on = recorder_->isRecording();
-    RecordButton->setText(on ? QStringLiteral("記録停止") : QStringLiteral("記録開始..."));
-    RecordSign->setText(on ? QStringLiteral("● 記録中: ") + QFileInfo(recorder_->path()).fileName()
+    RecordButton->setText(on ? tr("記録停止") : tr("記録開始..."));
+    RecordSign->setText(on ? tr("● 記録中: ") + QFileInfo(recorder_->path()).fileName()
                            : QString());
     RecordSign->setToolTip(on ? recorder_->path() : QString());
     RecordSign->setVisible(on);

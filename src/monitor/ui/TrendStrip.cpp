@@ -57,7 +57,7 @@ TrendStrip::Stats TrendStrip::stats() const
 QString TrendStrip::headingText() const
 {
     const Stats s = stats();
-    return QStringLiteral("最新 %1 %   1分間の最小 %2 %   最大 %3 %")
+    return tr("最新 %1 %   1分間の最小 %2 %   最大 %3 %")
         .arg(percentText(s.last), s.any ? percentText(s.lo) : QStringLiteral("--"),
              s.any ? percentText(s.hi) : QStringLiteral("--"));
 }
