@@ -5,10 +5,10 @@
 
 namespace qel::bench {
 
-double cpuMs()
+double cpuMs(bool children)
 {
     rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+    getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &ru);
     return (double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e6
             + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec)) / 1e3;
 }
@@ -34,6 +34,21 @@ void stopSim(QProcess &proc)
         proc.kill();
         proc.waitForFinished(3000);
     }
+}
+
+Rig::Rig(Clock &clock, const QString &path, Wrap wrap)
+    : map_(&store_), qtPorts_(&map_), wrap_(std::move(wrap))
+{
+    map_.setOverride(path);
+    Platform p;
+    p.clock = &clock;
+    p.ports = this;
+    p.boxes = &boxes;
+    p.dialogs = &dialogs;
+    p.store = &store_;
+    p.terminate = [] {};
+    wiring = std::make_unique<Wiring>(p);
+    wiring->ctx.state.CommPortNo = 1;
 }
 
 MsgResult BenchBoxes::show(const QString &text, const QString &title, MsgIcon, MsgButtons b)

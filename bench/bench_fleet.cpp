@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
-#include <sys/resource.h>
 
 using namespace qel::bench;
 
@@ -58,21 +57,6 @@ Timed runQelctl(const QString &qelctl, const QStringList &args)
     r.out = p.readAllStandardOutput();
     p.readAllStandardError();
     return r;
-}
-
-// CPU time of the finished children (qelctl and the ones it started).
-double childCpuMs()
-{
-    rusage ru{};
-    getrusage(RUSAGE_CHILDREN, &ru);
-    return (double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e6
-            + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec)) / 1e3;
-}
-
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
 }
 
 QStringList portArgs(const std::vector<Port> &sims)
@@ -147,7 +131,7 @@ int main(int argc, char **argv)
         std::vector<qint64> t;
         for (int r = 0; r < runs; ++r)
             t.push_back(runQelctl(qelctl, {"--port", s.path, "scan", "--json"}).ms);
-        const qint64 m = median(t);
+        const qint64 m = median(t, qint64(-1));
         std::printf("scan %-5s alone        %6lld ms\n", qPrintable(s.type), static_cast<long long>(m));
         if (m > slowest) {
             slowest = m;
@@ -161,7 +145,7 @@ int main(int argc, char **argv)
         found = found && x.exit == 0 && allFound(x.out, four);
         t.push_back(x.ms);
     }
-    const qint64 all4 = median(t);
+    const qint64 all4 = median(t, qint64(-1));
     const double ratio = double(all4) / double(slowest);
     std::printf("scan of 4 at once       %6lld ms  = %.2f x the slowest alone (%s); all found: %s\n",
                 static_cast<long long>(all4), ratio, qPrintable(slowestType), found ? "yes" : "NO");
@@ -169,16 +153,16 @@ int main(int argc, char **argv)
     // Larger fleets: scan and backup time against the number of converters.
     for (const int n : fleets) {
         const std::vector<Port> part(fleet.begin(), fleet.begin() + std::min<size_t>(n, fleet.size()));
-        const double cpu0 = childCpuMs();
+        const double cpu0 = cpuMs(true);
         const Timed sc = runQelctl(qelctl, QStringList{"scan", "--json"} + portArgs(part));
-        const double cpu1 = childCpuMs();
+        const double cpu1 = cpuMs(true);
         QTemporaryDir dir;
         const Timed bk = runQelctl(qelctl, QStringList{"backup", dir.path()} + portArgs(part));
         std::printf("fleet of %3d: scan %6lld ms (all found: %s, CPU %.0f ms), backup %6lld ms "
                     "(exit %d, %lld files, CPU %.0f ms)\n",
                     n, static_cast<long long>(sc.ms), allFound(sc.out, part) ? "yes" : "NO",
                     cpu1 - cpu0, static_cast<long long>(bk.ms), bk.exit,
-                    static_cast<long long>(bk.out.count('\n')), childCpuMs() - cpu1);
+                    static_cast<long long>(bk.out.count('\n')), cpuMs(true) - cpu1);
     }
 
     for (auto &p : procs)

@@ -11,15 +11,10 @@
 //
 //   qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]
 #include "BenchSupport.h"
-#include "comm/RsReadWrite.h"
 #include "core/Context.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/MonitorRecorder.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SettingsStore.h"
-#include "typechange/TypeChange.h"
-#include "wiring/Wiring.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,7 +23,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
 
 #ifndef QEL_SIM_DEFAULT
@@ -46,30 +40,14 @@ double nowMs()
     return gClock.nsecsElapsed() / 1e6;
 }
 
-double cpuMs()
-{
-    return bench::cpuMs();
-}
-
 struct ReplyTimes {
     double sentAt = -1;
     std::vector<double> ms;
 };
 
-class TimingPort : public SerialPort {
+class TimingPort : public bench::ForwardingPort {
 public:
-    TimingPort(std::unique_ptr<SerialPort> inner, ReplyTimes &t) : in_(std::move(inner)), t_(t) {}
-    void setPortNumber(int n) override { in_->setPortNumber(n); }
-    int portNumber() const override { return in_->portNumber(); }
-    void setSettings(const QString &s) override { in_->setSettings(s); }
-    QString settings() const override { return in_->settings(); }
-    bool open() override { return in_->open(); }
-    void close() override { in_->close(); }
-    bool isOpen() const override { return in_->isOpen(); }
-    QString lastError() const override { return in_->lastError(); }
-    bool setRts(bool on) override { return in_->setRts(on); }
-    bool rts() const override { return in_->rts(); }
-    int bytesWaiting() override { return in_->bytesWaiting(); }
+    TimingPort(std::unique_ptr<SerialPort> inner, ReplyTimes &t) : ForwardingPort(std::move(inner)), t_(t) {}
     QByteArray readAllWaiting() override
     {
         QByteArray b = in_->readAllWaiting();
@@ -79,57 +57,28 @@ public:
         }
         return b;
     }
-    void discardInput() override { in_->discardInput(); }
     bool write(const QByteArray &data) override
     {
         t_.sentAt = data == "Q" ? nowMs() : -1;
         return in_->write(data);
     }
-    bool lineLost() const override { return in_->lineLost(); }
 
 private:
-    std::unique_ptr<SerialPort> in_;
-    ReplyTimes &t_;
-};
-
-class TimingFactory : public SerialPortFactory {
-public:
-    TimingFactory(SerialPortFactory &inner, ReplyTimes &t) : in_(inner), t_(t) {}
-    std::unique_ptr<SerialPort> create() override
-    {
-        return std::make_unique<TimingPort>(in_.create(), t_);
-    }
-
-private:
-    SerialPortFactory &in_;
     ReplyTimes &t_;
 };
 
 // Time and CPU stamped at every reading.
 class StampView : public MonitorView {
 public:
-    void setText1(int, const QString &) override {}
-    void setLabel1(int, const QString &) override {}
-    void setLabel2(const QString &) override {}
-    void setLabel3(const QString &) override {}
-    void setCommand1Enabled(bool) override {}
     void readingShown(double) override
     {
         at.push_back(nowMs());
-        cpu.push_back(cpuMs());
+        cpu.push_back(bench::cpuMs());
     }
     void closeWindow() override { closed = true; }
     std::vector<double> at, cpu;
     bool closed = false;
 };
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return {};
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 struct RunResult {
     double rate = 0; // polls/s, 0 when the monitor did not poll
@@ -147,28 +96,13 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     }
 
     QtClock clock;
-    MemorySettingsStore store;
-    PortMap map(&store);
-    map.setOverride(path);
-    QtSerialPortFactory qtPorts(&map);
     ReplyTimes replies;
-    TimingFactory ports(qtPorts, replies);
-    bench::BenchBoxes boxes;
-    NoDialogs dialogs;
-    Platform p;
-    p.clock = &clock;
-    p.ports = &ports;
-    p.boxes = &boxes;
-    p.dialogs = &dialogs;
-    p.store = &store;
-    p.terminate = [] {};
-    Wiring wiring(p);
-    Context &ctx = wiring.ctx;
-    RsReadWrite &engine = wiring.engine;
-    TypeChange &typeChange = wiring.typeChange;
-    ctx.state.CommPortNo = 1;
+    bench::Rig rig(clock, path, [&replies](std::unique_ptr<SerialPort> in) {
+        return std::make_unique<TimingPort>(std::move(in), replies);
+    });
+    Context &ctx = rig.wiring->ctx;
 
-    const TypeCheckResult det = typeChange.TypeCheck();
+    const TypeCheckResult det = rig.wiring->typeChange.TypeCheck();
     if (det.code == TypeNone) {
         std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
         bench::stopSim(proc);
@@ -183,7 +117,7 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
         bench::stopSim(proc);
         return {};
     }
-    MonitorEngine monitor(ctx, engine);
+    MonitorEngine monitor(ctx, rig.wiring->engine);
     monitor.onReading = [&](const MonitorDisplay &d) { recorder.record(d); };
     StampView view;
     monitor.setView(&view);
@@ -204,7 +138,7 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     const qint64 rows = recorder.rows();
 
     const size_t n = view.at.size();
-    if (n < 3 || monitor.closedOnError() || boxes.count) {
+    if (n < 3 || monitor.closedOnError() || rig.boxes.count) {
         std::fprintf(stderr, "qel-bench-monitor: the monitor did not poll (%zu readings)\n", n);
         return {};
     }
@@ -230,7 +164,7 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     std::printf("%s on %s%s\n", qPrintable(type), qPrintable(path),
                 record ? ", recording every reading to CSV" : "");
     std::printf("  polls           %8.0f in %.2f s\n", polls, wall / 1000.0);
-    std::printf("  poll interval   %8.2f ms median, %.2f min, %.2f max\n", median(gaps),
+    std::printf("  poll interval   %8.2f ms median, %.2f min, %.2f max\n", bench::median(gaps, 0.0),
                 *std::min_element(gaps.begin(), gaps.end()),
                 *std::max_element(gaps.begin(), gaps.end()));
     std::printf("  reply to \"Q\"    %8.2f ms mean\n", reply);

@@ -15,13 +15,8 @@
 // On a machine shared with other work, `chrt -f 10 qel-bench` keeps their
 // load out of the timer ticks (qel-sim inherits the policy).
 #include "BenchSupport.h"
-#include "comm/RsReadWrite.h"
-#include "core/Context.h"
 #include "editor/SettingsCommands.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
-#include "typechange/TypeChange.h"
-#include "wiring/Wiring.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,7 +26,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
 
 #ifndef QEL_SIM_DEFAULT
@@ -61,13 +55,9 @@ void trace(const char *what, const QByteArray &data = {})
 }
 
 // A port that counts what passes through it.
-class CountingPort : public SerialPort {
+class CountingPort : public bench::ForwardingPort {
 public:
-    CountingPort(std::unique_ptr<SerialPort> inner, Counters &c) : in_(std::move(inner)), c_(c) {}
-    void setPortNumber(int n) override { in_->setPortNumber(n); }
-    int portNumber() const override { return in_->portNumber(); }
-    void setSettings(const QString &s) override { in_->setSettings(s); }
-    QString settings() const override { return in_->settings(); }
+    CountingPort(std::unique_ptr<SerialPort> inner, Counters &c) : ForwardingPort(std::move(inner)), c_(c) {}
     bool open() override
     {
         trace("open");
@@ -85,11 +75,6 @@ public:
         c_.openCloseMs += (gClock.nsecsElapsed() - t0) / 1e6;
         trace("closed");
     }
-    bool isOpen() const override { return in_->isOpen(); }
-    QString lastError() const override { return in_->lastError(); }
-    bool setRts(bool on) override { return in_->setRts(on); }
-    bool rts() const override { return in_->rts(); }
-    int bytesWaiting() override { return in_->bytesWaiting(); }
     QByteArray readAllWaiting() override
     {
         const QByteArray b = in_->readAllWaiting();
@@ -101,7 +86,6 @@ public:
         }
         return b;
     }
-    void discardInput() override { in_->discardInput(); }
     bool write(const QByteArray &data) override
     {
         ++c_.sends;
@@ -110,10 +94,8 @@ public:
         writtenAt_ = gClock.nsecsElapsed();
         return in_->write(data);
     }
-    bool lineLost() const override { return in_->lineLost(); }
 
 private:
-    std::unique_ptr<SerialPort> in_;
     Counters &c_;
     qint64 writtenAt_ = -1;
 };
@@ -150,25 +132,6 @@ public:
     }
 };
 
-class CountingFactory : public SerialPortFactory {
-public:
-    explicit CountingFactory(const PortMap *map) : inner_(map) {}
-    std::unique_ptr<SerialPort> create() override
-    {
-        return std::make_unique<CountingPort>(inner_.create(), counters);
-    }
-    Counters counters;
-
-private:
-    QtSerialPortFactory inner_;
-};
-
-// Any message during a timed transfer means the figure is void.
-double cpuSeconds()
-{
-    return bench::cpuMs() / 1000.0;
-}
-
 struct Figure {
     double wallMs = 0;
     double cpuMs = 0;
@@ -183,10 +146,6 @@ struct Figure {
     double floorMs() const { return pausesMs() + wireMs(); }
     double ratio() const { return wallMs / floorMs(); }
     double cpuShare() const { return cpuMs / wallMs; }
-    // What is left once the floor, the device's reply time and the serial
-    // layer's open/close are taken out: the program's own overhead.
-    double ownMs() const { return wallMs - floorMs() - c.replyMs - c.openCloseMs; }
-    double ownRatio() const { return (wallMs - c.replyMs - c.openCloseMs) / floorMs(); }
 };
 
 void printFigure(const char *what, const Figure &f)
@@ -198,12 +157,6 @@ void printFigure(const char *what, const Figure &f)
                 f.pausesMs(), f.wireMs(), f.ratio(), f.cpuMs, 100.0 * f.cpuShare());
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 struct Summary {
     double paced = 0;   // median ratio to the physical floor, paced line
     double instant = 0; // median ratio to the pauses, instant line
@@ -212,50 +165,33 @@ struct Summary {
 
 struct Session {
     TracingClock clock;
-    MemorySettingsStore store;
-    PortMap portMap;
-    std::unique_ptr<CountingFactory> ports;
-    bench::BenchBoxes boxes;
-    NoDialogs dialogs;
-    std::unique_ptr<Wiring> wiring;
-    Context *ctx = nullptr;
-    RsReadWrite *engine = nullptr;
-    TypeChange *typeChange = nullptr;
-    std::unique_ptr<SettingsCommands> commands;
+    Counters counters;
+    bench::Rig rig;
+    SettingsCommands commands;
 
-    explicit Session(const QString &path) : portMap(&store)
+    explicit Session(const QString &path)
+        : rig(clock, path,
+              [this](std::unique_ptr<SerialPort> in) {
+                  return std::make_unique<CountingPort>(std::move(in), counters);
+              }),
+          commands(rig.wiring->ctx, rig.wiring->engine, rig.wiring->typeChange)
     {
-        portMap.setOverride(path);
-        ports = std::make_unique<CountingFactory>(&portMap);
-        Platform p;
-        p.clock = &clock;
-        p.ports = ports.get();
-        p.boxes = &boxes;
-        p.dialogs = &dialogs;
-        p.store = &store;
-        p.terminate = [] {};
-        wiring = std::make_unique<Wiring>(p);
-        ctx = &wiring->ctx;
-        engine = &wiring->engine;
-        typeChange = &wiring->typeChange;
-        ctx->state.CommPortNo = 1;
-        commands = std::make_unique<SettingsCommands>(*ctx, *engine, *typeChange);
     }
 
     template <typename Fn>
     Figure measure(Fn fn)
     {
         Figure f;
-        ports->counters = {};
-        const int boxesBefore = boxes.count;
+        counters = {};
+        const int boxesBefore = rig.boxes.count;
         QElapsedTimer t;
-        const double cpu0 = cpuSeconds();
+        const double cpu0 = bench::cpuMs();
         t.start();
         const CommandOutcome o = fn();
         f.wallMs = t.nsecsElapsed() / 1e6;
-        f.cpuMs = (cpuSeconds() - cpu0) * 1000.0;
-        f.c = ports->counters;
-        f.ok = o.transferred && o.result == CommResult::Ok && boxes.count == boxesBefore;
+        f.cpuMs = bench::cpuMs() - cpu0;
+        f.c = counters;
+        f.ok = o.transferred && o.result == CommResult::Ok && rig.boxes.count == boxesBefore;
         return f;
     }
 };
@@ -284,7 +220,7 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
                 paced ? "paced" : "instant", qPrintable(path));
 
     Session s(path);
-    const TypeCheckResult det = s.typeChange->TypeCheck();
+    const TypeCheckResult det = s.rig.wiring->typeChange.TypeCheck();
     const int want = type == QLatin1String("5600") ? Type5600
                      : type == QLatin1String("521") ? Type521
                                                     : Type527;
@@ -297,10 +233,10 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
     const int baud = paced ? (is52x ? 1200 : 9600) : 0;
     bool allOk = true;
     for (int i = 0; i < runs; ++i) {
-        Figure r = s.measure([&] { return s.commands->ReadingIn(); });
+        Figure r = s.measure([&] { return s.commands.ReadingIn(); });
         r.wireBaud = baud;
         printFigure("read", r);
-        Figure w = s.measure([&] { return s.commands->WritingOut(); });
+        Figure w = s.measure([&] { return s.commands.WritingOut(); });
         w.wireBaud = baud;
         printFigure("write", w);
         allOk = allOk && r.ok && w.ok;
@@ -317,20 +253,14 @@ bool benchGeneration(const QString &sim, const QString &type, int runs,
     std::vector<Figure> pr, pw, ir, iw;
     bool ok = benchLine(sim, type, runs, true, pr, pw);
     ok = benchLine(sim, type, runs, false, ir, iw) && ok;
-    auto ratios = [](const std::vector<Figure> &v) {
+    auto median = [](const std::vector<Figure> &v, double (Figure::*of)() const) {
         std::vector<double> r;
         for (const Figure &f : v)
-            r.push_back(f.ratio());
-        return median(r);
+            r.push_back((f.*of)());
+        return bench::median(r, 0.0);
     };
-    auto cpu = [](const std::vector<Figure> &v) {
-        std::vector<double> r;
-        for (const Figure &f : v)
-            r.push_back(f.cpuShare());
-        return median(r);
-    };
-    read = {ratios(pr), ratios(ir), cpu(pr)};
-    write = {ratios(pw), ratios(iw), cpu(pw)};
+    read = {median(pr, &Figure::ratio), median(ir, &Figure::ratio), median(pr, &Figure::cpuShare)};
+    write = {median(pw, &Figure::ratio), median(iw, &Figure::ratio), median(pw, &Figure::cpuShare)};
     return ok;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // qelctl: the command-line tool over the same library as the program.
 
+#include "files/DeviceHistory.h" // typeText, typeCode
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
@@ -60,8 +61,6 @@ struct Env {
 void err(const QString &text);
 void out(const QString &text);
 
-// "5600", "521", "527" or "none" for a type code.
-QString typeName(int code);
 // Type detection as at start-up (TypeCheck: the "E" probe and "Q" at 9600,
 // then at 1200 baud with the 52X image read). Returns the type code, 0 when
 // nothing answered (or the user aborted).

@@ -26,7 +26,7 @@ int cmdDetect(Env &env)
         return ExitUsage;
     }
     const int code = env.claimPort() ? detectDevice(env) : int(TypeNone);
-    out(typeName(code));
+    out(typeText(code));
     return code == TypeNone ? ExitDevice : ExitOk;
 }
 

@@ -22,19 +22,6 @@ struct FileArgs {
     int deviceType = TypeNone;
 };
 
-bool typeFromText(const QString &t, int &deviceType)
-{
-    if (t == QLatin1String("521"))
-        deviceType = Type521;
-    else if (t == QLatin1String("527"))
-        deviceType = Type527;
-    else if (t == QLatin1String("5600"))
-        deviceType = Type5600;
-    else
-        return false;
-    return true;
-}
-
 // FILE and the options a file command accepts; false on a usage error.
 bool parse(const Env &env, bool allowOutput, FileArgs &a)
 {
@@ -44,7 +31,8 @@ bool parse(const Env &env, bool allowOutput, FileArgs &a)
     }
     const QCommandLineParser &opts = *env.opts;
     a.json = opts.optionNames().contains(QStringLiteral("json"));
-    if (opts.isSet(QStringLiteral("type")) && !typeFromText(opts.value(QStringLiteral("type")), a.deviceType)) {
+    if (opts.isSet(QStringLiteral("type"))
+        && (a.deviceType = typeCode(opts.value(QStringLiteral("type")))) == TypeNone) {
         err(QStringLiteral("qelctl %1: --type must be 521, 527 or 5600").arg(env.command));
         return false;
     }

@@ -82,10 +82,11 @@ struct Child {
     std::unique_ptr<QProcess> proc;
 };
 
-// Runs `qelctl --port P ARGS...` for every port at once and returns, per
-// port in the order given, its JSON array (empty when the child gave none;
-// its stderr is passed on, each line led by the port).
-QList<QJsonArray> runPerPort(const QStringList &ports, const QStringList &args)
+// Runs `qelctl --port P ARGS...` for every port at once and returns the
+// objects of their JSON arrays, port by port in the order given; a port
+// whose child gave none has `silent` with its port (its stderr is passed
+// on, each line led by the port).
+QJsonArray runPerPort(const QStringList &ports, const QStringList &args, QJsonObject silent)
 {
     std::vector<Child> children;
     for (const QString &p : ports) {
@@ -94,7 +95,7 @@ QList<QJsonArray> runPerPort(const QStringList &ports, const QStringList &args)
                       QStringList{QStringLiteral("--port"), p} + args);
         children.push_back(std::move(c));
     }
-    QList<QJsonArray> results;
+    QJsonArray results;
     for (Child &c : children) {
         // Bounded: a child's own waits are all bounded, this is a last guard.
         if (!c.proc->waitForFinished(300000)) {
@@ -104,8 +105,12 @@ QList<QJsonArray> runPerPort(const QStringList &ports, const QStringList &args)
         for (const QString &line : QString::fromUtf8(c.proc->readAllStandardError())
                                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             err(QStringLiteral("%1: %2").arg(c.port, line));
-        const QJsonDocument doc = QJsonDocument::fromJson(c.proc->readAllStandardOutput());
-        results << (doc.isArray() ? doc.array() : QJsonArray());
+        const QJsonArray got = QJsonDocument::fromJson(c.proc->readAllStandardOutput()).array();
+        silent[QStringLiteral("port")] = c.port;
+        if (got.isEmpty())
+            results << silent;
+        for (const QJsonValue &v : got)
+            results << v;
     }
     return results;
 }
@@ -126,7 +131,7 @@ QJsonObject identify(Env &env, const QString &port)
     QJsonObject o;
     o[QStringLiteral("port")] = port;
     const int code = detectDevice(env);
-    o[QStringLiteral("type")] = typeName(code);
+    o[QStringLiteral("type")] = typeText(code);
     if (code == TypeNone)
         return o;
     if (readSerial(env, code)) {
@@ -188,14 +193,8 @@ static int cmdScan(Env &env)
         usePort(env, a.ports.first());
         all << identify(env, a.ports.first());
     } else {
-        const QList<QJsonArray> per = runPerPort(a.ports, {QStringLiteral("scan"), QStringLiteral("--json")});
-        for (int i = 0; i < a.ports.size(); ++i) {
-            if (per[i].isEmpty())
-                all << QJsonObject{{QStringLiteral("port"), a.ports[i]},
-                                   {QStringLiteral("type"), QStringLiteral("none")}};
-            for (const QJsonValue &v : per[i])
-                all << v;
-        }
+        all = runPerPort(a.ports, {QStringLiteral("scan"), QStringLiteral("--json")},
+                         {{QStringLiteral("type"), QStringLiteral("none")}});
     }
     if (a.json) {
         printJson(all);
@@ -228,7 +227,7 @@ static int cmdBackup(Env &env)
         QJsonObject o;
         o[QStringLiteral("port")] = port;
         const int code = detectDevice(env);
-        o[QStringLiteral("type")] = typeName(code);
+        o[QStringLiteral("type")] = typeText(code);
         if (code != TypeNone) {
             SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
             const CommandOutcome r = commands.ReadingIn();
@@ -237,7 +236,7 @@ static int cmdBackup(Env &env)
                 o[QStringLiteral("error")] = QStringLiteral("the read did not complete");
             } else {
                 // The type as read (the presence check may have found another).
-                const QString type = typeName(st.DeviceType);
+                const QString type = typeText(st.DeviceType);
                 o[QStringLiteral("type")] = type;
                 o[QStringLiteral("serial")] = field(st.ParamRecord, 32);
                 const QString base = QStringLiteral("%1/%2-%3-%4")
@@ -256,16 +255,9 @@ static int cmdBackup(Env &env)
         }
         all << o;
     } else {
-        const QList<QJsonArray> per = runPerPort(
-            a.ports, {QStringLiteral("backup"), dir, QStringLiteral("--json")});
-        for (int i = 0; i < a.ports.size(); ++i) {
-            if (per[i].isEmpty())
-                all << QJsonObject{{QStringLiteral("port"), a.ports[i]},
-                                   {QStringLiteral("type"), QStringLiteral("none")},
-                                   {QStringLiteral("error"), QStringLiteral("no answer from qelctl")}};
-            for (const QJsonValue &v : per[i])
-                all << v;
-        }
+        all = runPerPort(a.ports, {QStringLiteral("backup"), dir, QStringLiteral("--json")},
+                         {{QStringLiteral("type"), QStringLiteral("none")},
+                          {QStringLiteral("error"), QStringLiteral("no answer from qelctl")}});
     }
 
     int code = ExitOk;

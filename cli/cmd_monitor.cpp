@@ -64,11 +64,6 @@ bool writeLine(const QString &line)
 // readings arrive through the engine's onReading.
 class LineView : public MonitorView {
 public:
-    void setText1(int, const QString &) override {}
-    void setLabel1(int, const QString &) override {}
-    void setLabel2(const QString &) override {}
-    void setLabel3(const QString &) override {}
-    void setCommand1Enabled(bool) override {}
     void closeWindow() override { closed = true; }
     bool closed = false;
 };
@@ -83,21 +78,12 @@ int cmdTypeChange(Env &env)
         return ExitUsage;
     }
     const QString &want = env.badOption.isNull() ? env.args[0] : env.badOption;
-    char digit = 0;
-    int wanted = TypeNone;
-    if (want == QLatin1String("521")) {
-        digit = '1';
-        wanted = Type521;
-    } else if (want == QLatin1String("527")) {
-        digit = '7';
-        wanted = Type527;
-    } else if (want == QLatin1String("5600")) {
-        digit = '4';
-        wanted = Type5600;
-    } else {
+    const int wanted = typeCode(want);
+    if (wanted == TypeNone) {
         err(QStringLiteral("qelctl: type-change wants 521, 527 or 5600, not '%1'").arg(want));
         return ExitUsage;
     }
+    const char digit = wanted == Type521 ? '1' : wanted == Type527 ? '7' : '4';
 
     if (!env.claimPort()) {
         out(QStringLiteral("none"));
@@ -115,7 +101,7 @@ int cmdTypeChange(Env &env)
         out(QStringLiteral("none"));
         return ExitDevice;
     }
-    out(typeName(r.detected));
+    out(typeText(r.detected));
     if (r.refused || r.noEcho)
         return ExitDevice;
     return r.detected == wanted ? ExitOk : ExitDevice;

@@ -71,11 +71,6 @@ bool Env::claimPort()
     return false;
 }
 
-QString typeName(int code)
-{
-    return typeText(code);
-}
-
 int detectDevice(Env &env)
 {
     // TypeCheck alone: the 5600's identification read that follows it at

@@ -539,11 +539,9 @@ void SimDevice::setMonitorCounts(int full, int zero, int present)
 void SimDevice::addFault(const SimFault &f) { d->faults.append(f); }
 void SimDevice::clearFaults() { d->faults.clear(); }
 void SimDevice::setStrictSpeed(bool on) { d->strict = on; }
-bool SimDevice::strictSpeed() const { return d->strict; }
 void SimDevice::setLatencyMs(int ms) { d->latency = qMax(0, ms); }
 int SimDevice::latencyMs() const { return d->latency; }
 void SimDevice::setPacing(bool on) { d->pacing = on; }
-bool SimDevice::pacing() const { return d->pacing; }
 bool SimDevice::inTypeChangeMode() const { return d->typeChangeMode; }
 const QByteArray &SimDevice::noise() const { return d->noise; }
 const QList<QByteArray> &SimDevice::commands() const { return d->log; }

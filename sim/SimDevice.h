@@ -81,12 +81,10 @@ public:
 
     // --- additions ---
     int serial() const;             // value of F32
-    bool strictSpeed() const;
     int latencyMs() const;
     // Optional line-speed pacing: every character costs 10 bit times at the
     // line speed (on reception of the command and on sending the reply).
     void setPacing(bool on);
-    bool pacing() const;
     // Between "Z" and the closing "E" of a type change.
     bool inTypeChangeMode() const;
     // Bytes thrown away because they came at a speed the device does not

@@ -37,11 +37,6 @@ public:
     }
     ~SimPort() override { line_->ports.removeAll(this); }
 
-    void setPortNumber(int n) override { number_ = n; }
-    int portNumber() const override { return number_; }
-    void setSettings(const QString &s) override { settings_ = s; }
-    QString settings() const override { return settings_; }
-
     bool open() override
     {
         if (open_)
@@ -85,7 +80,6 @@ public:
         rts_ = on;
         return true;
     }
-    bool rts() const override { return rts_; }
     int bytesWaiting() override { return open_ ? int(input_.size()) : 0; }
     QByteArray readAllWaiting() override
     {
@@ -133,12 +127,9 @@ public:
 
 private:
     std::shared_ptr<SimPortFactory::Impl> line_;
-    int number_ = 1;
-    QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
     PortProblem problem_;
     bool open_ = false;
-    bool rts_ = false;
     bool lost_ = false;
     QByteArray input_;
 };
@@ -208,7 +199,6 @@ void SimPortFactory::setUnplugged(bool on)
             p->loseLine();
 }
 
-bool SimPortFactory::unplugged() const { return d->unplugged; }
 const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent; }
 
 int SimPortFactory::openPorts() const

@@ -26,7 +26,6 @@ public:
     // device's port number fails until plugged again. Only one port object
     // at a time can hold a port number open (the others get "busy").
     void setUnplugged(bool on);
-    bool unplugged() const;
     // All bytes any port wrote, in order (with the settings text in force).
     struct Sent {
         qint64 atMs;

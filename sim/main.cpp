@@ -73,6 +73,7 @@ const char kHelp[] =
     "SIGTERM or SIGINT ends it cleanly. When the host closes the device the simulator\n"
     "keeps serving and answers again when it is reopened.\n";
 
+const int kSignals[] = {SIGTERM, SIGINT, SIGUSR1, SIGHUP};
 volatile sig_atomic_t g_stop = 0;
 volatile sig_atomic_t g_dump = 0;
 
@@ -382,23 +383,17 @@ public:
         return qMax<qint64>(0, due - clockUs());
     }
 
+    // The stop and dump signals are blocked (main blocks them early) and
+    // come in only while ppoll waits.
     int run()
     {
-        sigset_t block, empty;
-        sigemptyset(&block);
-        sigaddset(&block, SIGTERM);
-        sigaddset(&block, SIGINT);
-        sigaddset(&block, SIGUSR1);
-        sigaddset(&block, SIGHUP);
-        sigprocmask(SIG_BLOCK, &block, nullptr);
+        sigset_t empty;
         sigemptyset(&empty);
         struct sigaction sa;
         std::memset(&sa, 0, sizeof sa);
         sa.sa_handler = onSignal;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGHUP, &sa, nullptr);
-        sigaction(SIGUSR1, &sa, nullptr);
+        for (const int sig : kSignals)
+            sigaction(sig, &sa, nullptr);
         signal(SIGPIPE, SIG_IGN);
 
         while (!g_stop) {
@@ -593,7 +588,7 @@ int main(int argc, char **argv)
     // the signals wait, blocked, until run() handles them.
     sigset_t early;
     sigemptyset(&early);
-    for (const int sig : {SIGTERM, SIGINT, SIGUSR1, SIGHUP})
+    for (const int sig : kSignals)
         sigaddset(&early, sig);
     sigprocmask(SIG_BLOCK, &early, nullptr);
     printf("%s\n", QFile::encodeName(path).constData());

@@ -58,6 +58,14 @@ QString typeText(int code)
     }
 }
 
+int typeCode(const QString &text)
+{
+    for (const int code : {Type5600, Type521, Type527})
+        if (typeText(code) == text)
+            return code;
+    return TypeNone;
+}
+
 std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn)
 {
     return [warn](const AppState &st) {

@@ -33,8 +33,10 @@ QString historySerial(const QByteArray &field32);
 bool keepInHistory(const QString &root, const QString &type, const ParameterRecord &rec,
                    const QDateTime &when, QString &path, QString &error);
 
-// "5600", "521", "527", or "none" for any other type code.
+// "5600", "521", "527", or "none" for any other type code, and back
+// (TypeNone for any other text).
 QString typeText(int code);
+int typeCode(const QString &text);
 
 // The hook the program and the tool give the device logic: keeps a copy of
 // the record just read under historyRoot(); a copy that cannot be kept is

@@ -259,7 +259,11 @@ bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply,
     return false;
 }
 
-bool MonitorEngine::InitMonitor52()
+// The set-up of both generations: full scale, setting mode, the reads of
+// `settings` (measurement kind and bias), test mode, zero count, back to
+// measuring. `fast` is the wait of "P", "M" and "E"; `test` of "T" and "U".
+bool MonitorEngine::initMonitor(int fast, int test, int exitWait,
+                                const std::function<bool(QByteArray &)> &settings)
 {
     QByteArray r;
     auto failed = [this] {
@@ -267,75 +271,60 @@ bool MonitorEngine::InitMonitor52()
         return false;
     };
 
-    if (!MonitorCommand("P", r, 100))
+    if (!MonitorCommand("P", r, fast))
         return false;
     FullCount = HexReplyValue(r);
     if (FullCount == 0)
         FullCount = 1;
 
-    if (!MonitorCommand("M", r, 100))
+    if (!MonitorCommand("M", r, fast))
         return false;
     if (r != "A\r")
         return failed();
 
-    if (!MonitorCommand("R\r", r, 150))
+    if (!settings(r))
         return false;
-    if (r == "?\r")
-        return failed();
-    const QByteArray image = r.left(64).leftJustified(64, ' ');
-    // Bit value 2 of the second digit: period measurement.
-    setCaptions((HexValue(image.mid(1, 1)) & 2) != 0);
-    BiasPercent = HexValue(image.mid(42, 2));
 
-    if (!MonitorCommand("T\r", r, 20))
+    if (!MonitorCommand("T\r", r, test))
         return false;
     if (r != "T\r")
         return failed();
 
-    if (!MonitorCommand("U\r", r, 20))
+    if (!MonitorCommand("U\r", r, test))
         return false;
     ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
 
-    return MonitorCommand("E\r", r, 150);
+    return MonitorCommand("E\r", r, exitWait);
+}
+
+bool MonitorEngine::InitMonitor52()
+{
+    return initMonitor(100, 20, 150, [this](QByteArray &r) {
+        if (!MonitorCommand("R\r", r, 150))
+            return false;
+        if (r == "?\r") {
+            engine_.DspRSErr(1);
+            return false;
+        }
+        const QByteArray image = r.left(64).leftJustified(64, ' ');
+        // Bit value 2 of the second digit: period measurement.
+        setCaptions((HexValue(image.mid(1, 1)) & 2) != 0);
+        BiasPercent = HexValue(image.mid(42, 2));
+        return true;
+    });
 }
 
 bool MonitorEngine::InitMonitor56()
 {
-    QByteArray r;
-    auto failed = [this] {
-        engine_.DspRSErr(1);
-        return false;
-    };
-
-    if (!MonitorCommand("P", r, 2))
-        return false;
-    FullCount = HexReplyValue(r);
-    if (FullCount == 0)
-        FullCount = 1;
-
-    if (!MonitorCommand("M", r, 2))
-        return false;
-    if (r != "A\r")
-        return failed();
-
-    if (!MonitorCommand("RP01\r", r, 2))
-        return false;
-    setCaptions(DecimalReplyValue(r) != 0);
-
-    if (!MonitorCommand("RP03\r", r, 2))
-        return false;
-    BiasPercent = r == "?\r" ? 0 : DecimalReplyValue(r);
-
-    if (!MonitorCommand("T\r", r, 10))
-        return false;
-    if (r != "T\r")
-        return failed();
-
-    if (!MonitorCommand("U\r", r, 10))
-        return false;
-    ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
-
-    return MonitorCommand("E\r", r, 2);
+    return initMonitor(2, 10, 2, [this](QByteArray &r) {
+        if (!MonitorCommand("RP01\r", r, 2))
+            return false;
+        setCaptions(DecimalReplyValue(r) != 0);
+        if (!MonitorCommand("RP03\r", r, 2))
+            return false;
+        BiasPercent = r == "?\r" ? 0 : DecimalReplyValue(r);
+        return true;
+    });
 }
 
 void MonitorEngine::ShowReading()

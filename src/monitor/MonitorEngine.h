@@ -19,11 +19,12 @@ namespace qel {
 class MonitorView {
 public:
     virtual ~MonitorView() = default;
-    virtual void setText1(int index, const QString &text) = 0; // 0: hex, 1: percent
-    virtual void setLabel1(int index, const QString &text) = 0;
-    virtual void setLabel2(const QString &text) = 0;
-    virtual void setLabel3(const QString &text) = 0;
-    virtual void setCommand1Enabled(bool on) = 0;
+    // The screen's boxes and labels; a view without a screen leaves them.
+    virtual void setText1(int /*index*/, const QString &) {} // 0: hex, 1: percent
+    virtual void setLabel1(int /*index*/, const QString &) {}
+    virtual void setLabel2(const QString &) {}
+    virtual void setLabel3(const QString &) {}
+    virtual void setCommand1Enabled(bool) {}
     // After every reading: the percentage shown, NaN when both boxes were blanked.
     virtual void readingShown(double percent) { (void)percent; }
     // SaveWindowPos of "Monitor".
@@ -108,6 +109,8 @@ public:
 
 private:
     void poll();
+    bool initMonitor(int fast, int test, int exitWait,
+                     const std::function<bool(QByteArray &)> &settings);
     bool alive(quint64 session) const { return loaded_ && session_ == session; }
     void closeOnError();
     void setCaptions(bool period);

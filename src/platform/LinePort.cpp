@@ -5,11 +5,11 @@
 
 namespace qel {
 
-std::unique_ptr<SerialPort> createTransport(const QString &path, const PortMap *map)
+std::unique_ptr<SerialPort> createTransport(const QString &path)
 {
     if (Rfc2217Port::isUrl(path))
         return std::make_unique<Rfc2217Port>(path);
-    return std::make_unique<QtSerialPort>(map);
+    return std::make_unique<QtSerialPort>(path);
 }
 
 QString LinePort::devicePath() const
@@ -37,7 +37,7 @@ bool LinePort::open()
         return true;
     const QString path = devicePath();
     if (!line_ || path != linePath_) {
-        line_ = createTransport(path, map_);
+        line_ = createTransport(path);
         linePath_ = path;
     }
     line_->setPortNumber(number_);

@@ -10,23 +10,20 @@ namespace qel {
 class PortMap;
 
 // The one place that chooses a transport for a device path.
-std::unique_ptr<SerialPort> createTransport(const QString &path, const PortMap *map);
+std::unique_ptr<SerialPort> createTransport(const QString &path);
 
 class LinePort : public SerialPort {
 public:
     explicit LinePort(const PortMap *map) : map_(map) {}
 
     void setPortNumber(int n) override;
-    int portNumber() const override { return number_; }
     void setSettings(const QString &s) override;
-    QString settings() const override { return settings_; }
     bool open() override;
     void close() override;
     bool isOpen() const override { return line_ && line_->isOpen(); }
     QString lastError() const override { return line_ ? line_->lastError() : QString(); }
     PortProblem openProblem() const override { return line_ ? line_->openProblem() : PortProblem{}; }
     bool setRts(bool on) override;
-    bool rts() const override { return rts_; }
     int bytesWaiting() override { return line_ ? line_->bytesWaiting() : 0; }
     QByteArray readAllWaiting() override { return line_ ? line_->readAllWaiting() : QByteArray(); }
     void discardInput() override;
@@ -38,9 +35,6 @@ private:
     const PortMap *map_;
     std::unique_ptr<SerialPort> line_;
     QString linePath_;
-    int number_ = 1;
-    QString settings_ = QStringLiteral("9600,N,8,1");
-    bool rts_ = false;
 };
 
 } // namespace qel

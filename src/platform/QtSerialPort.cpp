@@ -33,7 +33,7 @@ QString PortMap::mappedPath(int n) const
     return defaultPath(n);
 }
 
-QtSerialPort::QtSerialPort(const PortMap *map) : map_(map)
+QtSerialPort::QtSerialPort(const QString &path) : path_(path)
 {
     QObject::connect(&port_, &QSerialPort::errorOccurred, this,
                      [this](QSerialPort::SerialPortError e) { onError(e); });
@@ -45,19 +45,13 @@ QtSerialPort::~QtSerialPort()
         port_.close();
 }
 
-QString QtSerialPort::devicePath() const
-{
-    return map_ ? map_->devicePath(number_) : PortMap::defaultPath(number_);
-}
-
 bool QtSerialPort::open()
 {
     if (port_.isOpen())
         return true;
     lost_ = false;
     error_.clear();
-    const QString path = devicePath();
-    problem_ = hold_.acquire(path);
+    problem_ = hold_.acquire(path_);
     if (!problem_.ok()) {
         error_ = problem_.text();
         return false;
@@ -66,7 +60,7 @@ bool QtSerialPort::open()
     // is the one every other path to the device meets as well.
     port_.setPortName(hold_.device());
     if (!port_.open(QIODevice::ReadWrite)) {
-        problem_.path = path;
+        problem_.path = path_;
         switch (port_.error()) {
         case QSerialPort::DeviceNotFoundError:
             problem_.cause = PortProblem::Missing;

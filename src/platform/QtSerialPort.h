@@ -31,38 +31,30 @@ private:
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
-    explicit QtSerialPort(const PortMap *map);
+    // The local device at `path` (the port number's path, resolved by LinePort).
+    explicit QtSerialPort(const QString &path);
     ~QtSerialPort() override;
 
-    void setPortNumber(int n) override { number_ = n; }
-    int portNumber() const override { return number_; }
-    void setSettings(const QString &s) override { settings_ = s; }
-    QString settings() const override { return settings_; }
     bool open() override;
     void close() override;
     bool isOpen() const override;
     QString lastError() const override { return error_; }
     PortProblem openProblem() const override { return problem_; }
     bool setRts(bool on) override;
-    bool rts() const override { return rts_; }
     int bytesWaiting() override;
     QByteArray readAllWaiting() override;
     void discardInput() override;
     bool write(const QByteArray &data) override;
     bool lineLost() const override { return lost_; }
-    QString devicePath() const;
 
 private:
     void onError(QSerialPort::SerialPortError e);
 
-    const PortMap *map_;
+    const QString path_;
     QSerialPort port_;
-    int number_ = 1;
-    QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
     PortProblem problem_;
     DeviceHold hold_; // the device locked while the port is open
-    bool rts_ = false;
     bool lost_ = false;
 };
 

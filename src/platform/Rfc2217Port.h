@@ -30,12 +30,9 @@ public:
         answerMs_ = answerMs;
     }
 
-    void setPortNumber(int n) override { number_ = n; }
-    int portNumber() const override { return number_; }
     // On an open connection the new settings are in force when this returns
     // (the server answered), so the next byte goes out at the new speed.
     void setSettings(const QString &s) override;
-    QString settings() const override { return settings_; }
     bool open() override;
     void close() override;
     bool isOpen() const override { return open_; }
@@ -44,7 +41,6 @@ public:
     // Sent as SET-CONTROL without waiting: a server whose line cannot carry
     // RTS (a pseudo-terminal) does not answer, which is no fault.
     bool setRts(bool on) override;
-    bool rts() const override { return rts_; }
     int bytesWaiting() override;
     QByteArray readAllWaiting() override;
     // PURGE-DATA of the server's receive buffer; what the server sent before
@@ -68,12 +64,9 @@ private:
     quint16 tcpPort_ = 0;
     QTcpSocket sock_;
     rfc2217::Session session_;
-    int number_ = 1;
-    QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
     bool open_ = false;
     bool lost_ = false;
-    bool rts_ = false;
     bool purgeAnswered_ = true; // until a PURGE-DATA goes unanswered
     int connectMs_ = 3000;
     int answerMs_ = 2000;

@@ -17,11 +17,11 @@ public:
     virtual ~SerialPort() = default;
 
     // Port number 1..4 (COM1..COM4); mapped to a device path by the factory.
-    virtual void setPortNumber(int n) = 0;
-    virtual int portNumber() const = 0;
+    virtual void setPortNumber(int n) { number_ = n; }
+    virtual int portNumber() const { return number_; }
     // Settings text such as "9600,N,8,1" or "1200,n,8,1".
-    virtual void setSettings(const QString &settings) = 0;
-    virtual QString settings() const = 0;
+    virtual void setSettings(const QString &settings) { settings_ = settings; }
+    virtual QString settings() const { return settings_; }
 
     // Opening can fail (no such port, port busy); the reason is in lastError()
     // and, told for the user, in openProblem() (None after a good open).
@@ -34,7 +34,7 @@ public:
     // RTS. The port keeps its own record of the state it was asked for; a line
     // that cannot carry RTS (a pseudo-terminal) is not an error.
     virtual bool setRts(bool on) = 0;
-    virtual bool rts() const = 0;
+    virtual bool rts() const { return rts_; }
 
     // Count of characters waiting, read everything waiting, discard input.
     virtual int bytesWaiting() = 0;
@@ -44,6 +44,12 @@ public:
 
     // True once the line has gone away under an open port (device unplugged).
     virtual bool lineLost() const { return false; }
+
+protected:
+    // The properties as last set, for a port that keeps them itself.
+    int number_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    bool rts_ = false;
 };
 
 // Every window that owns a serial control makes its own port object; all of
