@@ -7,6 +7,7 @@
 #include "core/ui/PortSelect.h"
 #include "core/ui/VersionNo.h"
 #include "platform/QtSerialPort.h"
+#include "typechange/ui/TypeChangeDialog.h"
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
@@ -61,6 +62,7 @@ private slots:
     void portSelectStoresOnlyOnOk();
     void portSelectCentredOverMainWindow();
     void portSelectFoundPorts();
+    void fixedWindowsHaveNoMinimiseOrMaximise();
     void versionText();
     void titleWait();
     void fileDialogHelpers();
@@ -206,6 +208,26 @@ void TestGuiWindows::portSelectFoundPorts()
         p.Option1->click();
         p.AssignButton->click();
         QCOMPARE(map.mappedPath(1), QStringLiteral("/dev/ttyUSB0"));
+    }
+}
+
+// A window of fixed size asks the window manager for a title and a close
+// button only (no minimise or maximise).
+void TestGuiWindows::fixedWindowsHaveNoMinimiseOrMaximise()
+{
+    Rig rig;
+    PortSelect port(*rig.ctx);
+    VersionNo version;
+    TypeChangeDialog typeChange(*rig.ctx, *rig.typeChange);
+    for (QDialog *d : std::initializer_list<QDialog *>{&port, &version, &typeChange}) {
+        d->show();
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        const Qt::WindowFlags f = d->windowFlags();
+        QVERIFY2(f & Qt::CustomizeWindowHint, qPrintable(d->objectName()));
+        QVERIFY2(!(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(d->objectName()));
+        QVERIFY(f & Qt::WindowCloseButtonHint);
+        d->hide();
     }
 }
 
