@@ -263,6 +263,15 @@
     </message>
 </context>
 <context>
+    <name>qel::LineText</name>
+    <message>
+        <source>設定データの F%1 に送信できない文字（0x%2）があります。
+書き込みを中止しました。</source>
+        <translation>Field F%1 of the settings holds a character that cannot be sent (0x%2).
+Writing was stopped.</translation>
+    </message>
+</context>
+<context>
     <name>qel::Monitor</name>
     <message>
         <source>測定値モニター</source>

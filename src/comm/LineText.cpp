@@ -1,5 +1,7 @@
 #include "LineText.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace qel {
@@ -20,8 +22,9 @@ int unsendableField(const ParameterRecord &rec, char *bad)
 
 QString unsendableMessage(int field, char bad)
 {
-    return QStringLiteral("設定データの F%1 に送信できない文字（0x%2）があります。\n"
-                          "書き込みを中止しました。")
+    return QCoreApplication::translate("qel::LineText",
+                                       "設定データの F%1 に送信できない文字（0x%2）があります。\n"
+                                       "書き込みを中止しました。")
         .arg(field)
         .arg(QString::number(uchar(bad), 16).rightJustified(2, QLatin1Char('0')).toUpper());
 }
