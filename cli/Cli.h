@@ -10,6 +10,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 
 namespace qel::cli {
@@ -60,6 +61,9 @@ struct Env {
 
 void err(const QString &text);
 void out(const QString &text);
+// Bytes to stdout or stderr, passed on at once; false when they did not all
+// go out (a pipe whose reader has ended).
+bool put(FILE *to, const QByteArray &bytes);
 
 // Type detection as at start-up (TypeCheck: the "E" probe and "Q" at 9600,
 // then at 1200 baud with the 52X image read). Returns the type code, 0 when

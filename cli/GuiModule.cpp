@@ -9,11 +9,8 @@ namespace qel::cli {
 
 const GuiModule *guiModule(QString &error)
 {
-    static const GuiModule *loaded = nullptr;
     static QString failure;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
+    static const GuiModule *const loaded = []() -> const GuiModule * {
         // The executable's own folder, found without an application object.
         const QString exeDir = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
         const QStringList candidates = {
@@ -25,22 +22,16 @@ const GuiModule *guiModule(QString &error)
                 continue;
             QLibrary lib(path); // never unloaded: the application object lives in it
             const auto entry = reinterpret_cast<GuiModuleEntry>(lib.resolve(kGuiModuleEntry));
-            if (!entry) {
-                failure = lib.errorString();
-                break;
-            }
-            const GuiModule *m = entry();
-            if (!m || m->abi != GuiModule::Abi) {
-                failure = QStringLiteral("%1 belongs to another build").arg(path);
-                break;
-            }
-            loaded = m;
-            break;
+            const GuiModule *m = entry ? entry() : nullptr;
+            if (m && m->abi == GuiModule::Abi)
+                return m;
+            failure = entry ? QStringLiteral("%1 belongs to another build").arg(path) : lib.errorString();
+            return nullptr;
         }
-        if (!loaded && failure.isEmpty())
-            failure = QStringLiteral("%1 not found in %2").arg(QStringLiteral(QELCTL_GUI_MODULE_NAME),
-                                                                candidates.join(QStringLiteral(", ")));
-    }
+        failure = QStringLiteral("%1 not found in %2").arg(QStringLiteral(QELCTL_GUI_MODULE_NAME),
+                                                             candidates.join(QStringLiteral(", ")));
+        return nullptr;
+    }();
     error = failure;
     return loaded;
 }

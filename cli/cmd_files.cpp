@@ -73,16 +73,10 @@ int cmdShow(Env &env)
         err(error);
         return ExitFile;
     }
-    if (a.json) {
-        const QByteArray json = settingsListingJson(rec, a.deviceType);
-        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-    } else {
-        // The name as the shell gave it, the listing in UTF-8.
-        const QByteArray utf8 = "Settings file " + fileNameBytes(a.file) + '\n'
-            + settingsListingText(rec, a.deviceType).toUtf8();
-        std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
-    }
-    std::fflush(stdout);
+    // The name as the shell gave it, the listing in UTF-8.
+    put(stdout, a.json ? settingsListingJson(rec, a.deviceType)
+                       : "Settings file " + fileNameBytes(a.file) + '\n'
+                             + settingsListingText(rec, a.deviceType).toUtf8());
     return ExitOk;
 }
 

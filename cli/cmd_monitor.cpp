@@ -51,14 +51,6 @@ bool parseMonitorArgs(const Env &env, MonitorOptions &o)
     return true;
 }
 
-// One line on stdout, passed on at once; false when stdout is gone (a pipe
-// whose reader has ended).
-bool writeLine(const QString &line)
-{
-    const QByteArray b = (line + u'\n').toLocal8Bit();
-    return std::fwrite(b.constData(), 1, size_t(b.size()), stdout) == size_t(b.size())
-        && std::fflush(stdout) == 0;
-}
 
 // The monitor's window for a terminal: only its closing matters, the
 // readings arrive through the engine's onReading.
@@ -147,7 +139,7 @@ int cmdMonitor(Env &env)
                                      : d.hex.trimmed() + u' ' + d.percent.trimmed();
             if (o.time)
                 line = MonitorRecorder::timeText(now) + u' ' + line;
-            if (!stdoutGone && !writeLine(line)) {
+            if (!stdoutGone && !put(stdout, (line + u'\n').toLocal8Bit())) {
                 stdoutGone = true;
                 monitor.Command1_Click();
             }

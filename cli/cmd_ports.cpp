@@ -28,8 +28,7 @@ int cmdPorts(Env &env)
                                    {QStringLiteral("description"), p.description},
                                    {QStringLiteral("manufacturer"), p.manufacturer},
                                    {QStringLiteral("serial"), p.serialNumber}});
-        const QByteArray text = QJsonDocument(all).toJson(QJsonDocument::Indented);
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        put(stdout, QJsonDocument(all).toJson(QJsonDocument::Indented));
         return ExitOk;
     }
     for (const FoundPort &p : ports)

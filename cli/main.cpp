@@ -24,6 +24,12 @@ void out(const QString &text)
     QTextStream(stdout) << text << Qt::endl;
 }
 
+bool put(FILE *to, const QByteArray &bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size())
+        && std::fflush(to) == 0;
+}
+
 MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
                             MsgButtons buttons)
 {
@@ -145,13 +151,6 @@ QString helpText()
     return text;
 }
 
-void print(FILE *to, const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), to);
-    std::fflush(to);
-}
-
 // The name an option argument gives ("--type=5" -> "type", "-o" -> "o").
 QString optionName(const QString &arg)
 {
@@ -196,20 +195,20 @@ int main(int argc, char **argv)
     global.addPositionalArgument(QStringLiteral("command"), QString());
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     if (!global.parse(args)) {
-        print(stderr, helpText());
+        put(stderr, helpText().toUtf8());
         return ExitUsage;
     }
     if (global.isSet(helpOption)) {
-        print(stdout, helpText());
+        put(stdout, helpText().toUtf8());
         return ExitOk;
     }
     if (global.isSet(versionOption)) {
-        print(stdout, QStringLiteral("qelctl %1\n").arg(QStringLiteral(QEL_VERSION_TEXT)));
+        put(stdout, QStringLiteral("qelctl %1\n").arg(QStringLiteral(QEL_VERSION_TEXT)).toUtf8());
         return ExitOk;
     }
     const QStringList rest = global.positionalArguments();
     if (rest.isEmpty()) {
-        print(stderr, helpText());
+        put(stderr, helpText().toUtf8());
         return ExitUsage;
     }
 
@@ -218,7 +217,7 @@ int main(int argc, char **argv)
     env.command = rest.first();
     const QStringList commandArgs = rest.mid(1);
     if (commandArgs.contains(QLatin1String("--help"))) {
-        print(stdout, helpText());
+        put(stdout, helpText().toUtf8());
         return ExitOk;
     }
     const auto found = std::find_if(commands().begin(), commands().end(),
@@ -231,7 +230,7 @@ int main(int argc, char **argv)
         if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
             env.badOption = refusedArgument(commandArgs, found->options);
         else if (parser.isSet(helpOption)) {
-            print(stdout, helpText());
+            put(stdout, helpText().toUtf8());
             return ExitOk;
         }
         env.args = parser.positionalArguments();

@@ -85,6 +85,19 @@ void VirtualClock::yield()
         ++emptyYields_;
         return;
     }
+    runFirst();
+}
+
+void VirtualClock::advance(qint64 ms)
+{
+    const qint64 until = now_ + ms;
+    while (!queue_.empty() && queue_.begin()->first.first <= until)
+        runFirst();
+    now_ = until;
+}
+
+void VirtualClock::runFirst()
+{
     auto it = queue_.begin();
     const Key key = it->first;
     auto fn = std::move(it->second);
@@ -93,21 +106,6 @@ void VirtualClock::yield()
     if (key.first > now_)
         now_ = key.first;
     fn();
-}
-
-void VirtualClock::advance(qint64 ms)
-{
-    const qint64 until = now_ + ms;
-    while (!queue_.empty() && queue_.begin()->first.first <= until) {
-        auto it = queue_.begin();
-        const Key key = it->first;
-        auto fn = std::move(it->second);
-        queue_.erase(it);
-        index_.erase(key.second);
-        now_ = key.first;
-        fn();
-    }
-    now_ = until;
 }
 
 } // namespace qel

@@ -40,6 +40,8 @@ private:
     using Key = std::pair<qint64, quint64>;
     quint64 add(qint64 at, std::function<void()> fn);
     void remove(quint64 id);
+    // Takes the earliest event off the queue, moves the time on to it, runs it.
+    void runFirst();
 
     qint64 now_ = 0;
     quint64 seq_ = 0;
