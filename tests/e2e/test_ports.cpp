@@ -1,10 +1,12 @@
 // Ports through qelctl on real files: `qelctl ports` lists what is found
 // (here from a fake list); a port that does not open is refused with the
 // path and what is wrong, exit 1, nothing put on any line; a line held by
-// one qelctl is refused to a second one, whatever path it takes.
+// one qelctl is refused to a second one, whatever path it takes; the program
+// started with --port on a first run asks for no port.
 #include "QelctlRun.h"
 #include "SimPty.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -129,6 +131,37 @@ private slots:
         QVERIFY(holder.waitForFinished(10000));
         const auto r = runQelctl(sim.path(), {"detect"});
         QCOMPARE(r.exit, 0); // free again once the holder is gone
+    }
+
+    // A first run (nothing stored) started with --port asks for no port: the
+    // port window's choice would not change where this run talks. The main
+    // window comes up with the device read through the given path.
+    void programWithPortAsksNoPortOnFirstRun()
+    {
+        const QString program = qEnvironmentVariable("QEL_SETTINGS");
+        if (program.isEmpty())
+            QSKIP("qel-settings is not built");
+        SimPty sim;
+        QVERIFY(sim.start({"--type", "5600"}));
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("QEL_STARTUP_REPORT", "exit"); // ends once the main window is up
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.start(program, {"--port", sim.path()});
+        if (!app.waitForFinished(60000)) {
+            app.kill();
+            app.waitForFinished();
+            QFAIL("the program did not reach its main window (a window waited for an answer)");
+        }
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY(app.readAllStandardError().contains("startup: main window"));
+        // The read went through: it is kept in the device history.
+        const QStringList kept = QDir(home.filePath("data/qel-settings/history"))
+                                     .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(kept.size(), 1);
     }
 
     // A node the user may not open: the message names its group and the
