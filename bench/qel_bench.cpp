@@ -24,7 +24,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
 #include <vector>
 

@@ -68,18 +68,12 @@ QByteArray hexText(long long v)
 
 QByteArray hexFixed(long long v, int n)
 {
-    QByteArray h = hexText(v < 0 ? 0 : v);
-    if (h.size() < n)
-        h.prepend(QByteArray(n - h.size(), '0'));
-    return h.right(n);
+    return hexText(v < 0 ? 0 : v).rightJustified(n, '0').right(n);
 }
 
 QByteArray zeroPad(long long v, int n)
 {
-    QByteArray t = QByteArray::number(v);
-    if (t.size() < n)
-        t.prepend(QByteArray(n - t.size(), '0'));
-    return t;
+    return QByteArray::number(v).rightJustified(n, '0');
 }
 
 // Numeric value of a field: its leading digits (after blanks), 0 if none.
@@ -178,9 +172,7 @@ struct SimDevice::Impl {
     // --- the 52X image ----------------------------------------------------
     QByteArray encode(const ParameterRecord &r, const QByteArray &base) const
     {
-        QByteArray img = base.left(64);
-        if (img.size() < 64)
-            img.append(QByteArray(64 - img.size(), '0'));
+        QByteArray img = base.leftJustified(64, '0', true);
         auto put = [&img](int pos, const QByteArray &t) { img.replace(pos - 1, t.size(), t); };
         put(1, hexFixed((fieldValue(r, 14) * 2) & 0xF, 1));
         put(2, hexFixed((fieldValue(r, 25) & 1) * 8 + (fieldValue(r, 11) & 1) * 4
@@ -520,9 +512,7 @@ QByteArray SimDevice::memoryImage() const
 
 void SimDevice::setMemoryImage(const QByteArray &image)
 {
-    QByteArray img = image.left(64);
-    if (img.size() < 64)
-        img.append(QByteArray(64 - img.size(), '0'));
+    const QByteArray img = image.leftJustified(64, '0', true);
     d->image = img;
     d->decode(img, d->rec, true);
     d->imageRec = d->rec;

@@ -22,6 +22,8 @@ struct SimPortFactory::Impl {
 
     SimPort *openOn(int number) const;
     void deliver(const QByteArray &bytes);
+    // deliver() delayMs from now, unless the line is gone by then.
+    void deliverAt(qint64 delayMs, const QByteArray &bytes);
     std::weak_ptr<Impl> self;
     // While the device streams on its own, a chunk every interval goes to
     // the port open on its line.
@@ -101,14 +103,9 @@ public:
             return true; // a dead line swallows everything
         const QList<SimReply> replies = L.device.receive(data, baudFromSettings(settings_));
         qint64 at = 0;
-        std::weak_ptr<SimPortFactory::Impl> weak = line_;
         for (const SimReply &r : replies) {
             at += r.delayMs;
-            const QByteArray bytes = r.bytes;
-            L.clock.schedule(at, [weak, bytes] {
-                if (auto l = weak.lock())
-                    l->deliver(bytes);
-            });
+            L.deliverAt(at, r.bytes);
         }
         L.startPump();
         return true;
@@ -148,6 +145,15 @@ void SimPortFactory::Impl::deliver(const QByteArray &bytes)
         return;
     if (SimPort *p = openOn(*devicePort))
         p->receive(bytes);
+}
+
+void SimPortFactory::Impl::deliverAt(qint64 delayMs, const QByteArray &bytes)
+{
+    std::weak_ptr<Impl> weak = self;
+    clock.schedule(delayMs, [weak, bytes] {
+        if (auto l = weak.lock())
+            l->deliver(bytes);
+    });
 }
 
 void SimPortFactory::Impl::startPump()
@@ -192,11 +198,8 @@ std::unique_ptr<SerialPort> SimPortFactory::create()
 void SimPortFactory::setUnplugged(bool on)
 {
     d->unplugged = on;
-    if (!on)
-        return;
-    for (SimPort *p : d->ports)
-        if (p->isOpen() && p->portNumber() == devicePort)
-            p->loseLine();
+    if (SimPort *p = on ? d->openOn(devicePort) : nullptr)
+        p->loseLine();
 }
 
 const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent; }
@@ -211,11 +214,7 @@ int SimPortFactory::openPorts() const
 
 void SimPortFactory::sendFromDevice(qint64 delayMs, const QByteArray &bytes)
 {
-    std::weak_ptr<Impl> weak = d;
-    d->clock.schedule(delayMs, [weak, bytes] {
-        if (auto l = weak.lock())
-            l->deliver(bytes);
-    });
+    d->deliverAt(delayMs, bytes);
 }
 
 } // namespace qel::sim

@@ -2,7 +2,6 @@
 //   qel-settings [--port DEVICE]
 // DEVICE replaces, for this run, the device path of whatever COM port is chosen.
 
-#include "core/ui/Fonts.h"
 #include "core/ui/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "platform/ui/CursorBlink.h"
@@ -16,18 +15,12 @@
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
-#include "wiring/Wiring.h"
-
-#if __has_include("platform/ui/QtPrinter.h")
 #include "platform/ui/QtPrinter.h"
-#define QEL_HAVE_QT_PRINTER 1
-#endif
+#include "wiring/Wiring.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <cstdio>
@@ -79,7 +72,7 @@ int main(int argc, char **argv)
     qel::CursorBlinkTimeout blinkTimeout; // an idle window wakes nobody
     args.process(app);
 
-    qel::registerFontSubstitutions();
+    qel::QtPrinter::installFontSubstitutions();
 
     // Japanese, and Qt's own dialogs with it, unless the locale's language
     // is English.
@@ -135,10 +128,8 @@ int main(int argc, char **argv)
         dlg.setPorts(&portMap, &foundPorts);
         return dlg.run();
     };
-#ifdef QEL_HAVE_QT_PRINTER
     qel::QtPrinterProvider printers(&main);
     main.printers = &printers;
-#endif
 
     qel::OpningTitle title(ctx);
     title.Form_Load(&main, [&] { main.Form_Load(); });

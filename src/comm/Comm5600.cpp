@@ -12,7 +12,6 @@
 #include "Codes.h"
 #include "LineText.h"
 
-#include <functional>
 #include <vector>
 
 namespace qel {

@@ -9,10 +9,7 @@ namespace {
 // Characters p..p+n-1 (1-based) of the image; missing characters are blanks.
 QByteArray chars(const QByteArray &image, int p, int n)
 {
-    QByteArray out = image.mid(p - 1, n);
-    if (out.size() < n)
-        out.append(QByteArray(n - out.size(), ' '));
-    return out;
+    return image.mid(p - 1, n).leftJustified(n, ' ');
 }
 
 // The 0..15 value of one image character (a non-hex character counts as 0).
@@ -24,10 +21,7 @@ int digitAt(const QByteArray &image, int p)
 // Decimal text with at least `digits` digits, zero-filled on the left.
 QByteArray zeroFilled(qint64 v, int digits)
 {
-    QByteArray s = QByteArray::number(v);
-    if (s.size() < digits)
-        s.prepend(QByteArray(digits - s.size(), '0'));
-    return s;
+    return QByteArray::number(v).rightJustified(digits, '0');
 }
 
 // A single decimal digit as it stands; anything else reads as "0".
@@ -143,8 +137,7 @@ QByteArray VersionText(qint32 word)
 
 void EncodeMemoryImage(const ParameterRecord &rec, QByteArray &image)
 {
-    if (image.size() < 64)
-        image.append(QByteArray(64 - image.size(), ' '));
+    image = image.leftJustified(64, ' ');
 
     put(image, 1, hexOne(valueOf(rec, 14) * 2));
     put(image, 2, hexOne(valueOf(rec, 25) * 8 + valueOf(rec, 11) * 4 + valueOf(rec, 1) * 2

@@ -1,7 +1,6 @@
 #include "Numbers.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace qel {
 

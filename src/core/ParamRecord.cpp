@@ -55,18 +55,12 @@ void ParameterRecord::setField(int f, const QByteArray &value)
     if (!valid(f))
         return;
     const int w = kFields[f - 1].width;
-    QByteArray v = value.left(w);
-    if (v.size() < w)
-        v.append(QByteArray(w - v.size(), ' '));
-    data_.replace(kFields[f - 1].offset, w, v);
+    data_.replace(kFields[f - 1].offset, w, value.leftJustified(w, ' ', true));
 }
 
 void ParameterRecord::setBytes(const QByteArray &all)
 {
-    QByteArray v = all.left(Size);
-    if (v.size() < Size)
-        v.append(QByteArray(Size - v.size(), ' '));
-    data_ = v;
+    data_ = all.leftJustified(Size, ' ', true);
 }
 
 void SetDefaultRecord(ParameterRecord &rec)

@@ -222,6 +222,11 @@ public:
     }
     void stay(const QString &text) { item(text, false); }
     void end(const QString &text) { item(text, true); }
+    void item(const QString &text, bool lineBreak)
+    {
+        lp_.print(text, lineBreak);
+        check();
+    }
     void blank()
     {
         lp_.newLine();
@@ -276,11 +281,6 @@ public:
     }
 
 private:
-    void item(const QString &text, bool lineBreak)
-    {
-        lp_.print(text, lineBreak);
-        check();
-    }
     Printer &lp_;
 };
 
@@ -320,38 +320,27 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.font(QStringLiteral("ＭＳ Ｐゴシック"), 12);
         p.stay(st.Is5600Series ? QCoreApplication::translate("qel::FileCommands", "  ＱＥＬ－５６００　設定データ一覧表  ")
                                : QCoreApplication::translate("qel::FileCommands", "  ＱＥＬ－５２００　設定データ一覧表  "));
-        p.style(2);
-        p.stay(QCoreApplication::translate("qel::FileCommands", "Serial № "));
-        p.style(1);
-        p.stay(r.text(32));
-        p.style(2);
-        p.stay(QStringLiteral("   Version "));
-        p.style(1);
-        p.stay(r.text(34));
-        p.style(2);
-        p.stay(QStringLiteral("   Create "));
-        p.style(1);
-        p.stay(DateDeCord(r.field(33)));
-        p.style(2);
-        p.stay(QStringLiteral("   Up Date "));
-        p.style(1);
-        p.end(DateDeCord(r.field(31)));
+        const std::pair<QString, QString> identity[] = {
+            {QCoreApplication::translate("qel::FileCommands", "Serial № "), r.text(32)},
+            {QStringLiteral("   Version "), r.text(34)},
+            {QStringLiteral("   Create "), DateDeCord(r.field(33))},
+            {QStringLiteral("   Up Date "), DateDeCord(r.field(31))}};
+        for (int i = 0; i < 4; ++i) {
+            p.style(2);
+            p.stay(identity[i].first);
+            p.style(1);
+            p.item(identity[i].second, i == 3); // the last one ends the line
+        }
         p.blank();
 
         p.label(QCoreApplication::translate("qel::FileCommands", "　動作タイプ　　　　　"));
-        switch (st.DeviceType) {
-        case Type521:
-            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５２１"));
-            break;
-        case Type5600:
-            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５６００"));
-            break;
-        case Type527:
-            p.end(QCoreApplication::translate("qel::FileCommands", "ＱＥＬ－５２７"));
-            break;
-        default:
-            break;
-        }
+        const std::pair<int, const char *> types[] = {
+            {Type521, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１")},
+            {Type5600, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００")},
+            {Type527, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２７")}};
+        for (const auto &[code, name] : types)
+            if (st.DeviceType == code)
+                p.end(QCoreApplication::translate("qel::FileCommands", name));
 
         // Fundamental functions.
         p.style(3);

@@ -365,9 +365,7 @@ qint32 MonitorEngine::HexReplyValue(const QByteArray &reply)
 
 QString MonitorEngine::PadLeft8(const QString &text)
 {
-    if (text.size() >= 8)
-        return text;
-    return QString(8 - text.size(), QLatin1Char(' ')) + text;
+    return text.rightJustified(8, QLatin1Char(' '));
 }
 
 MonitorDisplay MonitorEngine::Convert(qint32 X, qint32 full, qint32 zero, int biasPercent)

@@ -1,7 +1,6 @@
 #include "QtClock.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 

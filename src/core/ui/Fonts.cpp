@@ -9,13 +9,6 @@ namespace {
 constexpr qreal kDesignPoints = 9.0;
 }
 
-void registerFontSubstitutions()
-{
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho"));
-}
-
 qreal desktopFontScale()
 {
     const qreal points = QApplication::font().pointSizeF();

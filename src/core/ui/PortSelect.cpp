@@ -175,13 +175,8 @@ void PortSelect::Assign_Click()
 
 QRadioButton *PortSelect::option(int index) const
 {
-    switch (index) {
-    case 1: return Option1;
-    case 2: return Option2;
-    case 3: return Option3;
-    case 4: return Option4;
-    default: return nullptr;
-    }
+    QRadioButton *const options[] = {Option1, Option2, Option3, Option4};
+    return index >= 1 && index <= 4 ? options[index - 1] : nullptr;
 }
 
 void PortSelect::Form_Load()

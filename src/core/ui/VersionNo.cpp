@@ -8,13 +8,6 @@
 #include <QPushButton>
 #include <cmath>
 
-#ifndef QEL_VERSION_MAJOR
-#define QEL_VERSION_MAJOR 1
-#endif
-#ifndef QEL_VERSION_MINOR
-#define QEL_VERSION_MINOR 9
-#endif
-
 namespace qel {
 
 QString versionPattern(int major, int minor)

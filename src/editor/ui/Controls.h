@@ -10,7 +10,6 @@
 #include <array>
 #include <functional>
 
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -20,11 +19,6 @@ namespace qel {
 QLabel *namedLabel(QWidget *parent, const char *name, const QString &text);
 // A right-aligned box of `width` characters; every text change calls `changed`.
 QLineEdit *textBox(const char *name, int width, const char *initial, std::function<void()> changed);
-// The "+"/"-" list; a user's choice calls `clicked`.
-QComboBox *signList(const char *name, std::function<void()> clicked);
-// Sets a sign list to "+" or "-" and calls `clicked` as a user's choice
-// does; with neither sign the list shows nothing and nothing is called.
-void selectSign(QComboBox *list, const std::function<void()> &clicked, const QByteArray &sign);
 
 // Clears every option of a group but `on` (an auto-exclusive group refuses
 // to have its checked button unchecked directly) and checks `on`, if any.

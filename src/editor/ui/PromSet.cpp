@@ -417,20 +417,9 @@ void PromSet::Form_Load()
     if (r.aborted)
         return;
     st.DeviceType = r.code;
-    switch (st.DeviceType) {
-    case Type521:
-        typeChangeDialog_->selectByType(Type521);
-        break;
-    case Type527:
-        typeChangeDialog_->selectByType(Type527);
-        break;
-    case Type5600:
+    if (st.DeviceType == Type5600)
         engine_.Read56XVer();
-        typeChangeDialog_->selectByType(Type5600);
-        break;
-    default:
-        break;
-    }
+    typeChangeDialog_->selectByType(st.DeviceType);
     Command1_Click();
     // The cursor waits in the first setting.
     Text1->setFocus();
@@ -526,12 +515,8 @@ void PromSet::PVER_Click()
 
 void PromSet::CommandButtun(bool ii)
 {
-    Command1->setEnabled(ii);
-    Command2->setEnabled(ii);
-    Command3->setEnabled(ii);
-    Command5->setEnabled(ii);
-    Command6->setEnabled(ii);
-    Command4->setEnabled(ii);
+    for (QPushButton *b : {Command1, Command2, Command3, Command5, Command6, Command4})
+        b->setEnabled(ii);
 }
 
 void PromSet::setStatus(const QString &text)
@@ -544,31 +529,30 @@ void PromSet::setUpdateLabel(const QString &text)
     Label13->setText(text);
 }
 
+bool PromSet::leftForMonitor(Pending command)
+{
+    // While the monitor has the line, it carries the command out between
+    // two readings.
+    if (ctx_.state.MonitorActive)
+        ctx_.state.PendingCommand = command;
+    return ctx_.state.MonitorActive;
+}
+
 void PromSet::Command1_Click()
 {
-    if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = Pending::Read;
-        return;
-    }
-    commands_->ReadingIn();
+    if (!leftForMonitor(Pending::Read))
+        commands_->ReadingIn();
 }
 
 void PromSet::Command2_Click()
 {
-    if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = Pending::Write;
-        return;
-    }
-    commands_->WritingOut();
+    if (!leftForMonitor(Pending::Write))
+        commands_->WritingOut();
 }
 
 void PromSet::Command3_Click()
 {
-    if (ctx_.state.MonitorActive) {
-        ctx_.state.PendingCommand = Pending::TypeChange;
-        return;
-    }
-    if (showTypeChange)
+    if (!leftForMonitor(Pending::TypeChange) && showTypeChange)
         showTypeChange();
 }
 
@@ -680,18 +664,8 @@ void PromSet::DspData()
 
     // 8. Its scale groups.
     const QByteArray fn = rec.field(14);
-    if (fn == "0") {
-        Label23->setText(tr("サブスケール"));
-        EventDspUp(true);
-        EventDspDown(false);
-    } else if (fn == "1" || fn == "2") {
-        Label23->setText(tr("上限スケール"));
-        EventDspUp(true);
-        EventDspDown(true);
-    } else if (fn == "3" || fn == "4" || fn == "5") {
-        EventDspUp(false);
-        EventDspDown(false);
-    }
+    if (fn.size() == 1 && fn[0] >= '0' && fn[0] <= '5')
+        showEventScales(fn[0] - '0');
 
     // 9.-10. Event-in scales.
     upperScale_->show();
@@ -734,17 +708,14 @@ void PromSet::Combo2_Click()
         ctx_.state.ParamRecord.setField(13, code);
 }
 
-void PromSet::Check1_Click()
+void PromSet::checkRule(QCheckBox *box, int f)
 {
-    if (Check1->checkState() != Qt::PartiallyChecked)
-        ctx_.state.ParamRecord.setField(11, Check1->isChecked() ? "1" : "0");
+    if (box->checkState() != Qt::PartiallyChecked)
+        ctx_.state.ParamRecord.setField(f, box->isChecked() ? "1" : "0");
 }
 
-void PromSet::Check2_Click()
-{
-    if (Check2->checkState() != Qt::PartiallyChecked)
-        ctx_.state.ParamRecord.setField(12, Check2->isChecked() ? "1" : "0");
-}
+void PromSet::Check1_Click() { checkRule(Check1, 11); }
+void PromSet::Check2_Click() { checkRule(Check2, 12); }
 
 namespace {
 void pairRule(ParameterRecord &rec, int f, int index, const char *v0, const char *v1)
@@ -763,22 +734,20 @@ void PromSet::Option7_Click(int index) { lowerScale_->takeUnit(index); }
 void PromSet::Option8_Click(int index) { pairRule(ctx_.state.ParamRecord, 25, index, "0", "1"); }
 void PromSet::Option9_Click(int index) { setValue_->takeUnit(index); }
 
+void PromSet::showEventScales(int function)
+{
+    // 0: the sub scale alone; 1-2: upper and lower scale; 3-5: no scale.
+    if (function <= 2)
+        Label23->setText(function == 0 ? tr("サブスケール") : tr("上限スケール"));
+    EventDspUp(function <= 2);
+    EventDspDown(function == 1 || function == 2);
+}
+
 void PromSet::Option5_Click(int index)
 {
     if (index < 0 || index > 5)
         return;
-    if (index == 0) {
-        Label23->setText(tr("サブスケール"));
-        EventDspUp(true);
-        EventDspDown(false);
-    } else if (index <= 2) {
-        Label23->setText(tr("上限スケール"));
-        EventDspUp(true);
-        EventDspDown(true);
-    } else {
-        EventDspUp(false);
-        EventDspDown(false);
-    }
+    showEventScales(index);
     ctx_.state.ParamRecord.setField(14, QByteArray::number(index));
 }
 

@@ -231,8 +231,14 @@ private:
                                               QLineEdit *&exponent, QGroupBox *&frame,
                                               std::array<QRadioButton *, 2> &unit);
 
+    // Leaves `command` for the monitor while it is open; true when it did.
+    bool leftForMonitor(Pending command);
+    // The event-in scale rows of function 0-5 shown, the upper one captioned.
+    void showEventScales(int function);
     // Text box rule: last `width` characters, zero pattern, into field f.
     void textRule(QLineEdit *box, int f, int width);
+    // Check box rule: "1" checked, "0" unchecked into field f.
+    void checkRule(QCheckBox *box, int f);
     void end(bool storeAll);
 
     Context &ctx_;

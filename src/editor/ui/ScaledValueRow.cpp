@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "EditRules.h"
+#include "core/ui/Fonts.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -17,7 +18,13 @@ ScaledValueRow::ScaledValueRow(ParameterRecord &rec, int firstField, QGridLayout
     caption = namedLabel(parent, names.caption, captionText);
     mantissa = textBox(names.mantissa, 5, "00001", handlers_.mantissaChange);
     e = namedLabel(parent, names.e, QStringLiteral("E"));
-    sign = signList(names.sign, handlers_.signClick);
+    // The "+"/"-" list; a user's choice calls the handler.
+    sign = new QComboBox;
+    sign->setObjectName(QString::fromLatin1(names.sign));
+    sign->addItems({QStringLiteral("+"), QStringLiteral("-")});
+    sign->setFixedWidth(scaled(48));
+    QObject::connect(sign, &QComboBox::activated, sign,
+                     [clicked = handlers_.signClick] { clicked(); });
     exponent = textBox(names.exponent, 1, "0", handlers_.exponentChange);
     frame = optionGroup(names.frame, QString(), names.unit, unit,
                         {QStringLiteral("Hz"), QStringLiteral("sec")}, handlers_.unitClick, 2);
@@ -54,7 +61,11 @@ void ScaledValueRow::takeUnit(int index)
 void ScaledValueRow::show()
 {
     mantissa->setText(rec_.text(first_));
-    selectSign(sign, handlers_.signClick, rec_.field(first_ + 2));
+    // A sign that is neither: the list shows nothing and the record keeps its text.
+    const QByteArray s = rec_.field(first_ + 2);
+    sign->setCurrentIndex(s == "+" ? 0 : s == "-" ? 1 : -1);
+    if (sign->currentIndex() >= 0)
+        handlers_.signClick();
     exponent->setText(rec_.text(first_ + 3));
     const QByteArray u = rec_.field(first_ + 4);
     selectOption(unit, u == "H" ? 0 : u == "S" ? 1 : -1);

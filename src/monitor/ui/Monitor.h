@@ -5,7 +5,6 @@
 #include "monitor/MonitorRecorder.h"
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class QLabel;

@@ -29,20 +29,20 @@ QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(
     setWindowTitle(tr("ヘルプ"));
     resize(760, 560);
 
-    searchPane_ = new QWidget(this);
-    auto *side = new QVBoxLayout(searchPane_);
+    auto *searchPane = new QWidget(this);
+    auto *side = new QVBoxLayout(searchPane);
     side->setContentsMargins(0, 0, 0, 0);
-    auto *searchCaption = new QLabel(tr("キーワード:"), searchPane_);
+    auto *searchCaption = new QLabel(tr("キーワード:"), searchPane);
     side->addWidget(searchCaption);
-    search_ = new QLineEdit(searchPane_);
+    search_ = new QLineEdit(searchPane);
     search_->setObjectName(QStringLiteral("SearchText"));
     searchCaption->setBuddy(search_);
     search_->setAccessibleName(searchCaption->text());
     side->addWidget(search_);
-    list_ = new QListWidget(searchPane_);
+    list_ = new QListWidget(searchPane);
     list_->setObjectName(QStringLiteral("KeywordList"));
     side->addWidget(list_);
-    searchPane_->setFixedWidth(220);
+    searchPane->setFixedWidth(220);
 
     auto *top = new QHBoxLayout;
     auto *homeButton = new QPushButton(tr("目次"), this);
@@ -54,7 +54,7 @@ QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(
     browser_ = new QTextBrowser(this);
     browser_->setOpenExternalLinks(false);
     auto *body = new QHBoxLayout;
-    body->addWidget(searchPane_);
+    body->addWidget(searchPane);
     body->addWidget(browser_, 1);
 
     auto *all = new QVBoxLayout(this);

@@ -15,7 +15,6 @@
 class QTextBrowser;
 class QLineEdit;
 class QListWidget;
-class QSplitter;
 
 namespace qel {
 
@@ -57,7 +56,6 @@ private:
     QString lastError_;
     QList<HelpKeyword> keywords_;
     QTextBrowser *browser_;
-    QWidget *searchPane_;
     QLineEdit *search_;
     QListWidget *list_;
 };

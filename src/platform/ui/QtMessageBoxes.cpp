@@ -1,7 +1,6 @@
 #include "QtMessageBoxes.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>

@@ -51,7 +51,7 @@ public:
     // Why the PDF file could not be written; empty otherwise.
     QString errorString() const { return error_; }
 
-    // Maps the font names the page asks for onto the installed IPA fonts, so
+    // Maps the font names the page and the windows ask for onto the IPA fonts, so
     // that every glyph shows and the fixed-pitch columns line up.
     static void installFontSubstitutions();
 

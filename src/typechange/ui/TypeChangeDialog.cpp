@@ -73,19 +73,11 @@ void TypeChangeDialog::showEvent(QShowEvent *e)
 
 void TypeChangeDialog::selectByType(int type)
 {
-    switch (type) {
-    case Type521:
-        Option1->setChecked(true);
-        break;
-    case Type527:
-        Option2->setChecked(true);
-        break;
-    case Type5600:
-        Option3->setChecked(true);
-        break;
-    default:
-        break;
-    }
+    const std::pair<int, QRadioButton *> options[] = {
+        {Type521, Option1}, {Type527, Option2}, {Type5600, Option3}};
+    for (const auto &[code, option] : options)
+        if (code == type)
+            option->setChecked(true);
 }
 
 void TypeChangeDialog::Command1_Click()
@@ -98,8 +90,8 @@ void TypeChangeDialog::Command1_Click()
     Command2->setEnabled(false);
 
     const char digit = Option1->isChecked() ? '1' : Option2->isChecked() ? '7' : '4';
-    last_ = logic_.ChangeType(digit);
-    if (last_.aborted) {
+    const TypeChange::ChangeResult last = logic_.ChangeType(digit);
+    if (last.aborted) {
         // The user chose to end the program in the detection box.
         QApplication::restoreOverrideCursor();
         busy_ = false;
@@ -107,8 +99,8 @@ void TypeChangeDialog::Command1_Click()
         return;
     }
     // The option shows the type actually found by the detection afterwards.
-    if (!last_.refused && !last_.noEcho)
-        selectByType(last_.detected);
+    if (!last.refused && !last.noEcho)
+        selectByType(last.detected);
 
     SaveWindowPos(ctx_, this);
     QApplication::restoreOverrideCursor();
@@ -124,10 +116,7 @@ void TypeChangeDialog::Command1_Click()
 
 void TypeChangeDialog::Command2_Click()
 {
-    if (busy_)
-        return;
-    selectByType(ctx_.state.DeviceType);
-    done(QDialog::Rejected);
+    reject();
 }
 
 void TypeChangeDialog::reject()

@@ -28,9 +28,6 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-    // The outcome of the last change carried out by Command1.
-    TypeChange::ChangeResult lastResult() const { return last_; }
-
 public slots:
     // Escape and the close box act as キャンセル; they do nothing while a
     // change is under way.
@@ -43,7 +40,6 @@ private:
     Context &ctx_;
     TypeChange &logic_;
     bool busy_ = false;
-    TypeChange::ChangeResult last_;
 };
 
 } // namespace qel
