@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #ifndef QEL_SIM_DEFAULT
@@ -106,8 +107,7 @@ public:
     {
         in_->onTimeout = [this] {
             trace("tick");
-            if (onTimeout)
-                onTimeout();
+            onTimeout();
         };
     }
     void start(int ms) override

@@ -46,8 +46,7 @@ void WaitTicker::tick()
         realign_ = false;
         timer_->start(10);
     }
-    if (onTick_)
-        onTick_();
+    onTick_();
     if (!ctx_.waiting() && timer_->isActive()) {
         timer_->stop();
         resting_ = true;
@@ -70,8 +69,7 @@ void WaitTicker::catchUp()
         // The counts stop at 1000: more than that many missed ticks change nothing.
         const qint64 missed = (now - nextDue_) / 10 + 1;
         for (qint64 i = 0; i < std::min<qint64>(missed, 1001); ++i)
-            if (onTick_)
-                onTick_();
+            onTick_();
         nextDue_ += missed * 10;
     }
     // On again, in the phase of the ticks counted: the late event of a tick

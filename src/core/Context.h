@@ -80,12 +80,13 @@ private:
     std::unique_ptr<Timer> alarm_;
 };
 
-// Hooks into the main window that the device logic calls (all optional).
+// Hooks into the main window that the device logic calls; each does nothing
+// until the window sets it.
 struct MainWindowHooks {
-    std::function<void(const QString &)> setStatus; // Label1 of the settings screen
-    std::function<void()> ModeTypeDsp;
-    std::function<void()> VerDsp;
-    std::function<void(bool)> setPortMenuEnabled;   // mnuPortSelect
+    std::function<void(const QString &)> setStatus = [](const QString &) {}; // Label1
+    std::function<void()> ModeTypeDsp = [] {};
+    std::function<void()> VerDsp = [] {};
+    std::function<void(bool)> setPortMenuEnabled = [](bool) {}; // mnuPortSelect
 };
 
 class Context {

@@ -1,6 +1,7 @@
 #include "Numbers.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace qel {
 

@@ -63,11 +63,10 @@ void SaveWindowPos(Context &ctx, const FormGeometry &form)
 
 void RestoreWindowPos(Context &ctx, FormGeometry &form, double screenWidth, double screenHeight)
 {
-    QString top, left, height, width;
+    // The stored size is not read back: the window keeps its own.
+    QString top, left;
     RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Top"), top);
     RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Left"), left);
-    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Height"), height);
-    RegSetting(ctx, 1, kApp, form.name, QStringLiteral("Width"), width);
     double t = roundHalfEven(leadingValue(top));
     double l = roundHalfEven(leadingValue(left));
     if (t > screenHeight - form.height)

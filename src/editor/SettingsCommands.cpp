@@ -10,7 +10,7 @@ namespace qel {
 
 SettingsCommands::SettingsCommands(Context &ctx, RsReadWrite &engine, TypeChange &typeChange,
                                    EditorView *view)
-    : ctx_(ctx), engine_(engine), typeChange_(typeChange), view_(view)
+    : ctx_(ctx), engine_(engine), typeChange_(typeChange), view_(view ? view : &noView_)
 {
 }
 
@@ -18,49 +18,41 @@ CommandOutcome SettingsCommands::ReadingIn()
 {
     CommandOutcome out;
     AppState &st = ctx_.state;
-    if (view_)
-        view_->CommandButtun(false);
+    view_->CommandButtun(false);
 
     // Presence check on the type-change screen's (closed) port.
     if (!typeChange_.CheckQmode(100)) {
         const TypeCheckResult r = typeChange_.TypeCheck();
         if (r.aborted) {
             out.aborted = true;
-            if (view_)
-                view_->CommandButtun(true);
+            view_->CommandButtun(true);
             return out;
         }
     }
 
     if (st.DeviceType == Type521 || st.DeviceType == Type527) {
-        if (view_)
-            view_->setStatus(QStringLiteral("Read 52X "));
+        view_->setStatus(QStringLiteral("Read 52X "));
         out.transferred = true;
         out.result = engine_.Read52X();
         // A failed read redraws from the image held so far; a malformed image
         // leaves the record as it was.
         if (out.result != CommResult::Unexpected)
             DecodeMemoryImage(st);
-        if (view_)
-            view_->setStatus(QString());
+        view_->setStatus(QString());
     } else if (st.DeviceType == Type5600) {
-        if (view_)
-            view_->setStatus(QStringLiteral("Read 5600"));
+        view_->setStatus(QStringLiteral("Read 5600"));
         out.transferred = true;
         out.result = engine_.ReadData56();
-        if (view_)
-            view_->setStatus(QString());
+        view_->setStatus(QString());
     }
 
     if (out.transferred && out.result == CommResult::Ok && ctx_.platform.settingsRead)
         ctx_.platform.settingsRead(st);
 
-    if (view_) {
-        view_->VerDsp();
-        view_->ModeTypeDsp();
-        view_->DspData();
-        view_->CommandButtun(true);
-    }
+    view_->VerDsp();
+    view_->ModeTypeDsp();
+    view_->DspData();
+    view_->CommandButtun(true);
     return out;
 }
 
@@ -68,8 +60,7 @@ CommandOutcome SettingsCommands::WritingOut()
 {
     CommandOutcome out;
     AppState &st = ctx_.state;
-    if (view_)
-        view_->CommandButtun(false);
+    view_->CommandButtun(false);
 
     // A setting no command may carry (a control character, a byte of 0x80
     // and above, as a file can hold) refuses the write before anything is sent.
@@ -78,8 +69,7 @@ CommandOutcome SettingsCommands::WritingOut()
         ctx_.boxes().show(unsendableMessage(f, bad), applicationTitle(), MsgIcon::Exclamation,
                           MsgButtons::Ok);
         out.result = CommResult::Failed;
-        if (view_)
-            view_->CommandButtun(true);
+        view_->CommandButtun(true);
         return out;
     }
 
@@ -95,18 +85,14 @@ CommandOutcome SettingsCommands::WritingOut()
         ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
                || st.DeviceType == Type527) {
-        if (view_)
-            view_->setStatus(QCoreApplication::translate("qel::SettingsCommands", "書き込み中"));
+        view_->setStatus(QCoreApplication::translate("qel::SettingsCommands", "書き込み中"));
         out.transferred = true;
         out.result = st.DeviceType == Type5600 ? engine_.WriteData56() : engine_.Writedata52();
-        if (view_) {
-            view_->setUpdateLabel(DateDeCord(st.ParamRecord.field(31)));
-            view_->setStatus(QString());
-        }
+        view_->setUpdateLabel(DateDeCord(st.ParamRecord.field(31)));
+        view_->setStatus(QString());
     }
 
-    if (view_)
-        view_->CommandButtun(true);
+    view_->CommandButtun(true);
     return out;
 }
 

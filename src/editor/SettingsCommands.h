@@ -8,15 +8,16 @@
 
 namespace qel {
 
+// The screen's side of the commands; the base shows nothing (the tool).
 class EditorView {
 public:
     virtual ~EditorView() = default;
-    virtual void CommandButtun(bool ii) = 0;
-    virtual void setStatus(const QString &text) = 0; // Label1
-    virtual void VerDsp() = 0;
-    virtual void ModeTypeDsp() = 0;
-    virtual void DspData() = 0;
-    virtual void setUpdateLabel(const QString &text) = 0; // Label13
+    virtual void CommandButtun(bool /*ii*/) {}
+    virtual void setStatus(const QString &) {} // Label1
+    virtual void VerDsp() {}
+    virtual void ModeTypeDsp() {}
+    virtual void DspData() {}
+    virtual void setUpdateLabel(const QString &) {} // Label13
 };
 
 struct CommandOutcome {
@@ -29,7 +30,6 @@ class SettingsCommands {
 public:
     SettingsCommands(Context &ctx, RsReadWrite &engine, TypeChange &typeChange,
                      EditorView *view = nullptr);
-    void setView(EditorView *view) { view_ = view; }
 
     CommandOutcome ReadingIn();
     CommandOutcome WritingOut();
@@ -38,6 +38,7 @@ private:
     Context &ctx_;
     RsReadWrite &engine_;
     TypeChange &typeChange_;
+    EditorView noView_;
     EditorView *view_;
 };
 

@@ -63,11 +63,9 @@ void MonitorEngine::Form_Load()
     // The engine's and the type-change screen's tick source rests while the
     // monitor owns the line (CMD_Send restarts it for its pauses).
     ctx_.ticks.stop();
-    if (ctx_.hooks.setPortMenuEnabled)
-        ctx_.hooks.setPortMenuEnabled(false);
+    ctx_.hooks.setPortMenuEnabled(false);
     ctx_.state.MonitorActive = true;
-    if (view_)
-        view_->setCommand1Enabled(true);
+    view_->setCommand1Enabled(true);
     StartPollTimer();
 }
 
@@ -82,12 +80,10 @@ void MonitorEngine::Form_Unload()
     ctx_.state.MonitorActive = false;
     // A command left for the monitor has nobody to carry it out any more.
     ctx_.state.PendingCommand = Pending::None;
-    if (ctx_.hooks.setPortMenuEnabled)
-        ctx_.hooks.setPortMenuEnabled(true);
+    ctx_.hooks.setPortMenuEnabled(true);
     loaded_ = false;
     ++session_; // a poll still waiting in an exchange sees this and gives up
-    if (view_)
-        view_->closeWindow();
+    view_->closeWindow();
 }
 
 void MonitorEngine::Timer1_Timer()
@@ -144,8 +140,7 @@ void MonitorEngine::poll()
     // values stay valid); after a write or a type change the set-up runs anew.
     const Pending pending = st.PendingCommand;
     if (pending != Pending::None) {
-        if (view_)
-            view_->setCommand1Enabled(false);
+        view_->setCommand1Enabled(false);
         SetPortState(false);
         const std::function<void()> &action = pending == Pending::Read ? actions_.readingIn
             : pending == Pending::Write                                ? actions_.writingOut
@@ -161,14 +156,12 @@ void MonitorEngine::poll()
             closeOnError();
             return;
         }
-        if (view_)
-            view_->setCommand1Enabled(true);
+        view_->setCommand1Enabled(true);
     }
     st.PendingCommand = Pending::None;
 
     if (CloseRequested) {
-        if (view_)
-            view_->saveWindowPos();
+        view_->saveWindowPos();
         Form_Unload();
     } else {
         timer2_->start(100);
@@ -336,8 +329,7 @@ void MonitorEngine::ShowReading()
     setText(0, d.hex);
     setText(1, d.percent);
     ++readings;
-    if (view_)
-        view_->readingShown(d.value);
+    view_->readingShown(d.value);
     if (onReading)
         onReading(d);
 }
@@ -410,24 +402,20 @@ void MonitorEngine::setCaptions(bool period)
     PeriodMode = period;
     Label2 = period ? QCoreApplication::translate("qel::MonitorEngine", "周期計") : QCoreApplication::translate("qel::MonitorEngine", "周波数計");
     Label1[1] = period ? QCoreApplication::translate("qel::MonitorEngine", "周期/ﾌﾙｽｹｰﾙ(％)") : QCoreApplication::translate("qel::MonitorEngine", "周波数/ﾌﾙｽｹｰﾙ(％)");
-    if (view_) {
-        view_->setLabel2(Label2);
-        view_->setLabel1(1, Label1[1]);
-    }
+    view_->setLabel2(Label2);
+    view_->setLabel1(1, Label1[1]);
 }
 
 void MonitorEngine::setText(int index, const QString &text)
 {
     Text1[index] = text;
-    if (view_)
-        view_->setText1(index, text);
+    view_->setText1(index, text);
 }
 
 void MonitorEngine::setLabel3(const QString &text)
 {
     Label3 = text;
-    if (view_)
-        view_->setLabel3(text);
+    view_->setLabel3(text);
 }
 
 } // namespace qel

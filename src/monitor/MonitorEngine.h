@@ -53,7 +53,8 @@ public:
     MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions = {});
     ~MonitorEngine();
 
-    void setView(MonitorView *view) { view_ = view; }
+    // The window the monitor shows in; none: a view that shows nothing.
+    void setView(MonitorView *view) { view_ = view ? view : &noView_; }
     void setActions(MonitorActions actions) { actions_ = std::move(actions); }
     // Every reading as converted (the recorder listens here), after the view.
     std::function<void(const MonitorDisplay &)> onReading;
@@ -121,7 +122,8 @@ private:
     Context &ctx_;
     RsReadWrite &engine_;
     MonitorActions actions_;
-    MonitorView *view_ = nullptr;
+    MonitorView noView_;
+    MonitorView *view_ = &noView_;
     Link link_;
     WaitTicker timer1_; // MonTickCount: runs only while a poll waits
     std::unique_ptr<Timer> timer2_;

@@ -16,7 +16,7 @@ public:
     virtual void start(int intervalMs) = 0; // (re)starts the period from now
     virtual void stop() = 0;
     virtual bool isActive() const = 0;
-    std::function<void()> onTimeout;
+    std::function<void()> onTimeout = [] {}; // set by the timer's owner
 };
 
 class Clock {

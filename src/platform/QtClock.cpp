@@ -1,6 +1,7 @@
 #include "QtClock.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,10 +14,7 @@ public:
     QtTimer()
     {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (onTimeout)
-                onTimeout();
-        });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { onTimeout(); });
     }
     void start(int ms) override { timer_.start(ms); }
     void stop() override { timer_.stop(); }

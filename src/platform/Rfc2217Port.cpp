@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QUrl>
+#include <algorithm>
 
 namespace qel {
 
@@ -78,9 +79,7 @@ void Rfc2217Port::onLost(const QString &why)
         return;
     pump(); // what arrived before the loss is still data
     lost_ = true;
-    open_ = false;
-    error_ = QStringLiteral("%1: %2").arg(where(), why);
-    sock_.abort();
+    fail(why);
 }
 
 void Rfc2217Port::send(const QByteArray &bytes)
@@ -186,10 +185,8 @@ bool Rfc2217Port::applySettings(QString &why)
     send(out);
     const bool answered = waitFor(
         [&] {
-            for (const Ask &a : asks)
-                if (!session_.answer(a.command))
-                    return false;
-            return true;
+            return std::all_of(std::begin(asks), std::end(asks),
+                               [&](const Ask &a) { return session_.answer(a.command).has_value(); });
         },
         answerMs_);
     if (!answered) {

@@ -29,8 +29,7 @@ private:
         pending_ = clock_->add(clock_->now_ + interval_, [this] {
             // Re-arm first: the handler may stop or restart the timer.
             arm();
-            if (onTimeout)
-                onTimeout();
+            onTimeout();
         });
     }
 

@@ -96,8 +96,7 @@ TypeCheckResult TypeChange::TypeCheck()
             if (CheckQmode(5)) {
                 st.DeviceType = Type5600;
                 st.ReplyTimeoutTicks = 15;
-                if (ctx_.hooks.setStatus)
-                    ctx_.hooks.setStatus(QString());
+                ctx_.hooks.setStatus(QString());
                 st.Is5600Series = true;
                 SetPortState(false);
                 return {Type5600, false};

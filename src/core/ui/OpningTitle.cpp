@@ -18,7 +18,6 @@ void TitleWait(Clock &clock)
     constexpr double kDay = 86400.0;
     // A timer keeps the event loop waking while nothing else happens.
     auto tick = clock.createTimer();
-    tick->onTimeout = [] {};
     tick->start(50);
     double last = clock.secondsOfDay();
     const double start = std::nearbyint(last);

@@ -129,7 +129,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     MonitorActions actions;
     actions.readingIn = [this] { commands_->ReadingIn(); };
     actions.writingOut = [this] { commands_->WritingOut(); };
-    actions.showTypeChange = [this] { if (showTypeChange) showTypeChange(); };
+    actions.showTypeChange = [this] { showTypeChange(); };
     monitor_ = std::make_unique<Monitor>(ctx_, engine_, std::move(actions));
     monitor_->centreOn = this;
     showTypeChange = [this] { typeChangeDialog_->exec(); };
@@ -443,8 +443,7 @@ void PromSet::end(bool storeAll)
     if (storeAll && ctx_.platform.help)
         ctx_.platform.help->quit(helpFile);
     ending_ = true;
-    if (endProgram)
-        endProgram();
+    endProgram();
 }
 
 void PromSet::ProgEnd_Click()
@@ -463,8 +462,7 @@ void PromSet::closeEvent(QCloseEvent *e)
     e->accept();
     if (!ending_) {
         ending_ = true;
-        if (endProgram)
-            endProgram();
+        endProgram();
     }
 }
 
@@ -507,8 +505,7 @@ void PromSet::mnuHSearch_Click()
 
 void PromSet::PVER_Click()
 {
-    if (showVersion)
-        showVersion();
+    showVersion();
 }
 
 // ---------------------------------------------------------------- buttons
@@ -552,7 +549,7 @@ void PromSet::Command2_Click()
 
 void PromSet::Command3_Click()
 {
-    if (!leftForMonitor(Pending::TypeChange) && showTypeChange)
+    if (!leftForMonitor(Pending::TypeChange))
         showTypeChange();
 }
 

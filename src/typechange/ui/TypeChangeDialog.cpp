@@ -104,10 +104,8 @@ void TypeChangeDialog::Command1_Click()
 
     SaveWindowPos(ctx_, this);
     QApplication::restoreOverrideCursor();
-    if (ctx_.hooks.ModeTypeDsp)
-        ctx_.hooks.ModeTypeDsp();
-    if (ctx_.hooks.VerDsp)
-        ctx_.hooks.VerDsp();
+    ctx_.hooks.ModeTypeDsp();
+    ctx_.hooks.VerDsp();
     Command1->setEnabled(true);
     Command2->setEnabled(true);
     busy_ = false;
