@@ -77,22 +77,20 @@ int cmdTypeChange(Env &env)
     }
     const char digit = wanted == Type521 ? '1' : wanted == Type527 ? '7' : '4';
 
-    if (!env.claimPort()) {
+    const auto none = [] {
         out(QStringLiteral("none"));
         return ExitDevice;
-    }
+    };
+    if (!env.claimPort())
+        return none();
     // Detection as at start-up; with nothing on the line there is nothing to change.
     const TypeCheckResult found = env.typeChange->TypeCheck();
-    if (found.aborted || found.code == TypeNone) {
-        out(QStringLiteral("none"));
-        return ExitDevice;
-    }
+    if (found.aborted || found.code == TypeNone)
+        return none();
 
     const TypeChange::ChangeResult r = env.typeChange->ChangeType(digit);
-    if (r.aborted) {
-        out(QStringLiteral("none"));
-        return ExitDevice;
-    }
+    if (r.aborted)
+        return none();
     out(typeText(r.detected));
     if (r.refused || r.noEcho)
         return ExitDevice;

@@ -95,27 +95,16 @@ qint64 nowUs()
 
 int baudOf(speed_t s)
 {
-    switch (s) {
-    case B50: return 50;
-    case B75: return 75;
-    case B110: return 110;
-    case B134: return 134;
-    case B150: return 150;
-    case B200: return 200;
-    case B300: return 300;
-    case B600: return 600;
-    case B1200: return 1200;
-    case B1800: return 1800;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    default: return 0;
-    }
+    static const std::pair<speed_t, int> speeds[] = {
+        {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
+        {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
+        {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}};
+    for (const auto &[code, baud] : speeds)
+        if (code == s)
+            return baud;
+    return 0;
 }
 
 QByteArray unescape(const QByteArray &t)
@@ -273,8 +262,7 @@ public:
         termios t;
         if (tcgetattr(slave, &t) == 0) {
             cfmakeraw(&t);
-            cfsetispeed(&t, dev.lineBaud() == 9600 ? B9600 : B1200);
-            cfsetospeed(&t, dev.lineBaud() == 9600 ? B9600 : B1200);
+            cfsetspeed(&t, dev.lineBaud() == 9600 ? B9600 : B1200);
             tcsetattr(slave, TCSANOW, &t);
         }
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);

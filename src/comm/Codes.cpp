@@ -35,19 +35,22 @@ QString DateDeCord(const QByteArray &DateEncDat)
         .arg(d, 2, 10, QLatin1Char('0'));
 }
 
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 qint32 HexValue(const QByteArray &text)
 {
     quint32 v = 0;
-    for (char c : text) {
-        int digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        v = v * 16u + quint32(digit);
-    }
+    for (char c : text)
+        v = v * 16u + quint32(qMax(0, hexDigitValue(c)));
     return qint32(v);
 }
 

@@ -1,5 +1,7 @@
 #include "LineText.h"
 
+#include "Codes.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -39,9 +41,8 @@ bool isImageReply(const QByteArray &reply)
 {
     if (reply.size() != 65 || reply.at(64) != '\r')
         return false;
-    return std::all_of(reply.begin(), reply.begin() + 64, [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
+    return std::all_of(reply.begin(), reply.begin() + 64,
+                       [](char c) { return hexDigitValue(c) >= 0; });
 }
 
 } // namespace qel

@@ -30,19 +30,15 @@ CommandOutcome SettingsCommands::ReadingIn()
         }
     }
 
-    if (st.DeviceType == Type521 || st.DeviceType == Type527) {
-        view_->setStatus(QStringLiteral("Read 52X "));
+    const bool is52X = st.DeviceType == Type521 || st.DeviceType == Type527;
+    if (is52X || st.DeviceType == Type5600) {
+        view_->setStatus(is52X ? QStringLiteral("Read 52X ") : QStringLiteral("Read 5600"));
         out.transferred = true;
-        out.result = engine_.Read52X();
-        // A failed read redraws from the image held so far; a malformed image
-        // leaves the record as it was.
-        if (out.result != CommResult::Unexpected)
+        out.result = is52X ? engine_.Read52X() : engine_.ReadData56();
+        // A failed 52X read redraws from the image held so far; a malformed
+        // image leaves the record as it was.
+        if (is52X && out.result != CommResult::Unexpected)
             DecodeMemoryImage(st);
-        view_->setStatus(QString());
-    } else if (st.DeviceType == Type5600) {
-        view_->setStatus(QStringLiteral("Read 5600"));
-        out.transferred = true;
-        out.result = engine_.ReadData56();
         view_->setStatus(QString());
     }
 

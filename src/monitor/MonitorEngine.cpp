@@ -18,11 +18,6 @@ QString readingText()
     return QCoreApplication::translate("qel::MonitorEngine", "データ読み出し中");
 }
 
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 } // namespace
 
 MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
@@ -345,7 +340,7 @@ qint32 MonitorEngine::HexReplyValue(const QByteArray &reply)
     if (t.isEmpty() || t.size() > 8)
         return -1;
     for (char c : t)
-        if (!isHexDigit(c))
+        if (hexDigitValue(c) < 0)
             return -1;
     const quint32 raw = t.toUInt(nullptr, 16);
     // Up to four digits the literal is a 16-bit value, longer ones 32-bit.

@@ -350,21 +350,8 @@ QWidget *PromSet::buildTab3()
 
 void PromSet::describeInputs()
 {
-    // A screen reader announces every box with its caption; the sign, the
-    // exponent and the unit of a scaled value with the caption as well.
-    auto scaledValue = [](QLabel *caption, QLineEdit *mantissa, QComboBox *sign,
-                          QLineEdit *exponent, QGroupBox *unit) {
-        const QString c = caption->text();
-        caption->setBuddy(mantissa);
-        mantissa->setAccessibleName(c);
-        sign->setAccessibleName(tr("%1 指数の符号").arg(c));
-        exponent->setAccessibleName(tr("%1 指数").arg(c));
-        unit->setAccessibleName(tr("%1 単位").arg(c));
-    };
-    scaledValue(Label9, Text1, Combo1, Text2, Frame4);
-    scaledValue(Label23, Text7, Combo3, Text8, Frame6);
-    scaledValue(Label25, Text9, Combo4, Text10, Frame7);
-    scaledValue(Label28, Text11, Combo5, Text12, Frame3);
+    // A screen reader announces every box with its caption (the scaled
+    // values' rows name their own boxes).
     const std::pair<QLabel *, QWidget *> plain[] = {
         {Label11, Text3}, {Label15, Text4}, {Label17, Text5}, {Label18, Text6}, {Label21, Combo2}};
     for (const auto &[caption, box] : plain) {

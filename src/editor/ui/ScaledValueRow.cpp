@@ -5,6 +5,7 @@
 #include "core/ui/Fonts.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -31,6 +32,14 @@ ScaledValueRow::ScaledValueRow(ParameterRecord &rec, int firstField, QGridLayout
     QWidget *columns[] = {caption, mantissa, e, sign, exponent, frame};
     for (int c = 0; c < 6; ++c)
         grid->addWidget(columns[c], row, c);
+
+    // A screen reader announces the boxes with the caption, the sign, the
+    // exponent and the unit with the caption as well.
+    caption->setBuddy(mantissa);
+    mantissa->setAccessibleName(captionText);
+    sign->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数の符号").arg(captionText));
+    exponent->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数").arg(captionText));
+    frame->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 単位").arg(captionText));
 }
 
 void ScaledValueRow::takeMantissa()
