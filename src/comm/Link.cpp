@@ -69,7 +69,7 @@ Collected Link::collect(QByteArray &reply, const Until &until)
 Collected Link::exchange(const QByteArray &cmd, QByteArray &reply, Until until)
 {
     send(cmd);
-    restartTicks();
+    ctx_.ticks.restart(); // the limit runs from the write
     return collect(reply, until);
 }
 

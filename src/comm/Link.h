@@ -58,8 +58,6 @@ public:
     // Drop RTS, then close (failures of either are of no consequence).
     void close();
 
-    // The shared 10 ms tick count back to 0, ticking.
-    void restartTicks() { ctx_.ticks.restart(); }
     // At least `ii` ticks from now (one wake-up for 0).
     void wait10ms(int ii);
     // CMD_Send: the 20 ms pause (restarting the tick count), discard input, write.

@@ -65,12 +65,4 @@ QStringList shownTexts(const QList<ChoiceText> &table)
     return out;
 }
 
-QStringList choiceTexts(const QList<ChoiceText> &table)
-{
-    QStringList out;
-    for (const ChoiceText &c : table)
-        out << c.ja;
-    return out;
-}
-
 } // namespace qel

@@ -25,7 +25,5 @@ const ChoiceText *choiceFor(const QList<ChoiceText> &table, const QByteArray &co
 // language (Japanese unless a translation is installed).
 QString shownText(const ChoiceText &c);
 QStringList shownTexts(const QList<ChoiceText> &table);
-// The Japanese texts in code order.
-QStringList choiceTexts(const QList<ChoiceText> &table);
 
 } // namespace qel

@@ -1,7 +1,5 @@
 #include "EditRules.h"
 
-#include "core/SettingTexts.h"
-
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <cmath>
@@ -54,18 +52,6 @@ QValidator::State FieldTextValidator::validate(QString &input, int &pos) const
     if (!filling_)
         input = fieldText(input, &pos);
     return Acceptable;
-}
-
-const QStringList &predictionTexts()
-{
-    static const QStringList texts = choiceTexts(predictionChoices());
-    return texts;
-}
-
-QString predictionCode(const QString &text)
-{
-    const int i = predictionTexts().indexOf(text);
-    return i < 0 ? QString() : QString::number(i);
 }
 
 QString modelPrefix(bool is5600Series)

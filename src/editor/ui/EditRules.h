@@ -1,9 +1,8 @@
 #pragma once
 // The settings screen's rules that need no window: the zero pattern of the
-// text boxes, the prediction list's codes and the title's model prefix.
+// text boxes, the half-width text they take and the title's model prefix.
 
 #include <QString>
-#include <QStringList>
 #include <QValidator>
 
 namespace qel {
@@ -33,11 +32,6 @@ public:
 private:
     bool filling_ = false;
 };
-
-// The eight entries of the dynamic prediction list, codes "0".."7" in order.
-const QStringList &predictionTexts();
-// The code of a prediction entry's text; empty for any other text.
-QString predictionCode(const QString &text);
 
 // "ＱＥＬ－５６００　" or "ＱＥＬ－５２００　" padded with blanks to 18 characters.
 QString modelPrefix(bool is5600Series);

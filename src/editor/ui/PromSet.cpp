@@ -274,7 +274,7 @@ QWidget *PromSet::buildTab1()
     Label21 = namedLabel(tab, "Label21", tr("ダイナミック予測"));
     Combo2 = new QComboBox;
     Combo2->setObjectName(QStringLiteral("Combo2"));
-    // The entries shown in the language; the stored code comes from the entry.
+    // The entries shown in the language, in code order: an entry's index is its code.
     for (const ChoiceText &entry : predictionChoices())
         Combo2->addItem(shownText(entry), entry.ja);
     connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
@@ -687,9 +687,9 @@ void PromSet::Combo5_Click() { setValue_->takeSign(); }
 
 void PromSet::Combo2_Click()
 {
-    const QString code = predictionCode(Combo2->currentData().toString());
-    if (!code.isEmpty())
-        ctx_.state.ParamRecord.setField(13, code);
+    const int code = Combo2->currentIndex();
+    if (code >= 0)
+        ctx_.state.ParamRecord.setField(13, QByteArray::number(code));
 }
 
 void PromSet::checkRule(QCheckBox *box, int f)
