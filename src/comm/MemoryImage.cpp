@@ -38,16 +38,16 @@ QByteArray valueFirstChar(const QByteArray &image, int p)
     return QByteArray::number(digitAt(image, p)).left(1);
 }
 
-// Sign and unit of a value group live in the bits of its first character.
-void decodeGroup(const QByteArray &image, int p, ParameterRecord &rec, int fMantissa,
-                 int fE, int fSign, int fExp, int fUnit, bool expAsValue)
+// The value group from field f (mantissa, "E", sign, exponent digit, unit);
+// sign and unit live in the bits of its first character.
+void decodeGroup(const QByteArray &image, int p, ParameterRecord &rec, int f, bool expAsValue)
 {
     const int head = digitAt(image, p);
-    rec.setField(fMantissa, zeroFilled(HexValue(chars(image, p + 3, 5)), 5));
-    rec.setField(fE, "E");
-    rec.setField(fSign, (head & 1) ? "+" : "-");
-    rec.setField(fExp, expAsValue ? valueFirstChar(image, p + 1) : decimalDigit(image, p + 1));
-    rec.setField(fUnit, (head & 8) ? "H" : "S");
+    rec.setField(f, zeroFilled(HexValue(chars(image, p + 3, 5)), 5));
+    rec.setField(f + 1, "E");
+    rec.setField(f + 2, (head & 1) ? "+" : "-");
+    rec.setField(f + 3, expAsValue ? valueFirstChar(image, p + 1) : decimalDigit(image, p + 1));
+    rec.setField(f + 4, (head & 8) ? "H" : "S");
 }
 
 // Uppercase hex of an integer without leading zeros (a negative value as its
@@ -109,7 +109,7 @@ void DecodeMemoryImage(const QByteArray &img, ParameterRecord &rec)
 {
     const int c2 = digitAt(img, 2);
     rec.setField(1, (c2 & 2) ? "1" : "0");
-    decodeGroup(img, 5, rec, 2, 3, 4, 5, 6, false);
+    decodeGroup(img, 5, rec, 2, false);
     rec.setField(7, zeroFilled(HexValue(chars(img, 43, 2)), 2));
     rec.setField(8, zeroFilled(HexValue(chars(img, 37, 4)), 5));
     rec.setField(9, zeroFilled(HexValue(chars(img, 41, 2)), 3));
@@ -119,10 +119,10 @@ void DecodeMemoryImage(const QByteArray &img, ParameterRecord &rec)
     static const char *const kPrediction[4] = {"1", "6", "4", "2"};
     rec.setField(13, kPrediction[digitAt(img, 4) & 3]);
     rec.setField(14, QByteArray::number((digitAt(img, 1) & 0xE) / 2));
-    decodeGroup(img, 13, rec, 15, 16, 17, 18, 19, false);
-    decodeGroup(img, 21, rec, 20, 21, 22, 23, 24, true);
+    decodeGroup(img, 13, rec, 15, false);
+    decodeGroup(img, 21, rec, 20, true);
     rec.setField(25, (c2 & 8) ? "1" : "0");
-    decodeGroup(img, 29, rec, 26, 27, 28, 29, 30, true);
+    decodeGroup(img, 29, rec, 26, true);
     DecodeImageIdentity(img, rec);
 }
 
@@ -150,25 +150,25 @@ void EncodeMemoryImage(const ParameterRecord &rec, QByteArray &image)
     // group before it had (nothing before the first group: 0).
     int sign = 0;
     int unit = 0;
-    auto group = [&](int p, int fSign, int fExp, int fUnit, int fMantissa) {
-        const QByteArray s = rec.field(fSign);
+    auto group = [&](int p, int f) { // the value group from field f
+        const QByteArray s = rec.field(f + 2);
         if (s == "+")
             sign = 1;
         else if (s == "-")
             sign = 0;
-        const QByteArray u = rec.field(fUnit);
+        const QByteArray u = rec.field(f + 4);
         if (u == "H")
             unit = 1;
         else if (u == "S")
             unit = 0;
         put(image, p, hexOne(sign + 8 * unit));
-        put(image, p + 1, hexOne(valueOf(rec, fExp)));
-        put(image, p + 2, hexDigits(valueOf(rec, fMantissa), 6));
+        put(image, p + 1, hexOne(valueOf(rec, f + 3)));
+        put(image, p + 2, hexDigits(valueOf(rec, f), 6));
     };
-    group(5, 4, 5, 6, 2);
-    group(13, 17, 18, 19, 15);
-    group(21, 22, 23, 24, 20);
-    group(29, 28, 29, 30, 26);
+    group(5, 2);
+    group(13, 15);
+    group(21, 20);
+    group(29, 26);
 
     put(image, 37, hexDigits(valueOf(rec, 8), 4));
     put(image, 41, hexDigits(valueOf(rec, 9), 2));

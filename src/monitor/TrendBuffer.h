@@ -27,7 +27,6 @@ public:
     }
     void clear() { head_ = count_ = 0; }
     int size() const { return count_; }
-    int capacity() const { return int(ring_.size()); }
 
     // Calls f(sample) for the samples at or after fromMs, oldest first.
     template <class F> void forEachSince(qint64 fromMs, F f) const

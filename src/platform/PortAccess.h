@@ -39,7 +39,6 @@ public:
     // Takes the hold (releasing any earlier one); the problem when refused.
     PortProblem acquire(const QString &path);
     void release();
-    bool held() const { return !device_.isEmpty(); }
     // The resolved device path (symlinks followed); empty when not held.
     QString device() const { return device_; }
 

@@ -1,6 +1,8 @@
 #include "Rfc2217.h"
 
 #include <QStringList>
+#include <QtEndian>
+#include <utility>
 
 namespace qel::rfc2217 {
 
@@ -51,33 +53,21 @@ QByteArray escape(const QByteArray &data)
 
 QByteArray negotiation(unsigned char verb, unsigned char option)
 {
-    QByteArray b;
-    b += char(IAC);
-    b += char(verb);
-    b += char(option);
-    return b;
+    const char b[] = {char(IAC), char(verb), char(option)};
+    return QByteArray(b, sizeof b);
 }
 
 QByteArray comPortCommand(unsigned char command, const QByteArray &value)
 {
-    QByteArray b;
-    b += char(IAC);
-    b += char(SB);
-    b += char(OptComPort);
-    b += char(command);
-    b += escape(value);
-    b += char(IAC);
-    b += char(SE);
-    return b;
+    const char head[] = {char(IAC), char(SB), char(OptComPort), char(command)};
+    const char end[] = {char(IAC), char(SE)};
+    return QByteArray(head, sizeof head) + escape(value) + QByteArray(end, sizeof end);
 }
 
 QByteArray baudValue(quint32 baud)
 {
     QByteArray v(4, '\0');
-    v[0] = char(baud >> 24);
-    v[1] = char(baud >> 16);
-    v[2] = char(baud >> 8);
-    v[3] = char(baud);
+    qToBigEndian(baud, v.data()); // network byte order
     return v;
 }
 
@@ -216,9 +206,7 @@ void Session::onSubNegotiation(const QByteArray &payload)
 
 QByteArray Session::takeData()
 {
-    QByteArray d;
-    d.swap(data_);
-    return d;
+    return std::exchange(data_, {});
 }
 
 void Session::dropData(bool untilPurgeAnswer)

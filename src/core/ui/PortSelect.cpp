@@ -189,12 +189,7 @@ void PortSelect::Form_Load()
         n = 1;
     }
     if (QRadioButton *chosen = option(n)) {
-        // One option on, the others off.
-        for (int i = 1; i <= 4; ++i) {
-            option(i)->setAutoExclusive(false);
-            option(i)->setChecked(i == n);
-            option(i)->setAutoExclusive(true);
-        }
+        chosen->setChecked(true); // the options exclude each other
         chosen->setFocus();
     }
     refreshPorts();

@@ -102,8 +102,6 @@ public:
     void Option9_Click(int index);
 
     // --- what the window reaches (replaceable in tests) ---
-    SettingsCommands &commands() { return *commands_; }
-    FileCommands &files() { return *files_; }
     TypeChangeDialog *typeChangeDialog() const { return typeChangeDialog_; }
     Monitor *monitor() const { return monitor_.get(); }
     // Shows the type-change dialog modally.
