@@ -163,22 +163,19 @@ PortProblem DeviceHold::acquire(const QString &path)
     release();
     PortProblem p;
     p.path = path;
-    const QFileInfo info(path);
-    if (!info.exists()) { // a dangling link counts as missing too
-        p.cause = PortProblem::Missing;
+    const auto refused = [&p](PortProblem::Cause cause) {
+        p.cause = cause;
         return p;
-    }
+    };
+    const QFileInfo info(path);
     const QString device = info.canonicalFilePath();
     const QByteArray native = QFile::encodeName(device);
     struct stat st;
-    if (::stat(native.constData(), &st) != 0) {
-        p.cause = PortProblem::Missing;
-        return p;
-    }
-    if (!S_ISCHR(st.st_mode)) {
-        p.cause = PortProblem::NotSerial;
-        return p;
-    }
+    // A dangling link counts as missing too.
+    if (!info.exists() || ::stat(native.constData(), &st) != 0)
+        return refused(PortProblem::Missing);
+    if (!S_ISCHR(st.st_mode))
+        return refused(PortProblem::NotSerial);
 
     Held &mine = holds()[device];
     if (mine.count > 0) {
@@ -215,8 +212,7 @@ PortProblem DeviceHold::acquire(const QString &path)
     }
     if (!::isatty(fd)) {
         ::close(fd);
-        p.cause = PortProblem::NotSerial;
-        return p;
+        return refused(PortProblem::NotSerial);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;

@@ -1,7 +1,7 @@
 #pragma once
 // The serial port as the device procedures see it: the operations of the
-// old serial control (port number, settings text, input mode, input length,
-// open/close, RTS, count waiting, read all waiting, discard input, write).
+// old serial control (port number, settings text, open/close, RTS, count
+// waiting, read all waiting, discard input, write).
 // Qt implements it over QSerialPort; the tests over the in-process simulator.
 
 #include "PortAccess.h"

@@ -165,8 +165,7 @@ void PromSet::buildMenus()
                          void (PromSet::*handler)()) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        if (handler)
-            connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        connect(a, &QAction::triggered, this, call(handler));
         return a;
     };
     auto separator = [](QMenu *menu, const char *name) {
@@ -200,16 +199,6 @@ void PromSet::buildMenus()
                         &PromSet::mnuHSearch_Click);
     MenuLine3 = separator(help, "MenuLine3");
     PVER = action(help, "PVER", tr("バージョン情報 [&A]"), &PromSet::PVER_Click);
-}
-
-std::function<void()> PromSet::call(void (PromSet::*handler)())
-{
-    return [this, handler] { (this->*handler)(); };
-}
-
-std::function<void(int)> PromSet::call(void (PromSet::*handler)(int))
-{
-    return [this, handler](int index) { (this->*handler)(index); };
 }
 
 std::unique_ptr<ScaledValueRow> PromSet::scaledRow(QGridLayout *grid, int row, int first,

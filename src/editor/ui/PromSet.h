@@ -217,8 +217,11 @@ private:
     QWidget *buildTab2();
     QWidget *buildTab3();
     // A handler of this window as a control's callback.
-    std::function<void()> call(void (PromSet::*handler)());
-    std::function<void(int)> call(void (PromSet::*handler)(int));
+    template <typename... Args>
+    std::function<void(Args...)> call(void (PromSet::*handler)(Args...))
+    {
+        return [this, handler](Args... args) { (this->*handler)(args...); };
+    }
     // A scaled-value row over the fields from `first`, its controls also
     // given their names here.
     std::unique_ptr<ScaledValueRow> scaledRow(QGridLayout *grid, int row, int first,
