@@ -194,32 +194,29 @@ int main(int argc, char **argv)
     global.addOptions({portOption, helpOption, versionOption});
     global.addPositionalArgument(QStringLiteral("command"), QString());
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    if (!global.parse(args)) {
-        put(stderr, helpText().toUtf8());
-        return ExitUsage;
-    }
-    if (global.isSet(helpOption)) {
-        put(stdout, helpText().toUtf8());
-        return ExitOk;
-    }
+    // The help text: asked for, on stdout; after a wrong command line, on stderr.
+    const auto help = [](FILE *to, int exitCode) {
+        put(to, helpText().toUtf8());
+        return exitCode;
+    };
+    if (!global.parse(args))
+        return help(stderr, ExitUsage);
+    if (global.isSet(helpOption))
+        return help(stdout, ExitOk);
     if (global.isSet(versionOption)) {
         put(stdout, QStringLiteral("qelctl %1\n").arg(QStringLiteral(QEL_VERSION_TEXT)).toUtf8());
         return ExitOk;
     }
     const QStringList rest = global.positionalArguments();
-    if (rest.isEmpty()) {
-        put(stderr, helpText().toUtf8());
-        return ExitUsage;
-    }
+    if (rest.isEmpty())
+        return help(stderr, ExitUsage);
 
     Env env;
     env.portOverride = global.value(portOption);
     env.command = rest.first();
     const QStringList commandArgs = rest.mid(1);
-    if (commandArgs.contains(QLatin1String("--help"))) {
-        put(stdout, helpText().toUtf8());
-        return ExitOk;
-    }
+    if (commandArgs.contains(QLatin1String("--help")))
+        return help(stdout, ExitOk);
     const auto found = std::find_if(commands().begin(), commands().end(),
                                     [&](const Command &c) { return c.name == env.command; });
 
@@ -229,10 +226,8 @@ int main(int argc, char **argv)
         parser.addOption(helpOption);
         if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
             env.badOption = refusedArgument(commandArgs, found->options);
-        else if (parser.isSet(helpOption)) {
-            put(stdout, helpText().toUtf8());
-            return ExitOk;
-        }
+        else if (parser.isSet(helpOption))
+            return help(stdout, ExitOk);
         env.args = parser.positionalArguments();
         env.opts = &parser;
     }

@@ -102,17 +102,11 @@ CommResult RsReadWrite::abandonWrite(StepResult why)
 
 CommResult RsReadWrite::finishWrite()
 {
-    switch (ExitSettingMode()) {
-    case ExitResult::Ok:
-        ClosePort();
-        return CommResult::Ok;
-    case ExitResult::TimedOut:
-        ClosePort();
-        return CommResult::TimedOut;
-    case ExitResult::Failed:
-        break;
-    }
-    return CommResult::Unexpected;
+    const ExitResult r = ExitSettingMode();
+    if (r == ExitResult::Failed)
+        return CommResult::Unexpected; // message 3 shown, port closed
+    ClosePort();
+    return r == ExitResult::Ok ? CommResult::Ok : CommResult::TimedOut;
 }
 
 bool RsReadWrite::openPort(const char *settings)

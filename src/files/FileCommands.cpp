@@ -179,26 +179,19 @@ void FileCommands::DataLprint(PrinterProvider &printers)
 
 void FileCommands::LPSet(Printer &lp, int style)
 {
-    switch (style) {
-    case 0:
-        lp.setFont(QStringLiteral("ＭＳ ゴシック"), 10);
-        if (lp.ok()) // a failed printer takes nothing more
-            lp.newLine();
-        break;
-    case 1:
-        lp.setFont(QStringLiteral("ＭＳ 明朝"), 10);
-        break;
-    case 2:
-        lp.setFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
-        break;
-    case 3:
-        lp.setFont(QStringLiteral("ＭＳ ゴシック"), 9);
-        if (lp.ok())
-            lp.newLine();
-        break;
-    default:
-        break;
-    }
+    struct Style {
+        const char *font;
+        int size;
+        bool newLine;
+    };
+    static const Style styles[] = {{"ＭＳ ゴシック", 10, true}, {"ＭＳ 明朝", 10, false},
+                                   {"ＭＳ Ｐゴシック", 10, false}, {"ＭＳ ゴシック", 9, true}};
+    if (style < 0 || style > 3)
+        return;
+    const Style &s = styles[style];
+    lp.setFont(QString::fromUtf8(s.font), s.size);
+    if (s.newLine && lp.ok()) // a failed printer takes nothing more
+        lp.newLine();
 }
 
 namespace {

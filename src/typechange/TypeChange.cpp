@@ -48,16 +48,10 @@ bool TypeChange::CheckQmode(int max_ww)
         return link_.presence(max_ww);
     int limit = 0; // no type: the settings left as they are, a single look
     QString settings = link_.port().settings();
-    switch (ctx_.state.DeviceType) {
-    case Type521:
-    case Type527:
-        settings = QString::fromLatin1(kSettings52X);
-        limit = 100;
-        break;
-    case Type5600:
-        settings = QString::fromLatin1(kSettings5600);
-        limit = 25;
-        break;
+    const int type = ctx_.state.DeviceType;
+    if (type == Type521 || type == Type527 || type == Type5600) {
+        settings = QString::fromLatin1(type == Type5600 ? kSettings5600 : kSettings52X);
+        limit = type == Type5600 ? 25 : 100;
     }
     link_.configure(settings);
     if (!SetPortState(true))

@@ -56,13 +56,10 @@ bool installLanguage(const QLocale &locale, const QString &folder)
 
 void removeLanguage()
 {
-    if (program) {
-        QCoreApplication::removeTranslator(program.get());
-        program.reset();
-    }
-    if (qtOwn) {
-        QCoreApplication::removeTranslator(qtOwn.get());
-        qtOwn.reset();
+    for (std::unique_ptr<QTranslator> *t : {&program, &qtOwn}) {
+        if (*t)
+            QCoreApplication::removeTranslator(t->get());
+        t->reset();
     }
 }
 

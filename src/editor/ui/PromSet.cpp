@@ -561,22 +561,16 @@ void PromSet::EventDspDown(bool sw)
 
 void PromSet::ModeTypeDsp()
 {
-    const QString prefix = modelPrefix(ctx_.state.Is5600Series);
-    switch (ctx_.state.DeviceType) {
-    case Type521:
-        setWindowTitle(prefix + tr("（５２１タイプ）　設定変更"));
-        Label16->setText(tr("×１０ｍｓ"));
-        break;
-    case Type5600:
-        setWindowTitle(prefix + tr("（５６００タイプ）　設定変更"));
-        Label16->setText(tr("ｍｓ"));
-        break;
-    case Type527:
-        setWindowTitle(prefix + tr("（５２７タイプ）　設定変更"));
-        Label16->setText(tr("ｍｓ"));
-        break;
-    default:
-        break;
+    // The title and the unit of the output update time by type.
+    const std::tuple<int, const char *, const char *> types[] = {
+        {Type521, QT_TR_NOOP("（５２１タイプ）　設定変更"), QT_TR_NOOP("×１０ｍｓ")},
+        {Type5600, QT_TR_NOOP("（５６００タイプ）　設定変更"), QT_TR_NOOP("ｍｓ")},
+        {Type527, QT_TR_NOOP("（５２７タイプ）　設定変更"), QT_TR_NOOP("ｍｓ")}};
+    for (const auto &[type, title, unit] : types) {
+        if (type != ctx_.state.DeviceType)
+            continue;
+        setWindowTitle(modelPrefix(ctx_.state.Is5600Series) + tr(title));
+        Label16->setText(tr(unit));
     }
 }
 
