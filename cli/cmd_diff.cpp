@@ -21,13 +21,7 @@ QString valueText(const SettingEntry &e)
 bool isSetting(const SettingEntry &e)
 {
     // F1..F30 only: the identity fields (F31..F34) are the device's own.
-    static const QStringList identity = {QStringLiteral("F31"), QStringLiteral("F32"),
-                                         QStringLiteral("F33"), QStringLiteral("F34")};
-    for (const QString &f : identity) {
-        if (e.fields.startsWith(f))
-            return false;
-    }
-    return true;
+    return e.section != QLatin1String("Identity");
 }
 
 } // namespace

@@ -4,21 +4,6 @@
 
 namespace qel {
 
-namespace {
-
-// Message texts in the program's language (the tool keeps them Japanese).
-QString commTitle()
-{
-    return QCoreApplication::translate("qel::RsReadWrite", "ＱＥＬ－５６００　通信エラー");
-}
-
-QString setTitle()
-{
-    return QCoreApplication::translate("qel::RsReadWrite", "ＱＥＬ－５６００　設定エラー");
-}
-
-} // namespace
-
 RsReadWrite::RsReadWrite(Context &ctx) : ctx_(ctx), link_(ctx) {}
 
 bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
@@ -34,26 +19,22 @@ bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
 
 void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem)
 {
-    QString title, text;
-    switch (ErrFlg) {
-    case 1:
-        title = commTitle();
-        text = QCoreApplication::translate("qel::RsReadWrite", "QEL-5600と通信ができません。\n電源、通信線を確認してください。");
-        break;
-    case 2:
-        title = setTitle();
-        text = QCoreApplication::translate("qel::RsReadWrite", "設定範囲外です。\n設定値を確認してください。");
-        break;
-    case 3:
-        title = setTitle();
-        text = QCoreApplication::translate("qel::RsReadWrite", "予期せぬエラーが発生しました。");
-        break;
-    default:
+    // Title and text of codes 1, 2 and 3, in the program's language (the
+    // tool keeps them Japanese).
+    static const char *const kMessages[3][2] = {
+        {QT_TRANSLATE_NOOP("qel::RsReadWrite", "ＱＥＬ－５６００　通信エラー"),
+         QT_TRANSLATE_NOOP("qel::RsReadWrite", "QEL-5600と通信ができません。\n電源、通信線を確認してください。")},
+        {QT_TRANSLATE_NOOP("qel::RsReadWrite", "ＱＥＬ－５６００　設定エラー"),
+         QT_TRANSLATE_NOOP("qel::RsReadWrite", "設定範囲外です。\n設定値を確認してください。")},
+        {QT_TRANSLATE_NOOP("qel::RsReadWrite", "ＱＥＬ－５６００　設定エラー"),
+         QT_TRANSLATE_NOOP("qel::RsReadWrite", "予期せぬエラーが発生しました。")}};
+    if (ErrFlg < 1 || ErrFlg > 3)
         return;
-    }
+    const auto tr = [](const char *text) { return QCoreApplication::translate("qel::RsReadWrite", text); };
+    QString text = tr(kMessages[ErrFlg - 1][1]);
     if (!problem.ok())
         text += QLatin1Char('\n') + problem.textJa();
-    ctx_.boxes().show(text, title, MsgIcon::Question, MsgButtons::Ok);
+    ctx_.boxes().show(text, tr(kMessages[ErrFlg - 1][0]), MsgIcon::Question, MsgButtons::Ok);
 }
 
 ExitResult RsReadWrite::ExitSettingMode()

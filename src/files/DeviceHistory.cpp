@@ -11,6 +11,8 @@ namespace qel {
 
 namespace {
 const QString kStamp = QStringLiteral("yyyyMMdd-HHmmss");
+const std::pair<int, const char *> kTypeTexts[] = {
+    {Type5600, "5600"}, {Type521, "521"}, {Type527, "527"}};
 }
 
 QString historyRoot()
@@ -46,22 +48,16 @@ bool keepInHistory(const QString &root, const QString &type, const ParameterReco
 
 QString typeText(int code)
 {
-    switch (code) {
-    case Type5600:
-        return QStringLiteral("5600");
-    case Type521:
-        return QStringLiteral("521");
-    case Type527:
-        return QStringLiteral("527");
-    default:
-        return QStringLiteral("none");
-    }
+    for (const auto &[c, text] : kTypeTexts)
+        if (c == code)
+            return QString::fromLatin1(text);
+    return QStringLiteral("none");
 }
 
 int typeCode(const QString &text)
 {
-    for (const int code : {Type5600, Type521, Type527})
-        if (typeText(code) == text)
+    for (const auto &[code, t] : kTypeTexts)
+        if (text == QLatin1String(t))
             return code;
     return TypeNone;
 }
