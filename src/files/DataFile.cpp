@@ -16,15 +16,6 @@
 
 namespace qel {
 
-namespace {
-
-QString nativePath(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-} // namespace
-
 bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 {
     // By the name's own bytes: a name that is not UTF-8 is found too.
@@ -32,34 +23,34 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
     struct stat st;
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            error = QCoreApplication::translate("qel::DataFile", "設定データファイルが見つかりません。\n%1").arg(nativePath(path));
+            error = QCoreApplication::translate("qel::DataFile", "設定データファイルが見つかりません。\n%1").arg(QDir::toNativeSeparators(path));
         else
             error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
-                        .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
+                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
         error = QCoreApplication::translate("qel::DataFile", "フォルダは設定データファイルとして読み込めません。\n%1")
-                    .arg(nativePath(path));
+                    .arg(QDir::toNativeSeparators(path));
         return false;
     }
     // Only a regular file: a pipe or a device would block or never end.
     if (!S_ISREG(st.st_mode)) {
         error = QCoreApplication::translate("qel::DataFile", "通常のファイルではないため読み込めません。\n%1")
-                    .arg(nativePath(path));
+                    .arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (st.st_size < ParameterRecord::Size) {
         error = QCoreApplication::translate("qel::DataFile", "設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
                     .arg(qint64(st.st_size))
                     .arg(ParameterRecord::Size)
-                    .arg(nativePath(path));
+                    .arg(QDir::toNativeSeparators(path));
         return false;
     }
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
-                    .arg(nativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
+                    .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     QFile f;
@@ -69,7 +60,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
         // Shrunk since it was looked at, or a read error.
         error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2")
                     .arg(qMax<qint64>(data.size(), 0))
-                    .arg(nativePath(path));
+                    .arg(QDir::toNativeSeparators(path));
         return false;
     }
     rec.setBytes(data);
@@ -79,7 +70,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error)
 {
     const auto fail = [&](const QString &why) {
-        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(nativePath(path), why);
+        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(QDir::toNativeSeparators(path), why);
         return false;
     };
 

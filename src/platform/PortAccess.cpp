@@ -72,64 +72,60 @@ QHash<QString, Held> &holds()
 
 } // namespace
 
-QString PortProblem::text() const
+namespace {
+
+// "PATH: cause", the cause in English (`ja` false) or in the program's
+// language through the translation of its Japanese text.
+QString describe(const PortProblem &p, bool ja)
 {
+    const auto pick = [ja](const char *en, const char *jaText) {
+        return ja ? QCoreApplication::translate("qel::PortProblem", jaText) : QString::fromUtf8(en);
+    };
     QString cause;
-    switch (this->cause) {
-    case None:
+    switch (p.cause) {
+    case PortProblem::None:
         return {};
-    case Missing:
-        cause = looksLikeUsb(path) ? QStringLiteral("no such device (is the adapter plugged in?)")
-                                   : QStringLiteral("no such device");
+    case PortProblem::Missing:
+        cause = looksLikeUsb(p.path)
+            ? pick("no such device (is the adapter plugged in?)",
+                   QT_TRANSLATE_NOOP("qel::PortProblem", "デバイスがありません（USBアダプタが接続されているか確認してください）"))
+            : pick("no such device", QT_TRANSLATE_NOOP("qel::PortProblem", "デバイスがありません"));
         break;
-    case Permission:
-        cause = QStringLiteral("permission denied: the device belongs to group %1; add yourself "
-                               "with 'sudo usermod -aG %1 $USER', then log in again")
-                    .arg(group);
+    case PortProblem::Permission:
+        cause = pick("permission denied: the device belongs to group %1; add yourself "
+                     "with 'sudo usermod -aG %1 $USER', then log in again",
+                     QT_TRANSLATE_NOOP("qel::PortProblem",
+                                       "アクセス権がありません（グループ %1 に追加してください: "
+                                       "sudo usermod -aG %1 $USER の後、ログインし直す）"))
+                    .arg(p.group);
         break;
-    case Busy:
-        cause = pid > 0 ? QStringLiteral("in use by another program (process %1)").arg(pid)
-                        : QStringLiteral("in use by another program");
+    case PortProblem::Busy:
+        cause = p.pid > 0
+            ? pick("in use by another program (process %1)",
+                   QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です（プロセス %1）"))
+                  .arg(p.pid)
+            : pick("in use by another program", QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です"));
         break;
-    case NotSerial:
-        cause = QStringLiteral("not a serial device");
+    case PortProblem::NotSerial:
+        cause = pick("not a serial device", QT_TRANSLATE_NOOP("qel::PortProblem", "シリアルデバイスではありません"));
         break;
-    case Other:
-        cause = detail;
+    case PortProblem::Other:
+        cause = p.detail;
         break;
     }
-    return QStringLiteral("%1: %2").arg(path, cause);
+    return QStringLiteral("%1: %2").arg(p.path, cause);
+}
+
+} // namespace
+
+QString PortProblem::text() const
+{
+    return describe(*this, false);
 }
 
 QString PortProblem::textJa() const
 {
-    QString cause;
-    switch (this->cause) {
-    case None:
-        return {};
-    case Missing:
-        cause = looksLikeUsb(path)
-            ? QCoreApplication::translate("qel::PortProblem", "デバイスがありません（USBアダプタが接続されているか確認してください）")
-            : QCoreApplication::translate("qel::PortProblem", "デバイスがありません");
-        break;
-    case Permission:
-        cause = QCoreApplication::translate("qel::PortProblem",
-                                            "アクセス権がありません（グループ %1 に追加してください: "
-                                            "sudo usermod -aG %1 $USER の後、ログインし直す）")
-                    .arg(group);
-        break;
-    case Busy:
-        cause = pid > 0 ? QCoreApplication::translate("qel::PortProblem", "他のプログラムが使用中です（プロセス %1）").arg(pid)
-                        : QCoreApplication::translate("qel::PortProblem", "他のプログラムが使用中です");
-        break;
-    case NotSerial:
-        cause = QCoreApplication::translate("qel::PortProblem", "シリアルデバイスではありません");
-        break;
-    case Other:
-        cause = detail;
-        break;
-    }
-    return QStringLiteral("%1: %2").arg(path, cause);
+    return describe(*this, true);
 }
 
 qint64 devicePortHolder(const QString &resolvedPath)
