@@ -334,11 +334,9 @@ struct SimDevice::Impl {
             if (!allDigits(mant) || (sign != "+" && sign != "-") || !allDigits(exp)
                 || (unit != "H" && unit != "S"))
                 return false;
-            rec.setField(g.first, mant);
-            rec.setField(g.first + 1, "E");
-            rec.setField(g.first + 2, sign);
-            rec.setField(g.first + 3, exp);
-            rec.setField(g.first + 4, unit);
+            const QByteArray fields[] = {mant, "E", sign, exp, unit};
+            for (int i = 0; i < 5; ++i)
+                rec.setField(g.first + i, fields[i]);
             return true;
         }
         for (const Plain &pl : kPlain) {

@@ -15,22 +15,6 @@ namespace {
 const QString kLoadFilter = QStringLiteral("Data Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
 const QString kSaveFilter = QStringLiteral("5600 Files(*.pdt)|*.pdt|All Files(*.*)|*.*");
 
-// Texts in the program's language (the tool keeps them Japanese).
-QString loadTitle()
-{
-    return QCoreApplication::translate("qel::FileCommands", " ＱＥＬ－５６００データファイルの選択(読込)");
-}
-
-QString saveTitle()
-{
-    return QCoreApplication::translate("qel::FileCommands", " 保存ファイル名");
-}
-
-QString printAborted()
-{
-    return QCoreApplication::translate("qel::FileCommands", "印刷処理を中断します。");
-}
-
 // The only folder separator: a backslash is a character of a file name.
 int lastSeparator(const QString &s)
 {
@@ -83,14 +67,14 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
             // The load dialog opens where the last loaded file was.
             if (!st.LastDataPath.isEmpty() && userStart.isEmpty())
                 folderOk = QDir::setCurrent(st.LastDataPath);
-            req.title = loadTitle();
+            req.title = QCoreApplication::translate("qel::FileCommands", " ＱＥＬ－５６００データファイルの選択(読込)");
             req.filter = kLoadFilter;
             req.startFolder = userStart.isEmpty() ? st.LastDataPath : userStart;
             req.hideReadOnly = true;
             if (folderOk)
                 chosen = dialogs->openFile(req, full);
         } else {
-            req.title = saveTitle();
+            req.title = QCoreApplication::translate("qel::FileCommands", " 保存ファイル名");
             req.filter = kSaveFilter;
             req.defaultExtension = QStringLiteral("PDT");
             req.confirmOverwrite = true;
@@ -163,7 +147,7 @@ void FileCommands::DataLprint(PrinterProvider &printers)
     if (!lp || !lp->ok()) {
         // A file that could not be written is named, with the reason.
         const QString file = lp ? lp->fileError() : QString();
-        const QString aborted = printAborted();
+        const QString aborted = QCoreApplication::translate("qel::FileCommands", "印刷処理を中断します。");
         ctx_.boxes().show(file.isEmpty() ? aborted : aborted + QLatin1Char('\n') + file,
                           applicationTitle(), MsgIcon::None, MsgButtons::Ok);
     }

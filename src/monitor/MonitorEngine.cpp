@@ -11,15 +11,6 @@
 
 namespace qel {
 
-namespace {
-
-QString readingText()
-{
-    return QCoreApplication::translate("qel::MonitorEngine", "データ読み出し中");
-}
-
-} // namespace
-
 MonitorEngine::MonitorEngine(Context &ctx, RsReadWrite &engine, MonitorActions actions)
     : ctx_(ctx), engine_(engine), actions_(std::move(actions)),
       link_(ctx), timer1_(ctx, [this] { Timer1_Timer(); }),
@@ -104,7 +95,7 @@ void MonitorEngine::poll()
     AppState &st = ctx_.state;
 
     if (NeedInit) {
-        setLabel3(readingText());
+        setLabel3(QCoreApplication::translate("qel::MonitorEngine", "データ読み出し中"));
         NeedInit = false;
         if (st.DeviceType == TypeNone) {
             ctx_.boxes().show(QCoreApplication::translate("qel::MonitorEngine", "機器ﾀｲﾌﾟが認識できません。"), applicationTitle(),
