@@ -70,10 +70,6 @@ QHash<QString, Held> &holds()
     return h;
 }
 
-} // namespace
-
-namespace {
-
 // "PATH: cause", the cause in English (`ja` false) or in the program's
 // language through the translation of its Japanese text.
 QString describe(const PortProblem &p, bool ja)
