@@ -53,7 +53,9 @@ public:
                     continue;
                 std::unique_ptr<QTcpSocket> s(server.nextPendingConnection());
                 while (!stop_ && s->state() == QAbstractSocket::ConnectedState) {
-                    if (!s->waitForReadyRead(50))
+                    // Bytes that came in while the last answer was being written
+                    // are already buffered: no new data would announce them.
+                    if (s->bytesAvailable() == 0 && !s->waitForReadyRead(50))
                         continue;
                     const std::optional<QByteArray> a = script_(s->readAll());
                     if (!a) {
