@@ -9,6 +9,7 @@
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 #include "files/DeviceHistory.h"
+#include "platform/PortList.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -17,7 +18,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSerialPortInfo>
+#include <QFileInfo>
+#include <QSet>
 #include <memory>
 
 namespace qel::cli {
@@ -52,21 +54,31 @@ PortArgs portArgs(const Env &env)
     return a;
 }
 
-// Without --port: every serial port the system lists, and the stored device
-// paths of COM1..COM4 that name something else (network ports among them).
+// Without --port: every serial port the system lists (by its by-id link
+// where it has one, the name a technician stores), then the stored device
+// paths of COM1..COM4 (network ports among them); each device once, however
+// many names lead to it (two probes of one line would refuse each other).
 QStringList defaultPorts(Env &env)
 {
     QStringList ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports << info.systemLocation();
+    QSet<QString> devices;
+    const auto add = [&](const QString &port) {
+        const QString device = QFileInfo(port).canonicalFilePath();
+        if (!devices.contains(device.isEmpty() ? port : device)) {
+            devices.insert(device.isEmpty() ? port : device);
+            ports << port;
+        }
+    };
+    SystemPortList found;
+    for (const FoundPort &p : found.ports())
+        add(p.stableName());
     for (int n = 1; n <= 4; ++n) {
         QString stored;
         if (env.store.get(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"),
                           QStringLiteral("COM%1").arg(n), stored)
             && !stored.trimmed().isEmpty())
-            ports << stored.trimmed();
+            add(stored.trimmed());
     }
-    ports.removeDuplicates();
     return ports;
 }
 

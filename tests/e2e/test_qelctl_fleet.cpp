@@ -90,6 +90,30 @@ void TestQelctlFleet::scanFindsEveryConverter()
     r = run({"scan"}, missing);
     QCOMPARE(r.exit, 1);
     QCOMPARE(r.lines, QStringList{missing + "\tnone\t-\t-"});
+
+    // Without --port: the ports found, by their by-id link, then the stored
+    // COM paths; a converter both found and stored under another of its
+    // names is probed once.
+    const QString byId = dir_.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"));
+    QVERIFY(QFile::link(a.path(), byId));
+    QFile list(dir_.filePath(QStringLiteral("ports.tsv")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write((a.path() + "\t" + byId + "\tFT232R USB UART\tFTDI\tA1B2C3\n").toUtf8());
+    list.close();
+    QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("config/QEL-5600"))));
+    QFile conf(dir_.filePath(QStringLiteral("config/QEL-5600/QEL-5600.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write(("[DevicePath]\nCOM1=" + a.path() + "\nCOM2=" + b.path() + "\n").toUtf8());
+    conf.close();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QEL_PORT_LIST"), list.fileName());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data_.path());
+    r = qel::test::runQelctl(QString(), {"scan"}, env);
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines.size(), 2);
+    QVERIFY2(r.lines[0].startsWith(byId + "\t5600\t21111\t"), qPrintable(r.lines[0]));
+    QVERIFY2(r.lines[1].startsWith(b.path() + "\t521\t22222\t"), qPrintable(r.lines[1]));
 }
 
 void TestQelctlFleet::backupSavesEachAndReportsAFailedRead()
