@@ -4,6 +4,7 @@
 // bytes, so a 5600 answers only at 9600 baud and a 521/527 only at 1200.
 
 #include "SimDevice.h"
+#include "platform/SafeWrite.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -293,13 +294,10 @@ public:
     {
         if (statePath.isEmpty())
             return;
-        const QString tmp = statePath + QStringLiteral(".tmp");
-        QFile f(tmp);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return;
-        f.write(dev.record().bytes());
-        f.close();
-        ::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(statePath).constData());
+        // Written whole or not at all: a reader never sees half a record.
+        QString why;
+        if (!writeFileWhole(statePath, dev.record().bytes(), why))
+            fprintf(stderr, "qel-sim: cannot write %s: %s\n", qPrintable(statePath), qPrintable(why));
     }
 
     void onData()
