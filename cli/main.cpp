@@ -8,20 +8,22 @@
 #include "platform/Rfc2217Port.h"
 
 #include <QCoreApplication>
-#include <QTextStream>
 #include <algorithm>
 #include <cstdio>
 
 namespace qel::cli {
 
+// A message goes out as UTF-8, except that a file name the shell gave in
+// another encoding (a Shift-JIS name) is written back as its own bytes, so
+// the terminal shows it as the user typed it.
 void err(const QString &text)
 {
-    QTextStream(stderr) << text << Qt::endl;
+    put(stderr, fileNameBytes(text) + '\n');
 }
 
 void out(const QString &text)
 {
-    QTextStream(stdout) << text << Qt::endl;
+    put(stdout, fileNameBytes(text) + '\n');
 }
 
 bool put(FILE *to, const QByteArray &bytes)

@@ -158,20 +158,23 @@ void TestQelctlFiles::savingOverAHugeSparseFileKeepsItsTail()
 void TestQelctlFiles::fileNamesAreTheBytesTheShellGave_data()
 {
     // $N is a Shift-JIS name (not UTF-8): "テスト". The file made or read is
-    // that name, byte for byte.
+    // that name, byte for byte, and so is the name in a message.
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QByteArray>("made"); // the file the command makes, "" for none
-    QTest::newRow("show") << "show \"$N.pdt\"" << QByteArray();
-    QTest::newRow("write") << "write \"$N.pdt\"" << QByteArray();
-    QTest::newRow("diff") << "diff \"$N.pdt\"" << QByteArray();
-    QTest::newRow("read -o") << "read -o \"$N.out\"" << QByteArray(".out");
-    QTest::newRow("print -o") << "print \"$N.pdt\" -o \"$N.pdf\"" << QByteArray(".pdf");
+    QTest::addColumn<int>("exit");
+    QTest::newRow("show") << "show \"$N.pdt\"" << QByteArray() << 0;
+    QTest::newRow("write") << "write \"$N.pdt\"" << QByteArray() << 0;
+    QTest::newRow("diff") << "diff \"$N.pdt\"" << QByteArray() << 0;
+    QTest::newRow("read -o") << "read -o \"$N.out\"" << QByteArray(".out") << 0;
+    QTest::newRow("print -o") << "print \"$N.pdt\" -o \"$N.pdf\"" << QByteArray(".pdf") << 0;
+    QTest::newRow("missing") << "show \"$N.none\"" << QByteArray() << 3;
 }
 
 void TestQelctlFiles::fileNamesAreTheBytesTheShellGave()
 {
     QFETCH(QString, arguments);
     QFETCH(QByteArray, made);
+    QFETCH(int, exit);
     const QByteArray sjis("\x83\x65\x83\x58\x83\x67");
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path()) + '/';
@@ -199,8 +202,10 @@ void TestQelctlFiles::fileNamesAreTheBytesTheShellGave()
              QStringLiteral("N=$(printf '\\203\\145\\203\\130\\203\\147'); exec \"$QELCTL\" --port \"$P\" ")
                  + arguments});
     QVERIFY(p.waitForFinished(60000));
-    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
-             p.readAllStandardError().constData());
+    const QByteArray said = p.readAllStandardError();
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == exit, said.constData());
+    if (exit != 0)
+        QVERIFY2(said.contains(sjis + ".none"), said.toHex(' ').constData());
     // Exactly the names given, nothing under another name.
     QList<QByteArray> want{sjis + ".pdt"};
     if (!made.isEmpty())
