@@ -9,11 +9,11 @@
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 #include "files/DeviceHistory.h"
+#include "platform/FileName.h"
 #include "platform/PortList.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +21,10 @@
 #include <QFileInfo>
 #include <QSet>
 #include <memory>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qel::cli {
 
@@ -217,6 +221,20 @@ static int cmdScan(Env &env)
     return scanExit(all);
 }
 
+// Makes the folder and its parents under the name's own bytes; true when it
+// is a folder at the end.
+static bool makeFolder(const QByteArray &path)
+{
+    for (qsizetype i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/')
+            continue;
+        if (::mkdir(path.left(i).constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 static int cmdBackup(Env &env)
 {
     PortArgs a = portArgs(env);
@@ -225,12 +243,19 @@ static int cmdBackup(Env &env)
         return ExitUsage;
     }
     const QString dir = a.rest.first();
-    if (!QDir().mkpath(dir)) {
+    if (a.ports.isEmpty())
+        a.ports = defaultPorts(env);
+    // The folder under the bytes the shell gave; the per-port processes are
+    // handed it as text, which carries UTF-8 names only.
+    const QByteArray dirBytes = fileNameBytes(dir);
+    if (a.ports.size() > 1 && dirBytes != dir.toUtf8()) {
+        err(QStringLiteral("qelctl: backup of several ports needs a folder name in UTF-8: %1").arg(dir));
+        return ExitUsage;
+    }
+    if (!makeFolder(dirBytes)) {
         err(QStringLiteral("qelctl: cannot create the folder %1").arg(dir));
         return ExitFile;
     }
-    if (a.ports.isEmpty())
-        a.ports = defaultPorts(env);
 
     QJsonArray all;
     if (a.ports.size() == 1) {
@@ -256,7 +281,7 @@ static int cmdBackup(Env &env)
                                               QDateTime::currentDateTime().toString(
                                                   QStringLiteral("yyyyMMdd-HHmmss")));
                 QString path = base + QStringLiteral(".pdt");
-                for (int n = 2; QFileInfo::exists(path); ++n)
+                for (int n = 2; ::access(fileNameBytes(path).constData(), F_OK) == 0; ++n)
                     path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
                 QString error;
                 if (saveDataFile(path, st.ParamRecord, error))

@@ -10,8 +10,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using qel::ParameterRecord;
 using qel::test::QelctlRun;
@@ -147,6 +150,25 @@ void TestQelctlFleet::backupSavesEachAndReportsAFailedRead()
     r = run({"backup", out}, good52.path());
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.lines.size(), 1);
+
+    // A folder named in Shift-JIS ("テスト") is made and written under those
+    // bytes, and the file is named in them.
+    const QByteArray sjis("\x83\x65\x83\x58\x83\x67");
+    QProcess p;
+    p.setWorkingDirectory(dir_.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("P"), good52.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data_.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), QStringLiteral("N=$(printf '\\203\\145\\203\\130\\203\\147'); "
+                                                  "exec \"$QELCTL\" --port \"$P\" backup \"$N/sub\"")});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const QByteArray said = p.readAllStandardOutput();
+    QVERIFY2(said.startsWith(sjis + "/sub/521-15555-"), said.toHex(' ').constData());
+    struct stat st;
+    QCOMPARE(::stat((QFile::encodeName(dir_.path()) + '/' + said.trimmed()).constData(), &st), 0);
 }
 
 void TestQelctlFleet::expectSerialRefusesTheWrongConverter_data()
