@@ -2,6 +2,7 @@
 // qelctl: the command-line tool over the same library as the program.
 
 #include "files/DeviceHistory.h" // typeText, typeCode
+#include "files/SettingsListing.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
@@ -69,6 +70,22 @@ bool put(FILE *to, const QByteArray &bytes);
 // then at 1200 baud with the 52X image read). Returns the type code, 0 when
 // nothing answered (or the user aborted).
 int detectDevice(Env &env);
+
+// The Read button's work after detection (presence check, full read, the
+// history's copy); true when the settings came in whole. `result` receives
+// the engine's result.
+bool readSettings(Env &env, CommResult *result = nullptr);
+
+// A setting F1..F30 that a converter holds otherwise than a file says.
+struct SettingDifference {
+    SettingEntry file, device;
+};
+// Every setting of `file` that the converter just read into `st` holds
+// otherwise, compared as that converter can hold a record (DeviceHolds:
+// a 52X's image widths, a 5600's short forms); `diff` and `check` list these.
+QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st);
+// A setting's value for a message: its meaning and raw text, or the raw text.
+QString valueText(const SettingEntry &e);
 
 // One qelctl command. Each cmd_*.cpp declares its commands with a static
 // CommandRegistration; main() parses the command's arguments against its

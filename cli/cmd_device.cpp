@@ -44,10 +44,9 @@ int cmdRead(Env &env)
         err(QStringLiteral("qelctl: no device answered; %1 not written").arg(path));
         return ExitDevice;
     }
-    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
-    const CommandOutcome o = commands.ReadingIn();
-    if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
-        if (o.result == CommResult::NoAnswer)
+    CommResult result = CommResult::Ok;
+    if (!readSettings(env, &result)) {
+        if (result == CommResult::NoAnswer)
             err(QStringLiteral("qelctl: the converter did not answer \"Q\" any more; %1 not written").arg(path));
         else
             err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));

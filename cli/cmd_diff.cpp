@@ -2,21 +2,12 @@
 #include "Cli.h"
 
 #include "comm/DeviceHolds.h"
-#include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 #include "files/SettingsListing.h"
 
 namespace qel::cli {
 
 namespace {
-
-QString valueText(const SettingEntry &e)
-{
-    const QString raw = QString::fromLatin1(e.raw).replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-    if (e.meaning && !e.meaning->isEmpty())
-        return QStringLiteral("%1 (\"%2\")").arg(*e.meaning, raw);
-    return QStringLiteral("\"%1\"").arg(raw);
-}
 
 bool isSetting(const SettingEntry &e)
 {
@@ -26,13 +17,32 @@ bool isSetting(const SettingEntry &e)
 
 } // namespace
 
+QString valueText(const SettingEntry &e)
+{
+    const QString raw = QString::fromLatin1(e.raw).replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    if (e.meaning && !e.meaning->isEmpty())
+        return QStringLiteral("%1 (\"%2\")").arg(*e.meaning, raw);
+    return QStringLiteral("\"%1\"").arg(raw);
+}
+
+QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st)
+{
+    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
+    const QList<SettingEntry> want = describeRecord(held, st.DeviceType);
+    const QList<SettingEntry> got = describeRecord(st.ParamRecord, st.DeviceType);
+    QList<SettingDifference> differences;
+    for (int i = 0; i < want.size() && i < got.size(); ++i)
+        if (isSetting(want[i]) && want[i].raw != got[i].raw)
+            differences << SettingDifference{want[i], got[i]};
+    return differences;
+}
+
 int cmdDiff(Env &env)
 {
     if (!env.badOption.isNull() || env.args.size() != 1 || env.args[0].startsWith(QLatin1Char('-'))) {
         err(QStringLiteral("qelctl: diff needs one FILE (see qelctl --help)"));
         return ExitUsage;
     }
-    AppState &st = env.ctx->state;
     ParameterRecord file;
     QString error;
     if (!loadDataFile(env.args[0], file, error)) {
@@ -46,26 +56,16 @@ int cmdDiff(Env &env)
         err(QStringLiteral("qelctl: no device answered"));
         return ExitDevice;
     }
-    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
-    const CommandOutcome o = commands.ReadingIn();
-    if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
+    if (!readSettings(env)) {
         err(QStringLiteral("qelctl: the read did not complete"));
         return ExitDevice;
     }
 
-    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
-    const QList<SettingEntry> want = describeRecord(held, st.DeviceType);
-    const QList<SettingEntry> got = describeRecord(st.ParamRecord, st.DeviceType);
-    int differences = 0;
-    for (int i = 0; i < want.size() && i < got.size(); ++i) {
-        if (!isSetting(want[i]) || want[i].raw == got[i].raw)
-            continue;
-        ++differences;
+    const QList<SettingDifference> differences = settingDifferences(file, env.ctx->state);
+    for (const SettingDifference &d : differences)
         out(QStringLiteral("%1 (%2, %3): file %4, device %5")
-                .arg(want[i].name, want[i].nameJa, want[i].fields, valueText(want[i]),
-                     valueText(got[i])));
-    }
-    return differences == 0 ? ExitOk : ExitDevice;
+                .arg(d.file.name, d.file.nameJa, d.file.fields, valueText(d.file), valueText(d.device)));
+    return differences.isEmpty() ? ExitOk : ExitDevice;
 }
 
 const CommandRegistration diffCommand({

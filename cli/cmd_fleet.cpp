@@ -1,26 +1,13 @@
 // qelctl scan | backup | history, and the serial check of write --expect-serial:
-// the commands for many converters.
-//
-// Several ports are worked at once, one child qelctl a port: the device
-// procedures wait in the event loop of their own process, so a scan of N
-// ports takes about as long as its slowest port, not the sum.
-#include "Cli.h"
+// the commands for many converters (the ports and the children: Fleet.h).
+#include "Fleet.h"
 
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
-#include "platform/PortList.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QFileInfo>
-#include <QSet>
-#include <memory>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -29,117 +16,6 @@
 namespace qel::cli {
 
 namespace {
-
-struct PortArgs {
-    QStringList ports;
-    QStringList rest;
-    bool json = false;
-    bool ok = true;
-};
-
-// The command's `--port P` (repeatable) and `--json`; the --port before
-// the command counts as one.
-PortArgs portArgs(const Env &env)
-{
-    PortArgs a;
-    a.ok = env.badOption.isNull() && env.opts;
-    if (!a.ok)
-        return a;
-    if (!env.portOverride.isEmpty())
-        a.ports << env.portOverride;
-    for (const QString &p : env.opts->values(QStringLiteral("port"))) {
-        if (p.isEmpty())
-            a.ok = false;
-        a.ports << p;
-    }
-    a.json = env.opts->isSet(QStringLiteral("json"));
-    a.rest = env.args;
-    a.ports.removeDuplicates();
-    return a;
-}
-
-// Without --port: every serial port the system lists (by its by-id link
-// where it has one, the name a technician stores), then the stored device
-// paths of COM1..COM4 (network ports among them); each device once, however
-// many names lead to it (two probes of one line would refuse each other).
-QStringList defaultPorts(Env &env)
-{
-    QStringList ports;
-    QSet<QString> devices;
-    const auto add = [&](const QString &port) {
-        const QString device = QFileInfo(port).canonicalFilePath();
-        if (!devices.contains(device.isEmpty() ? port : device)) {
-            devices.insert(device.isEmpty() ? port : device);
-            ports << port;
-        }
-    };
-    SystemPortList found;
-    for (const FoundPort &p : found.ports())
-        add(p.stableName());
-    for (int n = 1; n <= 4; ++n) {
-        QString stored;
-        if (env.store.get(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"),
-                          QStringLiteral("COM%1").arg(n), stored)
-            && !stored.trimmed().isEmpty())
-            add(stored.trimmed());
-    }
-    return ports;
-}
-
-// Points the session at one port (as --port does).
-void usePort(Env &env, const QString &port)
-{
-    env.portMap->setOverride(port);
-    env.ctx->state.CommPortNo = 1;
-}
-
-struct Child {
-    QString port;
-    std::unique_ptr<QProcess> proc;
-};
-
-// Runs `qelctl --port P ARGS...` for every port at once and returns the
-// objects of their JSON arrays, port by port in the order given; a port
-// whose child gave none has `silent` with its port (its stderr is passed
-// on, each line led by the port).
-QJsonArray runPerPort(const QStringList &ports, const QStringList &args, QJsonObject silent)
-{
-    std::vector<Child> children;
-    for (const QString &p : ports) {
-        Child c{p, std::make_unique<QProcess>()};
-        c.proc->start(QCoreApplication::applicationFilePath(),
-                      QStringList{QStringLiteral("--port"), p} + args);
-        children.push_back(std::move(c));
-    }
-    QJsonArray results;
-    for (Child &c : children) {
-        // Bounded: a child's own waits are all bounded, this is a last guard.
-        if (!c.proc->waitForFinished(300000)) {
-            c.proc->kill();
-            c.proc->waitForFinished();
-        }
-        for (const QString &line : QString::fromUtf8(c.proc->readAllStandardError())
-                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            err(QStringLiteral("%1: %2").arg(c.port, line));
-        const QJsonArray got = QJsonDocument::fromJson(c.proc->readAllStandardOutput()).array();
-        silent[QStringLiteral("port")] = c.port;
-        if (got.isEmpty())
-            results << silent;
-        for (const QJsonValue &v : got)
-            results << v;
-    }
-    return results;
-}
-
-void printJson(const QJsonArray &a)
-{
-    out(QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Indented)).trimmed());
-}
-
-QString field(const ParameterRecord &rec, int n)
-{
-    return QString::fromLatin1(rec.field(n).trimmed());
-}
 
 // Type, serial number and version of the converter on the session's port.
 QJsonObject identify(Env &env, const QString &port)
@@ -165,15 +41,17 @@ int scanExit(const QJsonArray &all)
     return ExitDevice;
 }
 
-// The port to one side; serial and version given or "-".
-QString scanLine(const QJsonObject &o)
+// The port to one side; serial and version given or "-"; from a fleet
+// file, the name the file gives it after them.
+QString scanLine(const QJsonObject &o, bool named)
 {
     auto value = [&](const char *key) {
         const QString v = o.value(QLatin1String(key)).toString();
         return v.isEmpty() ? QStringLiteral("-") : v;
     };
-    return QStringLiteral("%1\t%2\t%3\t%4")
-        .arg(value("port"), value("type"), value("serial"), value("version"));
+    const QString line = QStringLiteral("%1\t%2\t%3\t%4")
+                             .arg(value("port"), value("type"), value("serial"), value("version"));
+    return named ? line + u'\t' + value("name") : line;
 }
 
 } // namespace
@@ -190,35 +68,48 @@ bool readSerial(Env &env, int code)
     return true;
 }
 
+// No port to work on: the fleet file's problem, else none found.
+static int noPorts(const FleetArgs &a, const QString &what)
+{
+    if (a.exit == ExitOk)
+        err(QStringLiteral("qelctl: no serial port found to %1").arg(what));
+    return a.exit == ExitOk ? ExitDevice : a.exit;
+}
+
+// A converter the fleet file lists that did not answer, said on stderr.
+static bool missingFromFleet(const QJsonObject &o)
+{
+    if (!o.value(QStringLiteral("listed")).toBool()
+        || o.value(QStringLiteral("type")).toString() != QLatin1String("none"))
+        return false;
+    err(QStringLiteral("qelctl: %1: no converter answered").arg(portLabel(o)));
+    return true;
+}
+
 static int cmdScan(Env &env)
 {
-    PortArgs a = portArgs(env);
+    const FleetArgs a = fleetArgs(env);
     if (!a.ok || !a.rest.isEmpty()) {
-        err(QStringLiteral("qelctl: scan takes only --port P (repeatable) and --json (see qelctl --help)"));
+        err(QStringLiteral("qelctl: scan takes only --port P (repeatable), --fleet FILE and --json (see qelctl --help)"));
         return ExitUsage;
     }
     if (a.ports.isEmpty())
-        a.ports = defaultPorts(env);
-    if (a.ports.isEmpty()) {
-        err(QStringLiteral("qelctl: no serial port found to scan"));
-        return ExitDevice;
-    }
+        return noPorts(a, QStringLiteral("scan"));
 
-    QJsonArray all;
-    if (a.ports.size() == 1) {
-        usePort(env, a.ports.first());
-        all << identify(env, a.ports.first());
-    } else {
-        all = runPerPort(a.ports, {QStringLiteral("scan"), QStringLiteral("--json")},
-                         {{QStringLiteral("type"), QStringLiteral("none")}});
-    }
+    const QJsonArray all = forEachPort(env, a, {QStringLiteral("scan"), QStringLiteral("--json")},
+                                       {{QStringLiteral("type"), QStringLiteral("none")}},
+                                       [&](const QString &port) { return identify(env, port); });
     if (a.json) {
         printJson(all);
     } else {
         for (const QJsonValue &v : all)
-            out(scanLine(v.toObject()));
+            out(scanLine(v.toObject(), a.fleet));
     }
-    return scanExit(all);
+    int code = scanExit(all);
+    for (const QJsonValue &v : all)
+        if (missingFromFleet(v.toObject()))
+            code = ExitDevice;
+    return fleetExit(a, all, code);
 }
 
 // Makes the folder and its parents under the name's own bytes; true when it
@@ -235,16 +126,46 @@ static bool makeFolder(const QByteArray &path)
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Reads the converter on the session's port into DIR/TYPE-SERIAL-TIME.pdt.
+static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
+{
+    QJsonObject o;
+    o[QStringLiteral("port")] = port;
+    const int code = detectDevice(env);
+    o[QStringLiteral("type")] = typeText(code);
+    if (code == TypeNone)
+        return o;
+    if (!readSettings(env)) {
+        o[QStringLiteral("error")] = QStringLiteral("the read did not complete");
+        return o;
+    }
+    // The type as read (the presence check may have found another).
+    const AppState &st = env.ctx->state;
+    const QString type = typeText(st.DeviceType);
+    o[QStringLiteral("type")] = type;
+    o[QStringLiteral("serial")] = field(st.ParamRecord, 32);
+    const QString base = QStringLiteral("%1/%2-%3-%4")
+                             .arg(dir, type, historySerial(st.ParamRecord.field(32)),
+                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString path = base + QStringLiteral(".pdt");
+    for (int n = 2; ::access(fileNameBytes(path).constData(), F_OK) == 0; ++n)
+        path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
+    QString error;
+    if (saveDataFile(path, st.ParamRecord, error))
+        o[QStringLiteral("file")] = path;
+    else
+        o[QStringLiteral("fileError")] = error;
+    return o;
+}
+
 static int cmdBackup(Env &env)
 {
-    PortArgs a = portArgs(env);
+    const FleetArgs a = fleetArgs(env);
     if (!a.ok || a.rest.size() != 1 || a.rest.first().startsWith(QLatin1Char('-'))) {
-        err(QStringLiteral("qelctl: backup needs DIR, then --port P (repeatable) (see qelctl --help)"));
+        err(QStringLiteral("qelctl: backup needs DIR, then --port P (repeatable) or --fleet FILE (see qelctl --help)"));
         return ExitUsage;
     }
     const QString dir = a.rest.first();
-    if (a.ports.isEmpty())
-        a.ports = defaultPorts(env);
     // The folder under the bytes the shell gave; the per-port processes are
     // handed it as text, which carries UTF-8 names only.
     const QByteArray dirBytes = fileNameBytes(dir);
@@ -252,50 +173,18 @@ static int cmdBackup(Env &env)
         err(QStringLiteral("qelctl: backup of several ports needs a folder name in UTF-8: %1").arg(dir));
         return ExitUsage;
     }
+    if (a.ports.isEmpty() && a.exit != ExitOk)
+        return a.exit;
     if (!makeFolder(dirBytes)) {
         err(QStringLiteral("qelctl: cannot create the folder %1").arg(dir));
         return ExitFile;
     }
 
-    QJsonArray all;
-    if (a.ports.size() == 1) {
-        const QString port = a.ports.first();
-        usePort(env, port);
-        QJsonObject o;
-        o[QStringLiteral("port")] = port;
-        const int code = detectDevice(env);
-        o[QStringLiteral("type")] = typeText(code);
-        if (code != TypeNone) {
-            SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
-            const CommandOutcome r = commands.ReadingIn();
-            const AppState &st = env.ctx->state;
-            if (r.aborted || env.terminated || !r.transferred || r.result != CommResult::Ok) {
-                o[QStringLiteral("error")] = QStringLiteral("the read did not complete");
-            } else {
-                // The type as read (the presence check may have found another).
-                const QString type = typeText(st.DeviceType);
-                o[QStringLiteral("type")] = type;
-                o[QStringLiteral("serial")] = field(st.ParamRecord, 32);
-                const QString base = QStringLiteral("%1/%2-%3-%4")
-                                         .arg(dir, type, historySerial(st.ParamRecord.field(32)),
-                                              QDateTime::currentDateTime().toString(
-                                                  QStringLiteral("yyyyMMdd-HHmmss")));
-                QString path = base + QStringLiteral(".pdt");
-                for (int n = 2; ::access(fileNameBytes(path).constData(), F_OK) == 0; ++n)
-                    path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
-                QString error;
-                if (saveDataFile(path, st.ParamRecord, error))
-                    o[QStringLiteral("file")] = path;
-                else
-                    o[QStringLiteral("fileError")] = error;
-            }
-        }
-        all << o;
-    } else {
-        all = runPerPort(a.ports, {QStringLiteral("backup"), dir, QStringLiteral("--json")},
-                         {{QStringLiteral("type"), QStringLiteral("none")},
-                          {QStringLiteral("error"), QStringLiteral("no answer from qelctl")}});
-    }
+    const QJsonArray all = forEachPort(
+        env, a, {QStringLiteral("backup"), dir, QStringLiteral("--json")},
+        {{QStringLiteral("type"), QStringLiteral("none")},
+         {QStringLiteral("error"), QStringLiteral("no answer from qelctl")}},
+        [&](const QString &port) { return backupOne(env, dir, port); });
 
     int code = ExitOk;
     bool any = false;
@@ -316,9 +205,10 @@ static int cmdBackup(Env &env)
                 code = ExitDevice;
             if (!a.json)
                 err(QStringLiteral("qelctl: %1: %2 (a %3): nothing saved")
-                        .arg(o.value(QStringLiteral("port")).toString(),
-                             o.value(QStringLiteral("error")).toString(),
+                        .arg(portLabel(o), o.value(QStringLiteral("error")).toString(),
                              o.value(QStringLiteral("type")).toString()));
+        } else if (missingFromFleet(o) && code == ExitOk) {
+            code = ExitDevice;
         }
     }
     if (a.json)
@@ -326,9 +216,9 @@ static int cmdBackup(Env &env)
     if (!any) {
         if (!a.json)
             err(QStringLiteral("qelctl: no converter answered; nothing saved"));
-        return ExitDevice;
+        code = ExitDevice;
     }
-    return code;
+    return fleetExit(a, all, code);
 }
 
 static int cmdHistory(Env &env)
@@ -363,24 +253,22 @@ bool serialMatches(const QByteArray &device, const QString &expected)
 
 namespace {
 
-const QList<QCommandLineOption> kFleetOptions = {
-    QCommandLineOption(QStringLiteral("port"), QString(), QStringLiteral("P")),
-    QCommandLineOption(QStringLiteral("json"))};
-
 const CommandRegistration scanCommand({
-    QStringLiteral("scan"), QStringLiteral("scan [--port P]... [--json]"),
+    QStringLiteral("scan"), QStringLiteral("scan [--port P]... [--fleet FILE] [--json]"),
     QStringLiteral("probe every port given, all at once (without\n"
-                   "--port: every serial port found and the stored\n"
-                   "ones); prints port, type, serial number and\n"
-                   "version; exit 0 when a converter answered"),
-    kFleetOptions, cmdScan});
+                   "--port or --fleet: every serial port found and\n"
+                   "the stored ones); prints port, type, serial\n"
+                   "number and version (and the fleet file's name);\n"
+                   "exit 0 when a converter answered"),
+    fleetOptions(), cmdScan});
 
 const CommandRegistration backupCommand({
-    QStringLiteral("backup"), QStringLiteral("backup DIR [--port P]..."),
+    QStringLiteral("backup"), QStringLiteral("backup DIR [--port P]... [--fleet FILE]"),
     QStringLiteral("read every converter found, all at once, into\n"
                    "DIR/TYPE-SERIAL-YYYYMMDD-HHMMSS.pdt, one line a\n"
-                   "file; exit 1 when a converter's read failed"),
-    kFleetOptions, cmdBackup});
+                   "file; exit 1 when a converter's read failed or\n"
+                   "one the fleet file lists did not answer"),
+    fleetOptions(), cmdBackup});
 
 const CommandRegistration historyCommand({
     QStringLiteral("history"), QStringLiteral("history [SERIAL]"),

@@ -3,6 +3,7 @@
 #include "GuiModule.h"
 
 #include "core/Settings.h"
+#include "editor/SettingsCommands.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
 #include "platform/Rfc2217Port.h"
@@ -90,6 +91,15 @@ int detectDevice(Env &env)
     return r.code;
 }
 
+bool readSettings(Env &env, CommResult *result)
+{
+    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
+    const CommandOutcome o = commands.ReadingIn();
+    if (result)
+        *result = o.result;
+    return !o.aborted && !env.terminated && o.transferred && o.result == CommResult::Ok;
+}
+
 namespace {
 
 QList<Command> &registry()
@@ -147,6 +157,13 @@ QString helpText()
             text += QString(29, u' ') + l + u'\n';
     }
     text += QStringLiteral(
+        "\n"
+        "A fleet file (--fleet FILE of scan, backup and check; the service reads\n"
+        "/etc/qel-settings/fleet) names one port a line, then optionally a name\n"
+        "(- for none) and the serial number expected there:\n"
+        "  /dev/serial/by-id/usb-FTDI_...-port0  pump-4   23456   # comment\n"
+        "  rfc2217://10.0.4.21:4001              cab-4-1\n"
+        "A bad line is reported with its number and skipped (exit 3 at the end).\n"
         "\n"
         "Exit codes: 0 success, 1 device or communication failure or refusal,\n"
         "2 usage error, 3 file error. The program's messages go to stderr.\n");

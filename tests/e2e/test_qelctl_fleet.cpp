@@ -1,5 +1,6 @@
 // The commands for many converters against qel-sim on pseudo-terminals:
-// scan, backup, write --expect-serial, and the device history every read keeps.
+// scan, backup and check (by --port and by a fleet file), write
+// --expect-serial, and the device history every read keeps.
 #include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 using qel::ParameterRecord;
 using qel::test::QelctlRun;
@@ -29,9 +32,12 @@ private slots:
     void expectSerialRefusesTheWrongConverter_data();
     void expectSerialRefusesTheWrongConverter();
     void historyKeepsEverySuccessfulRead();
+    void fleetFileGoodAndBadLines();
+    void checkComparesEachWithItsApprovedFile();
 
 private:
     QelctlRun run(const QStringList &args, const QString &port);
+    void writeFile(const QString &path, const QByteArray &bytes);
     QStringList historyFiles();
     QTemporaryDir dir_;
     QTemporaryDir data_; // XDG_DATA_HOME of the runs
@@ -54,6 +60,17 @@ QStringList TestQelctlFleet::historyFiles()
         files << it.next().mid(data_.path().size() + 1);
     files.sort();
     return files;
+}
+
+void TestQelctlFleet::writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
+}
+
+static QJsonArray jsonArray(const QelctlRun &r)
+{
+    return QJsonDocument::fromJson(r.lines.join(QLatin1Char('\n')).toUtf8()).array();
 }
 
 void TestQelctlFleet::initTestCase()
@@ -248,6 +265,154 @@ void TestQelctlFleet::historyKeepsEverySuccessfulRead()
     QVERIFY(r.lines[0].contains("\t521\t8888\t"));
     r = run({"history", "9999"}, sim.path());
     QCOMPARE(r.lines.size(), 0);
+}
+
+void TestQelctlFleet::fleetFileGoodAndBadLines()
+{
+    SimPty a, b;
+    QVERIFY2(a.start({"--type", "5600", "--serial", "21111"}), qPrintable(a.errorText()));
+    QVERIFY2(b.start({"--type", "521", "--serial", "22222"}), qPrintable(b.errorText()));
+    const QString missing = dir_.filePath(QStringLiteral("no-such-tty"));
+    const QString fleet = dir_.filePath(QStringLiteral("fleet"));
+    writeFile(fleet, QStringLiteral("# cabinet 4\n"
+                                    "\n"
+                                    "%1 pump-4 21111   # the first one\r\n"
+                                    "%2\t-\t99999\n"
+                                    "ttyUSB0\n"
+                                    "%1 again\n"
+                                    "rfc2217://host\n"
+                                    "%3 ghost 1 extra\n"
+                                    "%3 ghost\n")
+                         .arg(a.path(), b.path(), missing)
+                         .toUtf8());
+
+    // The good lines run, one line a port with the file's name last; the
+    // bad ones are told by number and make the exit 3.
+    QelctlRun r = run({"scan", "--fleet", fleet}, QString());
+    QCOMPARE(r.exit, 3);
+    QCOMPARE(r.lines.size(), 3);
+    QVERIFY2(r.lines[0].startsWith(a.path() + "\t5600\t21111\t") && r.lines[0].endsWith("\tpump-4"),
+             qPrintable(r.lines[0]));
+    QVERIFY2(r.lines[1].startsWith(b.path() + "\t521\t22222\t") && r.lines[1].endsWith("\t-"),
+             qPrintable(r.lines[1]));
+    QCOMPARE(r.lines[2], missing + "\tnone\t-\t-\tghost");
+    for (int line = 1; line <= 9; ++line)
+        QCOMPARE(r.err.contains(QStringLiteral("%1:%2: ").arg(fleet).arg(line)), line >= 5 && line <= 8);
+    QVERIFY2(r.err.contains("serial number 22222, the fleet file expects 99999"), qPrintable(r.err));
+    QVERIFY2(r.err.contains(missing + " (ghost): no converter answered"), qPrintable(r.err));
+
+    const QJsonArray all = jsonArray(run({"scan", "--fleet", fleet, "--json"}, QString()));
+    QCOMPARE(all.size(), 3);
+    QCOMPARE(all[0].toObject().value("name").toString(), QStringLiteral("pump-4"));
+    QCOMPARE(all[0].toObject().value("expectedSerial").toString(), QStringLiteral("21111"));
+    QVERIFY(!all[0].toObject().contains("serialMismatch"));
+    QVERIFY(all[1].toObject().value("serialMismatch").toBool());
+
+    // backup: every listed converter that answers is saved; one that does
+    // not fails the run without stopping the others.
+    const QString good = dir_.filePath(QStringLiteral("fleet-good"));
+    writeFile(good, (a.path() + " pump-4 021111\n" + b.path() + "\n").toUtf8());
+    const QString out = dir_.filePath(QStringLiteral("fleet-backup"));
+    r = run({"backup", out, "--fleet", good}, QString());
+    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.lines.size(), 2);
+    writeFile(good, (a.path() + "\n" + b.path() + "\n" + missing + " ghost\n").toUtf8());
+    r = run({"backup", out, "--fleet", good}, QString());
+    QCOMPARE(r.exit, 1);
+    QCOMPARE(r.lines.size(), 2);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+
+    // A fleet file that cannot be read runs nothing.
+    r = run({"backup", out, "--fleet", dir_.filePath(QStringLiteral("no-fleet"))}, QString());
+    QCOMPARE(r.exit, 3);
+    QVERIFY(r.lines.isEmpty());
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+}
+
+void TestQelctlFleet::checkComparesEachWithItsApprovedFile()
+{
+    struct Case {
+        const char *type, *serial;
+        enum { Same, FullScaleChanged, None, Short, NoConverter } approved;
+        const char *fileName; // in the approved folder
+        int exit;
+        const char *status;
+    };
+    const Case cases[] = {
+        {"5600", "23001", Case::Same, "23001.pdt", 0, "same"},
+        {"521", "1502", Case::FullScaleChanged, "521-1502.pdt", 1, "differs"},
+        {"527", "703", Case::None, nullptr, 1, "noApprovedFile"},
+        {"5600", "23005", Case::Short, "23005.pdt", 3, "approvedFileError"},
+        {nullptr, nullptr, Case::NoConverter, nullptr, 1, "notAnswering"},
+    };
+    const QString approved = dir_.filePath(QStringLiteral("approved"));
+    QVERIFY(QDir().mkpath(approved));
+    std::vector<std::unique_ptr<SimPty>> sims;
+    QStringList ports, all;
+    for (const Case &c : cases) {
+        if (!c.type) {
+            ports << dir_.filePath(QStringLiteral("unplugged"));
+            continue;
+        }
+        sims.push_back(std::make_unique<SimPty>());
+        QVERIFY2(sims.back()->start({"--type", c.type, "--serial", c.serial}), qPrintable(sims.back()->errorText()));
+        ports << sims.back()->path();
+        if (!c.fileName)
+            continue;
+        // Approved as a technician approves: a read of the converter, edited.
+        const QString file = approved + '/' + c.fileName;
+        QCOMPARE(run({"read", "-o", file}, ports.last()).exit, 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        ParameterRecord rec;
+        rec.setBytes(f.readAll());
+        f.close();
+        if (c.approved == Case::FullScaleChanged)
+            rec.setField(2, "02500");
+        writeFile(file, c.approved == Case::Short ? rec.bytes().left(20) : rec.bytes());
+    }
+    const int kept = historyFiles().size();
+
+    // Each alone: its exit code and its JSON.
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const Case &c = cases[i];
+        const QelctlRun r = run({"check", approved, "--json"}, ports[i]);
+        QVERIFY2(r.exit == c.exit, qPrintable(QStringLiteral("%1: exit %2 %3").arg(ports[i]).arg(r.exit).arg(r.err)));
+        const QJsonArray got = jsonArray(r);
+        QCOMPARE(got.size(), 1);
+        const QJsonObject o = got[0].toObject();
+        QCOMPARE(o.value("status").toString(), QString::fromLatin1(c.status));
+        QCOMPARE(o.value("port").toString(), ports[i]);
+        if (c.type)
+            QCOMPARE(o.value("serial").toString(), QString::fromLatin1(c.serial));
+        const QJsonArray diffs = o.value("differences").toArray();
+        QCOMPARE(diffs.size(), c.approved == Case::FullScaleChanged ? 1 : 0);
+        if (!diffs.isEmpty()) {
+            const QJsonObject d = diffs[0].toObject();
+            QCOMPARE(d.value("setting").toString(), QStringLiteral("fullScale"));
+            QCOMPARE(d.value("approved").toObject().value("raw").toString(), QStringLiteral("02500E+0H"));
+            QCOMPARE(d.value("device").toObject().value("raw").toString(), QStringLiteral("01000E+0H"));
+        }
+        if (c.approved == Case::None)
+            QCOMPARE(o.value("lookedFor").toArray().size(), 2);
+    }
+    // Every converter that answered was read, and the reads are in the history.
+    QCOMPARE(historyFiles().size(), kept + 4);
+
+    // All at once: one line a converter in the order given, the worst exit.
+    for (const QString &p : ports)
+        all << "--port" << p;
+    const QelctlRun r = run(QStringList{"check", approved} + all, QString());
+    QCOMPARE(r.exit, 3);
+    QVERIFY2(r.lines.size() == 5, qPrintable(r.lines.join('\n')));
+    const char *said[] = {"\tsame", "\tdiffers: Full scale (F2-F6): approved 2500 Hz", "\tno approved file (",
+                          "\tapproved file unusable: ", "\tnot answering: "};
+    for (int i = 0; i < 5; ++i)
+        QVERIFY2(r.lines[i].startsWith(ports[i] + "\t-\t") && r.lines[i].contains(said[i]), qPrintable(r.lines[i]));
+
+    // Usage and file problems.
+    QCOMPARE(run({"check", dir_.filePath("no-such-folder")}, ports[0]).exit, 3);
+    QCOMPARE(run({"check"}, ports[0]).exit, 2);
 }
 
 QTEST_GUILESS_MAIN(TestQelctlFleet)
