@@ -1,6 +1,7 @@
 #include "DeviceHistory.h"
 
 #include "DataFile.h"
+#include "HistoryGit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,12 @@ namespace {
 const QString kStamp = QStringLiteral("yyyyMMdd-HHmmss");
 const std::pair<int, const char *> kTypeTexts[] = {
     {Type5600, "5600"}, {Type521, "521"}, {Type527, "527"}};
+
+// The folder of a converter's copies under the root: TYPE-SERIAL.
+QString converterFolder(const QString &type, const ParameterRecord &rec)
+{
+    return QStringLiteral("%1-%2").arg(type, historySerial(rec.field(32)));
+}
 }
 
 QString historyRoot()
@@ -33,7 +40,7 @@ QString historySerial(const QByteArray &field32)
 bool keepInHistory(const QString &root, const QString &type, const ParameterRecord &rec,
                    const QDateTime &when, QString &path, QString &error)
 {
-    const QString folder = QStringLiteral("%1/%2-%3").arg(root, type, historySerial(rec.field(32)));
+    const QString folder = root + u'/' + converterFolder(type, rec);
     if (!QDir().mkpath(folder)) {
         error = QStringLiteral("%1: cannot create the folder").arg(folder);
         return false;
@@ -66,10 +73,19 @@ std::function<void(const AppState &)> historyKeeper(std::function<void(const QSt
 {
     return [warn](const AppState &st) {
         QString path, error;
-        if (!keepInHistory(historyRoot(), typeText(st.DeviceType), st.ParamRecord,
-                           QDateTime::currentDateTime(), path, error)
+        const QString root = historyRoot();
+        const QDateTime when = QDateTime::currentDateTime();
+        const QString type = typeText(st.DeviceType);
+        if (!keepInHistory(root, type, st.ParamRecord, when, path, error)) {
+            if (warn)
+                warn(QStringLiteral("the copy for the device history was not kept: %1").arg(error));
+            return;
+        }
+        // A new copy: the converter's settings.txt, and a commit where the history is in git.
+        if (!recordNewCopy(root, converterFolder(type, st.ParamRecord), path, st.ParamRecord,
+                           st.DeviceType, when, error)
             && warn)
-            warn(QStringLiteral("the copy for the device history was not kept: %1").arg(error));
+            warn(QStringLiteral("the copy %1 was kept, but: %2").arg(path, error));
     };
 }
 

@@ -2,7 +2,8 @@
 // The device history: a copy of every settings record read from a device,
 // kept under ROOT/TYPE-SERIAL/YYYYMMDD-HHMMSS.pdt (ROOT is
 // $XDG_DATA_HOME/qel-settings/history), so that what a converter held before
-// it was changed can be found again.
+// it was changed can be found again. Beside the copies, each folder holds
+// settings.txt, and a history in git gets a commit a copy (HistoryGit.h).
 
 #include "core/AppState.h"
 #include "core/ParamRecord.h"

@@ -1,6 +1,6 @@
 // The commands for many converters against qel-sim on pseudo-terminals:
 // scan, backup and check (by --port and by a fleet file), write
-// --expect-serial, and the device history every read keeps.
+// --expect-serial, and the device history every read keeps (in git too).
 #include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,6 +35,7 @@ private slots:
     void historyKeepsEverySuccessfulRead();
     void fleetFileGoodAndBadLines();
     void checkComparesEachWithItsApprovedFile();
+    void historyInGitCommitsEachNewCopy();
 
 private:
     QelctlRun run(const QStringList &args, const QString &port);
@@ -413,6 +415,85 @@ void TestQelctlFleet::checkComparesEachWithItsApprovedFile()
     // Usage and file problems.
     QCOMPARE(run({"check", dir_.filePath("no-such-folder")}, ports[0]).exit, 3);
     QCOMPARE(run({"check"}, ports[0]).exit, 2);
+}
+
+void TestQelctlFleet::historyInGitCommitsEachNewCopy()
+{
+    const QString git = QStandardPaths::findExecutable(QStringLiteral("git"));
+    if (git.isEmpty())
+        QSKIP("git is not installed");
+    QTemporaryDir data;
+    const QString root = data.filePath(QStringLiteral("qel-settings/history"));
+    QVERIFY(QDir().mkpath(root));
+    // No identity anywhere: the commits are made as qel-settings.
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    env.insert(QStringLiteral("HOME"), data.path());
+    env.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QEL_TODAY"), QStringLiteral("2003-05-07"));
+    const auto gitSays = [&](const QStringList &args) {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const QString &k : env.keys())
+            e.insert(k, env.value(k));
+        p.setProcessEnvironment(e);
+        p.setWorkingDirectory(root);
+        p.start(git, args);
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const auto commits = [&] { return gitSays({"rev-list", "--count", "--all"}).trimmed().toInt(); };
+    const auto qelctl = [&](const QStringList &args, const QString &port) {
+        return qel::test::runQelctl(port, args, env);
+    };
+    gitSays({"init", "-q"});
+
+    SimPty sim, other;
+    QVERIFY2(sim.start({"--type", "5600", "--serial", "25555"}), qPrintable(sim.errorText()));
+    QVERIFY2(other.start({"--type", "527", "--serial", "777"}), qPrintable(other.errorText()));
+    const QString first = dir_.filePath(QStringLiteral("git-first.pdt"));
+    QelctlRun r = qelctl({"read", "-o", first}, sim.path());
+    QVERIFY2(r.exit == 0 && r.err.isEmpty(), qPrintable(r.err));
+    QCOMPARE(commits(), 1);
+    QCOMPARE(gitSays({"log", "-1", "--format=%an"}).trimmed(), QStringLiteral("qel-settings"));
+    QVERIFY(gitSays({"log", "-1", "--format=%s"}).startsWith("5600-25555: settings as read "));
+    // settings.txt is the listing `show` prints of the copy.
+    QFile listing(root + QStringLiteral("/5600-25555/settings.txt"));
+    QVERIFY(listing.open(QIODevice::ReadOnly));
+    const QStringList shown = qelctl({"show", first, "--type", "5600"}, QString()).lines.mid(1);
+    QCOMPARE(QString::fromUtf8(listing.readAll()).split(u'\n', Qt::SkipEmptyParts), shown);
+
+    // Changed at the converter: the next read's commit shows the change.
+    ParameterRecord changed;
+    changed.setBytes(sim.state());
+    changed.setField(2, "02500");
+    const QString file = dir_.filePath(QStringLiteral("git-changed.pdt"));
+    writeFile(file, changed.bytes());
+    QCOMPARE(qelctl({"write", file}, sim.path()).exit, 0);
+    QCOMPARE(commits(), 1); // a write without --verify reads nothing
+    QCOMPARE(qelctl({"read", "-o", first}, sim.path()).exit, 0);
+    QCOMPARE(commits(), 2);
+    const QString patch = gitSays({"show", "HEAD", "--", "5600-25555/settings.txt"});
+    QVERIFY2(patch.contains(QRegularExpression(QStringLiteral("\n-  Full scale[^\n]*\"01000E\\+0H\""))), qPrintable(patch));
+    QVERIFY2(patch.contains(QRegularExpression(QStringLiteral("\n\\+  Full scale[^\n]*\"02500E\\+0H\""))), qPrintable(patch));
+
+    // Unchanged: the listing stays as it is (the history keeps a copy of
+    // every read, so at most that copy is committed).
+    QCOMPARE(qelctl({"read", "-o", first}, sim.path()).exit, 0);
+    QVERIFY(commits() <= 3);
+    QVERIFY(!gitSays({"log", "-1", "--name-only", "--format="}).contains("settings.txt"));
+
+    // Two converters read at once, with the repository's own identity:
+    // one commit each, nothing left over.
+    gitSays({"config", "user.name", "Plant A"});
+    gitSays({"config", "user.email", "plant@example.invalid"});
+    const int before = commits();
+    r = qelctl({"backup", dir_.filePath("git-backup"), "--port", other.path()}, sim.path());
+    QVERIFY2(r.exit == 0 && !r.err.contains("kept, but"), qPrintable(r.err));
+    QCOMPARE(commits(), before + 2);
+    QCOMPARE(gitSays({"log", "-2", "--format=%an"}).split(u'\n', Qt::SkipEmptyParts),
+             QStringList({"Plant A", "Plant A"}));
+    QCOMPARE(gitSays({"status", "--porcelain"}), QString());
 }
 
 QTEST_GUILESS_MAIN(TestQelctlFleet)
