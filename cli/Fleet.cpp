@@ -148,7 +148,13 @@ bool readFleet(const QString &path, FleetArgs &a, QHash<QString, int> &seen)
     return true;
 }
 
-// The entry of `port`; null when there is none.
+struct Child {
+    QString port;
+    std::unique_ptr<QProcess> proc;
+};
+
+} // namespace
+
 const FleetPort *fleetPort(const FleetArgs &a, const QString &port)
 {
     for (const FleetPort &p : a.ports)
@@ -156,13 +162,6 @@ const FleetPort *fleetPort(const FleetArgs &a, const QString &port)
             return &p;
     return nullptr;
 }
-
-struct Child {
-    QString port;
-    std::unique_ptr<QProcess> proc;
-};
-
-} // namespace
 
 QList<QCommandLineOption> fleetOptions()
 {
@@ -222,7 +221,6 @@ void addFleetKeys(const FleetArgs &a, QJsonObject &o)
     const FleetPort *p = fleetPort(a, o.value(QStringLiteral("port")).toString());
     if (!p || p->line == 0)
         return;
-    o[QStringLiteral("listed")] = true;
     if (!p->name.isEmpty())
         o[QStringLiteral("name")] = p->name;
     if (p->serial.isEmpty())

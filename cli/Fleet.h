@@ -28,6 +28,9 @@ struct FleetArgs {
     int exit = ExitOk;     // ExitFile: the fleet file was unreadable or had bad lines
 };
 
+// The entry of `port`; null when there is none.
+const FleetPort *fleetPort(const FleetArgs &a, const QString &port);
+
 // --port P, --fleet FILE and --json, the options of scan, backup and check.
 QList<QCommandLineOption> fleetOptions();
 
@@ -45,8 +48,7 @@ FleetArgs fleetArgs(Env &env);
 // joined; a port whose child gave none has `silent` with its port (the
 // children's stderr is passed on, each line led by the port). Each object
 // then carries the fleet file's `name` and `expectedSerial` for its port,
-// `serialMismatch` when the converter there has another serial number, and
-// `listed` when the fleet file names the port.
+// and `serialMismatch` when the converter there has another serial number.
 QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArgs,
                        QJsonObject silent, const std::function<QJsonObject(const QString &)> &one);
 

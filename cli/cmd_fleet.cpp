@@ -77,10 +77,10 @@ static int noPorts(const FleetArgs &a, const QString &what)
 }
 
 // A converter the fleet file lists that did not answer, said on stderr.
-static bool missingFromFleet(const QJsonObject &o)
+static bool missingFromFleet(const FleetArgs &a, const QJsonObject &o)
 {
-    if (!o.value(QStringLiteral("listed")).toBool()
-        || o.value(QStringLiteral("type")).toString() != QLatin1String("none"))
+    const FleetPort *p = fleetPort(a, o.value(QStringLiteral("port")).toString());
+    if (!p || p->line == 0 || o.value(QStringLiteral("type")).toString() != QLatin1String("none"))
         return false;
     err(QStringLiteral("qelctl: %1: no converter answered").arg(portLabel(o)));
     return true;
@@ -107,7 +107,7 @@ static int cmdScan(Env &env)
     }
     int code = scanExit(all);
     for (const QJsonValue &v : all)
-        if (missingFromFleet(v.toObject()))
+        if (missingFromFleet(a, v.toObject()))
             code = ExitDevice;
     return fleetExit(a, all, code);
 }
@@ -207,7 +207,7 @@ static int cmdBackup(Env &env)
                 err(QStringLiteral("qelctl: %1: %2 (a %3): nothing saved")
                         .arg(portLabel(o), o.value(QStringLiteral("error")).toString(),
                              o.value(QStringLiteral("type")).toString()));
-        } else if (missingFromFleet(o) && code == ExitOk) {
+        } else if (missingFromFleet(a, o) && code == ExitOk) {
             code = ExitDevice;
         }
     }
