@@ -38,6 +38,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/qelctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qelctl)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qel-settings)
+# The unattended backup: a systemd service and its daily timer (disabled
+# until the administrator enables the timer) and the script the service runs.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup.service
+              ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup.timer
+        DESTINATION lib/systemd/system)
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup
+        DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/qel-settings)
 
 # Manual pages and the changelog, gzipped as Debian wants them (-9, no name
 # or time stamp in the header, so the package builds the same every time).
@@ -82,8 +89,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
-# Qt's own dialogs (file, printer) in Japanese like the rest of the program.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Qt's own dialogs (file, printer) in Japanese like the rest of the program;
+# git for a device history kept in a git repository.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, git")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 include(CPack)
