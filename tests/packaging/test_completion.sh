@@ -43,7 +43,7 @@ mkdir -p sub "dir with blank"
 touch a.pdt B.PDT "my settings.pdt" notes.txt out.pdf
 
 # Commands and options before a command.
-expect "backup|detect|diff|history|monitor|ports|print|read|scan|show|type-change|write" qelctl ""
+expect "backup|check|detect|diff|history|monitor|ports|print|read|scan|show|type-change|write" qelctl ""
 expect "detect|diff" qelctl d
 expect "--help|--port|--version" qelctl --
 expect "detect|diff" qelctl --port /dev/ttyUSB0 d
@@ -67,8 +67,11 @@ expect "B.PDT|a.pdt|dir with blank|my settings.pdt|sub" qelctl print ""
 expect "521|527|5600" qelctl type-change ""
 expect "521|527" qelctl show a.pdt --type 52
 expect "--expect-serial|--help|--verify" qelctl write --
-expect "--help|--json|--port" qelctl scan --
+expect "--fleet|--help|--json|--port" qelctl scan --
 expect "dir with blank|sub" qelctl backup ""
+expect "--fleet|--help|--json|--port" qelctl check approved --
+expect "dir with blank|sub" qelctl check ""
+expect "notes.txt" qelctl backup out --fleet no
 expect "--help|--json|--type" qelctl show a.pdt --
 expect "" qelctl monitor --count ""
 expect "" qelctl detect ""
