@@ -296,6 +296,12 @@ int fleetExit(const FleetArgs &a, const QJsonArray &all, int code, bool tell)
     return a.exit == ExitFile ? ExitFile : code;
 }
 
+QJsonObject detectOn(Env &env, const QString &port, int &code)
+{
+    code = detectDevice(env);
+    return {{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
+}
+
 QString portLabel(const QJsonObject &o)
 {
     const QString port = o.value(QStringLiteral("port")).toString();

@@ -52,6 +52,10 @@ FleetArgs fleetArgs(Env &env);
 QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArgs,
                        QJsonObject silent, const std::function<QJsonObject(const QString &)> &one);
 
+// Type detection on the session's port: {"port": PORT, "type": TYPE} of the
+// converter found ("none" when nothing answered), its type code in `code`.
+QJsonObject detectOn(Env &env, const QString &port, int &code);
+
 // "PORT" or "PORT (NAME)", for messages.
 QString portLabel(const QJsonObject &o);
 // The exit code at the end: `code`, raised to the fleet file's problem, and

@@ -39,7 +39,8 @@ QJsonObject settingJson(const SettingEntry &e)
 // Reads the converter on the session's port and compares it.
 QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
 {
-    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), QStringLiteral("none")}};
+    int code = TypeNone;
+    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
     const auto notAnswering = [&](const QString &why) {
         o[QStringLiteral("status")] = QStringLiteral("notAnswering");
         o[QStringLiteral("error")] = why;
@@ -47,10 +48,9 @@ QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
     };
     if (!env.claimPort())
         return notAnswering(QStringLiteral("the port did not open"));
-    const int code = detectDevice(env);
+    o = detectOn(env, port, code);
     if (code == TypeNone)
         return notAnswering(QStringLiteral("no converter answered"));
-    o[QStringLiteral("type")] = typeText(code);
     if (!readSettings(env))
         return notAnswering(QStringLiteral("the read did not complete"));
 

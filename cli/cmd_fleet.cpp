@@ -20,10 +20,8 @@ namespace {
 // Type, serial number and version of the converter on the session's port.
 QJsonObject identify(Env &env, const QString &port)
 {
-    QJsonObject o;
-    o[QStringLiteral("port")] = port;
-    const int code = detectDevice(env);
-    o[QStringLiteral("type")] = typeText(code);
+    int code = TypeNone;
+    QJsonObject o = detectOn(env, port, code);
     if (code == TypeNone)
         return o;
     if (readSerial(env, code)) {
@@ -129,10 +127,8 @@ static bool makeFolder(const QByteArray &path)
 // Reads the converter on the session's port into DIR/TYPE-SERIAL-TIME.pdt.
 static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
 {
-    QJsonObject o;
-    o[QStringLiteral("port")] = port;
-    const int code = detectDevice(env);
-    o[QStringLiteral("type")] = typeText(code);
+    int code = TypeNone;
+    QJsonObject o = detectOn(env, port, code);
     if (code == TypeNone)
         return o;
     if (!readSettings(env)) {
