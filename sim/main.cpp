@@ -58,7 +58,8 @@ const char kHelp[] =
     "                      RP02, ...; a write by its first four characters (WP22); the 52X\n"
     "                      image read R, the image write W; a type digit 1, 7, 4.\n"
     "                      e.g. --fault 'RP02:wrong:12345678\\r' --fault WP22:refuse:x1\n"
-    "  --stream KIND[:MS]  send on its own every MS ms (default 10): garbage (random\n"
+    "  --stream KIND[:MS]  send on its own every MS ms (default 10; 0: as fast as the\n"
+    "                      line takes it, a flood): garbage (random\n"
     "                      bytes) or nocr (endless text without CR)\n"
     "  --latency MS        delay before every answer (default 1)\n"
     "  --pacing            add the transmission time of every character at the line speed\n"
@@ -229,6 +230,7 @@ public:
     int master = -1, slave = -1;
     std::deque<Pending> pending;
     qint64 nextStream = 0; // microseconds
+    bool flood = false;    // the stream as fast as the host reads it
     bool pace = false;
     qint64 rxFree = 0; // --pace: when the line from the host is free again (us)
     qint64 txFree = 0; // --pace: when the line to the host is free again (us)
@@ -349,7 +351,16 @@ public:
                 continue;
             pending.pop_front();
         }
-        if (dev.stream() != SimDevice::Stream::Off && now >= nextStream) {
+        if (dev.stream() != SimDevice::Stream::Off && flood) {
+            // Until the line's buffer is full; poll says when there is room again.
+            for (;;) {
+                QByteArray chunk;
+                while (chunk.size() < 4096)
+                    chunk += dev.nextStreamChunk();
+                if (write(master, chunk.constData(), size_t(chunk.size())) < chunk.size())
+                    break;
+            }
+        } else if (dev.stream() != SimDevice::Stream::Off && now >= nextStream) {
             const QByteArray chunk = dev.nextStreamChunk();
             (void)!write(master, chunk.constData(), size_t(chunk.size()));
             nextStream = now + qint64(dev.streamIntervalMs()) * 1000;
@@ -362,7 +373,7 @@ public:
         qint64 due = -1;
         if (!pending.empty())
             due = pending.front().at;
-        if (dev.stream() != SimDevice::Stream::Off && (due < 0 || nextStream < due))
+        if (dev.stream() != SimDevice::Stream::Off && !flood && (due < 0 || nextStream < due))
             due = nextStream;
         if (due < 0)
             return -1;
@@ -387,7 +398,7 @@ public:
                 g_dump = 0;
                 dumpState();
             }
-            pollfd p{master, POLLIN, 0};
+            pollfd p{master, short(POLLIN | (flood ? POLLOUT : 0)), 0};
             const qint64 us = timeoutUs();
             timespec ts{time_t(us / 1000000), long(us % 1000000) * 1000L};
             const int r = ppoll(&p, 1, us < 0 ? nullptr : &ts, &empty);
@@ -536,8 +547,9 @@ int main(int argc, char **argv)
     if (!stream.isEmpty()) {
         const QList<QByteArray> parts = stream.split(':');
         int ms = 10;
-        if (parts.size() > 1 && !parseInt(parts[1], ms))
+        if (parts.size() > 1 && (!parseInt(parts[1], ms) || ms < 0))
             return usage(QStringLiteral("--stream KIND[:MS]"));
+        s.flood = ms == 0;
         if (parts[0] == "garbage")
             s.dev.setStream(SimDevice::Stream::Garbage, ms);
         else if (parts[0] == "nocr")

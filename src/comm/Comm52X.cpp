@@ -27,10 +27,12 @@ CommResult RsReadWrite::Read52X()
 
     auto readError = [&](const char *sent, const QByteArray &arrived,
                          CommResult result = CommResult::TimedOut) {
-        const QString text = QStringLiteral("Error in Read52X()\r\nT?=%1\r\nSD$=%2\r\nRD$=%3")
-                                 .arg(st.TickCount)
-                                 .arg(QString::fromLatin1(sent))
-                                 .arg(QString::fromLatin1(arrived));
+        QString text = QStringLiteral("Error in Read52X()\r\nT?=%1\r\nSD$=%2\r\nRD$=%3")
+                           .arg(st.TickCount)
+                           .arg(QString::fromLatin1(sent))
+                           .arg(QString::fromLatin1(arrived));
+        if (const PortProblem lost = link_.port().openProblem(); !lost.ok())
+            text += QStringLiteral("\r\n") + lost.text(); // the line went away under the read
         ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
         ClosePort();
         return result;

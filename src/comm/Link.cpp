@@ -2,7 +2,11 @@
 
 namespace qel {
 
-Link::Link(Context &ctx) : ctx_(ctx), port_(ctx.platform.ports->create()) {}
+Link::Link(Context &ctx)
+    : ctx_(ctx), port_(ctx.platform.ports->create()), alarm_(ctx.clock().createTimer())
+{
+    alarm_->onTimeout = [this] { alarm_->stop(); };
+}
 
 Link::~Link()
 {
@@ -46,23 +50,36 @@ void Link::send(const QByteArray &cmd)
 Collected Link::collect(QByteArray &reply, const Until &until)
 {
     const int &ticks = until.counter ? *until.counter : ctx_.state.TickCount;
+    Clock &clock = ctx_.clock();
+    const int limitMs = 10 * (until.limit + 1);
+    const qint64 deadline = clock.nowMs() + limitMs;
+    alarm_->start(limitMs);
+    const auto end = [this](Collected c) {
+        alarm_->stop();
+        return c;
+    };
     reply.clear();
     for (;;) {
         ctx_.yield();
         if (until.stop && until.stop())
-            return Collected::Stopped;
+            return end(Collected::Stopped);
         const int waiting = port_->bytesWaiting();
         if (until.count > 0 ? waiting >= until.count : waiting >= 1) {
             const QByteArray chunk = port_->readAllWaiting();
             reply += chunk;
+            // Noise, not a reply: taken no further, and waited for no longer.
+            if (reply.size() > kMaxReply) {
+                reply.truncate(kMaxReply);
+                return end(Collected::TimedOut);
+            }
             if (until.count > 0 || chunk.endsWith('\r'))
-                return Collected::Complete;
+                return end(Collected::Complete);
         }
         // A line that went away answers nothing more: no point in waiting out the time.
         if (lost())
-            return Collected::Lost;
-        if (ticks >= until.limit)
-            return Collected::TimedOut;
+            return end(Collected::Lost);
+        if (ticks >= until.limit || clock.nowMs() >= deadline)
+            return end(Collected::TimedOut);
     }
 }
 

@@ -7,8 +7,9 @@
 //
 // Every wait for a reply goes through collect(): it blocks in the event loop
 // and ends at a chunk ending in CR (or once a fixed count of characters
-// waits), at a tick limit against the counter the caller names, at once when
-// the line goes away, or when the caller gives up.
+// waits), at a tick limit against the counter the caller names (and the same
+// limit against the clock), at once when the line goes away, or when the
+// caller gives up. A reply that grows past kMaxReply characters is noise.
 
 #include "core/Context.h"
 
@@ -22,9 +23,13 @@ namespace qel {
 inline const char *kSettings5600 = "9600,N,8,1";
 inline const char *kSettings52X = "1200,N,8,1";
 
+// The longest reply of the converters is a 52X memory image: 64 characters
+// and CR. A reply longer than twice that has not ended as any reply ends.
+constexpr int kMaxReply = 128;
+
 enum class Collected {
     Complete, // the reply ended as asked
-    TimedOut, // the tick limit was reached
+    TimedOut, // the tick limit was reached, or kMaxReply characters came without the end
     Lost,     // the line went away (or the port was closed) under the wait
     Stopped,  // the caller's stop() said so
 };
@@ -62,7 +67,10 @@ public:
     void wait10ms(int ii);
     // CMD_Send: the 20 ms pause (restarting the tick count), discard input, write.
     void send(const QByteArray &cmd);
-    // Collects into `reply` (cleared first); what arrived stays there whatever the outcome.
+    // Collects into `reply` (cleared first); what arrived stays there whatever
+    // the outcome, cut at kMaxReply characters. The limit holds against the
+    // clock too (one tick's grace): late tick events, a busy event loop or a
+    // stopped tick timer do not stretch it.
     Collected collect(QByteArray &reply, const Until &until);
     // send(), the tick count restarted, collect() against it.
     Collected exchange(const QByteArray &cmd, QByteArray &reply, Until until);
@@ -73,6 +81,7 @@ public:
 private:
     Context &ctx_;
     std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<Timer> alarm_; // wakes a collect at its clock limit
 };
 
 } // namespace qel

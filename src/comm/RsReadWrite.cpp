@@ -13,7 +13,9 @@ bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
     CMD_Send(send);
     if (link_.collect(Receive, {ctx_.state.ReplyTimeoutTicks}) == Collected::Complete)
         return true;
-    DspRSErr(1);
+    // A port that lost its line says under the message where and why (a
+    // device server's session, with its host and port).
+    DspRSErr(1, link_.port().openProblem());
     return false;
 }
 

@@ -231,8 +231,9 @@ bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply,
         if (session_ != s)
             return false;
     }
-    // The line is dead: say so and close the monitor; the program goes on.
-    engine_.DspRSErr(1);
+    // The line is dead: say so (and where it went, for a lost line) and
+    // close the monitor; the program goes on.
+    engine_.DspRSErr(1, link_.port().openProblem());
     if (session_ == s)
         closeOnError();
     return false;

@@ -4,6 +4,12 @@
 
 namespace qel {
 
+namespace {
+
+constexpr qint64 kReadBuffer = 4096;
+
+} // namespace
+
 int baudFromSettings(const QString &settings)
 {
     bool ok = false;
@@ -59,6 +65,10 @@ bool QtSerialPort::open()
     // Opened by its resolved name, so that Qt's own lock file (LCK..ttyUSB0)
     // is the one every other path to the device meets as well.
     port_.setPortName(hold_.device());
+    // What waits unread is bounded, as in a serial driver: a line that floods
+    // while nothing reads it (a message box open) fills this, then the
+    // driver's own buffer, and no more.
+    port_.setReadBufferSize(kReadBuffer);
     if (!port_.open(QIODevice::ReadWrite)) {
         problem_.path = path_;
         switch (port_.error()) {

@@ -95,19 +95,22 @@ QByteArray Session::greeting()
 QByteArray Session::receive(const QByteArray &bytes)
 {
     reply_.clear();
+    const auto keep = [this](char ch) {
+        if (!dropUntilPurge_ && data_.size() < kMaxData)
+            data_ += ch;
+    };
     for (const char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
         switch (state_) {
         case Data:
             if (c == IAC)
                 state_ = Iac;
-            else if (!dropUntilPurge_)
-                data_ += ch;
+            else
+                keep(ch);
             break;
         case Iac:
             if (c == IAC) {
-                if (!dropUntilPurge_)
-                    data_ += ch;
+                keep(ch);
                 state_ = Data;
             } else if (c == SB) {
                 sub_.clear();
@@ -126,7 +129,7 @@ QByteArray Session::receive(const QByteArray &bytes)
         case Sub:
             if (c == IAC)
                 state_ = SubIac;
-            else
+            else if (sub_.size() < kMaxSubNegotiation)
                 sub_ += ch;
             break;
         case SubIac:
@@ -136,7 +139,8 @@ QByteArray Session::receive(const QByteArray &bytes)
             } else {
                 // IAC IAC inside is a value byte 0xFF; anything else is
                 // malformed: keep the byte and stay in the sub-negotiation.
-                sub_ += ch;
+                if (sub_.size() < kMaxSubNegotiation)
+                    sub_ += ch;
                 state_ = Sub;
             }
             break;

@@ -54,6 +54,13 @@ quint32 baudFromValue(const QByteArray &value);
 
 class Session {
 public:
+    // What waits to be read is held up to this many bytes; more, unread, is
+    // dropped as a serial port's overrun drops it. A sub-negotiation longer
+    // than kMaxSubNegotiation bytes is cut there (the answers here are a few
+    // bytes; only a broken or hostile server sends more).
+    static constexpr int kMaxData = 4096;
+    static constexpr int kMaxSubNegotiation = 64;
+
     // Sent on connecting: BINARY and SUPPRESS-GO-AHEAD both ways, and the
     // offer of COM-PORT-OPTION.
     QByteArray greeting();

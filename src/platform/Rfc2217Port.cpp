@@ -1,12 +1,134 @@
 #include "Rfc2217Port.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QHash>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
 namespace qel {
 
 using namespace rfc2217;
+
+namespace {
+
+// What the socket takes in before the session reads it: a flooding server
+// fills this and then waits in its own TCP window.
+constexpr qint64 kSocketBuffer = 8192;
+// A server that closes a new connection at once is asked again after this.
+constexpr int kRetryPauseMs = 100;
+
+} // namespace
+
+// The TCP session: the socket and the Telnet state. Owned by the open port,
+// or waiting in the table for its linger.
+struct Rfc2217Port::Connection : QObject {
+    QTcpSocket sock;
+    Session telnet;
+    bool purgeAnswered = true; // until a PURGE-DATA goes unanswered
+    QString key;               // HOST:PORT
+    Rfc2217Port *owner = nullptr;
+    QTimer linger;
+
+    void lost(const QString &why);
+    // The socket closed now; the object goes once the event loop has it.
+    void dispose()
+    {
+        QObject::disconnect(&sock, nullptr, nullptr, nullptr);
+        linger.stop();
+        owner = nullptr;
+        sock.abort();
+        deleteLater();
+    }
+};
+
+namespace {
+
+using Connection = Rfc2217Port::Connection;
+
+// Closed ports' sessions by HOST:PORT, for the whole process. Never freed at
+// static destruction: endSessions() empties it while Qt is still there.
+QHash<QString, Connection *> &table()
+{
+    static auto *t = new QHash<QString, Connection *>;
+    return *t;
+}
+
+Connection *takeLingering(const QString &key)
+{
+    Connection *c = table().take(key);
+    if (!c)
+        return nullptr;
+    c->linger.stop();
+    if (c->sock.state() != QAbstractSocket::ConnectedState) {
+        c->dispose();
+        return nullptr;
+    }
+    return c;
+}
+
+void endLinger(Connection *c)
+{
+    if (table().value(c->key) == c)
+        table().remove(c->key);
+    c->dispose();
+}
+
+void linger(Connection *c, int ms)
+{
+    c->owner = nullptr;
+    if (ms <= 0 || !QCoreApplication::instance()) {
+        c->dispose();
+        return;
+    }
+    // Ended with the application, never waited for.
+    qRemovePostRoutine(&Rfc2217Port::endSessions);
+    qAddPostRoutine(&Rfc2217Port::endSessions);
+    if (Connection *older = table().take(c->key))
+        older->dispose();
+    table().insert(c->key, c);
+    c->linger.start(ms);
+}
+
+// Blocks for `ms` in the event loop (timers and painting go on; input
+// waits), or asleep where there is none.
+void pause(int ms)
+{
+    if (!QCoreApplication::instance()) {
+        QThread::msleep(ms);
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+void Rfc2217Port::Connection::lost(const QString &why)
+{
+    if (owner)
+        owner->onLost(why);
+    else
+        endLinger(this); // closed by the server while waiting for a reopen
+}
+
+void Rfc2217Port::endSessions()
+{
+    const QList<Connection *> all = table().values();
+    table().clear();
+    for (Connection *c : all)
+        c->dispose();
+}
+
+int Rfc2217Port::lingeringSessions()
+{
+    return int(table().size());
+}
 
 bool Rfc2217Port::isUrl(const QString &path)
 {
@@ -26,22 +148,13 @@ bool Rfc2217Port::parseUrl(const QString &path, QString &host, quint16 &port)
     return true;
 }
 
-Rfc2217Port::Rfc2217Port(const QString &url) : url_(url)
-{
-    QObject::connect(&sock_, &QAbstractSocket::disconnected, &sock_,
-                     [this] { onLost(QStringLiteral("the server closed the connection")); });
-    QObject::connect(&sock_, &QAbstractSocket::errorOccurred, &sock_,
-                     [this](QAbstractSocket::SocketError e) {
-                         // A bounded wait that ran out is not a fault of the connection.
-                         if (e != QAbstractSocket::SocketTimeoutError)
-                             onLost(sock_.errorString());
-                     });
-}
+Rfc2217Port::Rfc2217Port(const QString &url) : url_(url) {}
 
 Rfc2217Port::~Rfc2217Port()
 {
-    open_ = false;
-    sock_.abort();
+    if (open_)
+        close();
+    drop();
 }
 
 QString Rfc2217Port::where() const
@@ -66,11 +179,24 @@ PortProblem Rfc2217Port::openProblem() const
     return p;
 }
 
+bool Rfc2217Port::connected() const
+{
+    return conn_ && conn_->sock.state() == QAbstractSocket::ConnectedState;
+}
+
+void Rfc2217Port::drop()
+{
+    if (conn_)
+        conn_->dispose();
+    conn_ = nullptr;
+}
+
 void Rfc2217Port::fail(const QString &why)
 {
     error_ = QStringLiteral("%1: %2").arg(where(), why);
     open_ = false;
-    sock_.abort();
+    if (conn_)
+        conn_->sock.abort();
 }
 
 void Rfc2217Port::onLost(const QString &why)
@@ -79,22 +205,22 @@ void Rfc2217Port::onLost(const QString &why)
         return;
     pump(); // what arrived before the loss is still data
     lost_ = true;
-    fail(why);
+    fail(QStringLiteral("the network session was lost (%1)").arg(why));
 }
 
 void Rfc2217Port::send(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || !connected())
         return;
-    sock_.write(bytes);
-    sock_.flush();
+    conn_->sock.write(bytes);
+    conn_->sock.flush();
 }
 
 void Rfc2217Port::pump()
 {
-    if (sock_.bytesAvailable() <= 0)
+    if (!conn_ || conn_->sock.bytesAvailable() <= 0)
         return;
-    send(session_.receive(sock_.readAll()));
+    send(conn_->telnet.receive(conn_->sock.readAll()));
 }
 
 bool Rfc2217Port::waitFor(const std::function<bool()> &done, int ms)
@@ -102,12 +228,12 @@ bool Rfc2217Port::waitFor(const std::function<bool()> &done, int ms)
     QDeadlineTimer deadline(ms);
     pump();
     while (!done()) {
-        if (sock_.state() != QAbstractSocket::ConnectedState)
+        if (!connected())
             return false;
         const qint64 left = deadline.remainingTime();
         if (left <= 0)
             return false;
-        if (sock_.waitForReadyRead(int(left)))
+        if (conn_->sock.waitForReadyRead(int(left)))
             pump();
     }
     return true;
@@ -119,43 +245,118 @@ bool Rfc2217Port::open()
         return true;
     lost_ = false;
     error_.clear();
+    drop();
     if (!parseUrl(url_, host_, tcpPort_)) {
         error_ = QStringLiteral("%1: not a network port (rfc2217://HOST:PORT)").arg(url_);
         return false;
     }
-    session_ = Session();
-    purgeAnswered_ = true;
-    sock_.abort();
-    sock_.connectToHost(host_, tcpPort_);
-    if (!sock_.waitForConnected(connectMs_)) {
-        fail(sock_.error() == QAbstractSocket::SocketTimeoutError
-                 ? QStringLiteral("no connection within %1 s").arg(connectMs_ / 1000.0)
-                 : sock_.errorString());
-        return false;
+    if (Connection *c = takeLingering(where())) {
+        conn_ = c;
+        c->owner = this;
+        open_ = true;
+        QString why;
+        if (setUpLine(why))
+            return true;
+        if (connected()) {
+            fail(why); // the server is there but refuses the line
+            return false;
+        }
+        // Gone during the linger: a new connection, as if there had been none.
+        drop();
+        open_ = lost_ = false;
+        error_.clear();
     }
-    sock_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    open_ = true;
-    send(session_.greeting());
-    if (!waitFor([this] { return session_.comPortAccepted() || session_.comPortRefused(); },
-                 answerMs_)) {
-        if (open_)
-            fail(QStringLiteral("the server did not take up RFC 2217 (COM-PORT-OPTION) in time"));
-        return false;
-    }
-    if (session_.comPortRefused()) {
-        fail(QStringLiteral("the server refuses RFC 2217 (COM-PORT-OPTION); is it a plain TCP port?"));
-        return false;
-    }
-    QString why;
-    if (!applySettings(why)) {
-        if (open_)
+    return connectNew();
+}
+
+bool Rfc2217Port::connectNew()
+{
+    // A server still closing an earlier session (or serving another client)
+    // accepts and closes at once: asked again for a while.
+    const QDeadlineTimer giveUp(retryMs_);
+    for (;;) {
+        conn_ = new Connection;
+        conn_->key = where();
+        conn_->owner = this;
+        Connection *c = conn_;
+        c->sock.setReadBufferSize(kSocketBuffer);
+        QObject::connect(&c->sock, &QAbstractSocket::disconnected, c,
+                         [c] { c->lost(QStringLiteral("the server closed the connection")); });
+        QObject::connect(&c->sock, &QAbstractSocket::errorOccurred, c,
+                         [c](QAbstractSocket::SocketError e) {
+                             // A bounded wait that ran out is not a fault of the connection.
+                             if (e != QAbstractSocket::SocketTimeoutError)
+                                 c->lost(c->sock.errorString());
+                         });
+        c->linger.setSingleShot(true);
+        QObject::connect(&c->linger, &QTimer::timeout, c, [c] { endLinger(c); });
+
+        c->sock.connectToHost(host_, tcpPort_);
+        if (!c->sock.waitForConnected(connectMs_)) {
+            // Nothing listening is told at once.
+            fail(c->sock.error() == QAbstractSocket::SocketTimeoutError
+                     ? QStringLiteral("no connection within %1 s").arg(connectMs_ / 1000.0)
+                     : c->sock.errorString());
+            return false;
+        }
+        c->sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        open_ = true;
+        QString why;
+        if (negotiate(why) && setUpLine(why))
+            return true;
+        if (connected()) {
             fail(why);
+            return false;
+        }
+        // Closed by the server before the line was set up: not a loss of a
+        // working line but a refused session. What it said is kept for the message.
+        const QByteArray said = c->telnet.takeData().simplified().left(80);
+        if (giveUp.hasExpired()) {
+            QString text = QStringLiteral("the server refused the session (it closed the connection at once");
+            if (!said.isEmpty())
+                text += QStringLiteral(": \"%1\"").arg(QString::fromLatin1(said));
+            text += QStringLiteral("); is another client using the line?");
+            lost_ = false;
+            fail(text);
+            return false;
+        }
+        drop();
+        open_ = lost_ = false;
+        error_.clear();
+        pause(kRetryPauseMs);
+    }
+}
+
+bool Rfc2217Port::negotiate(QString &why)
+{
+    Session &t = conn_->telnet;
+    send(t.greeting());
+    if (!waitFor([&t] { return t.comPortAccepted() || t.comPortRefused(); }, answerMs_)) {
+        why = QStringLiteral("the server did not take up RFC 2217 (COM-PORT-OPTION) in time");
         return false;
     }
+    if (t.comPortRefused()) {
+        why = QStringLiteral("the server refuses RFC 2217 (COM-PORT-OPTION); is it a plain TCP port?");
+        return false;
+    }
+    return true;
+}
+
+bool Rfc2217Port::setUpLine(QString &why)
+{
+    if (!applySettings(why))
+        return false;
     // No flow control, as on a local line; not waited for.
     send(comPortCommand(SetControl, QByteArray(1, char(ControlNoFlow))));
     if (rts_)
         setRts(true);
+    // Nothing from before this open is data of this open (on a session taken
+    // up again: what arrived during the linger).
+    discardInput();
+    if (!connected()) {
+        why = QStringLiteral("the server closed the connection");
+        return false;
+    }
     return true;
 }
 
@@ -177,16 +378,17 @@ bool Rfc2217Port::applySettings(QString &why)
         {SetParity, QByteArray(1, char(s->parity)), "parity"},
         {SetStopSize, QByteArray(1, char(s->stopSize)), "stop size"},
     };
+    Session &t = conn_->telnet;
     QByteArray out;
     for (const Ask &a : asks) {
-        session_.forget(a.command);
+        t.forget(a.command);
         out += comPortCommand(a.command, a.value);
     }
     send(out);
     const bool answered = waitFor(
         [&] {
             return std::all_of(std::begin(asks), std::end(asks),
-                               [&](const Ask &a) { return session_.answer(a.command).has_value(); });
+                               [&](const Ask &a) { return t.answer(a.command).has_value(); });
         },
         answerMs_);
     if (!answered) {
@@ -195,7 +397,7 @@ bool Rfc2217Port::applySettings(QString &why)
         return false;
     }
     for (const Ask &a : asks) {
-        const QByteArray got = *session_.answer(a.command);
+        const QByteArray got = *t.answer(a.command);
         if (got == a.value)
             continue;
         if (a.command == SetBaudRate)
@@ -218,21 +420,22 @@ void Rfc2217Port::setSettings(const QString &s)
     QString why;
     if (!applySettings(why) && open_) {
         // The line cannot work as asked: treat it as lost, so a transfer ends at once.
-        onLost(why);
+        lost_ = true;
+        fail(why);
     }
 }
 
 void Rfc2217Port::close()
 {
     if (!open_) {
-        sock_.abort();
+        drop();
         return;
     }
     open_ = false;
-    if (sock_.bytesToWrite() > 0)
-        sock_.waitForBytesWritten(answerMs_);
-    sock_.disconnectFromHost();
-    sock_.abort();
+    Connection *c = std::exchange(conn_, nullptr);
+    if (c->sock.bytesToWrite() > 0)
+        c->sock.waitForBytesWritten(answerMs_);
+    linger(c, lingerMs_);
 }
 
 bool Rfc2217Port::setRts(bool on)
@@ -247,14 +450,14 @@ int Rfc2217Port::bytesWaiting()
 {
     if (open_)
         pump();
-    return session_.dataSize();
+    return conn_ ? conn_->telnet.dataSize() : 0;
 }
 
 QByteArray Rfc2217Port::readAllWaiting()
 {
     if (open_)
         pump();
-    return session_.takeData();
+    return conn_ ? conn_->telnet.takeData() : QByteArray();
 }
 
 void Rfc2217Port::discardInput()
@@ -262,25 +465,26 @@ void Rfc2217Port::discardInput()
     if (!open_)
         return;
     pump();
-    session_.dropData(purgeAnswered_);
+    Connection &c = *conn_;
+    c.telnet.dropData(c.purgeAnswered);
     send(comPortCommand(PurgeData, QByteArray(1, char(PurgeReceive))));
-    if (!purgeAnswered_)
+    if (!c.purgeAnswered)
         return;
     // A server that never answers a purge is asked again each time but not
     // waited for again on this connection.
-    if (!waitFor([this] { return !session_.purgePending(); }, answerMs_)) {
-        purgeAnswered_ = false;
-        session_.stopDropping();
+    if (!waitFor([&c] { return !c.telnet.purgePending(); }, answerMs_) && connected()) {
+        c.purgeAnswered = false;
+        c.telnet.stopDropping();
     }
 }
 
 bool Rfc2217Port::write(const QByteArray &data)
 {
-    if (!open_)
+    if (!open_ || !connected())
         return false;
     const QByteArray bytes = escape(data);
-    const bool ok = sock_.write(bytes) == bytes.size();
-    sock_.flush();
+    const bool ok = conn_->sock.write(bytes) == bytes.size();
+    conn_->sock.flush();
     return ok;
 }
 

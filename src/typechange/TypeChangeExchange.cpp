@@ -54,7 +54,7 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
         echoed = reply == "Z\r";
     }
     if (!echoed) {
-        engine_.DspRSErr(1);
+        engine_.DspRSErr(1, link_.port().openProblem());
         SetPortState(false);
         res.noEcho = true;
         return res;

@@ -85,6 +85,7 @@ private slots:
     void timeOutRunsFromThePreSendPause_data();
     void timeOutRunsFromThePreSendPause();
     void waitOfZeroTicksYieldsOnce();
+    void aLimitHoldsAgainstTheClock();
     void exitSettingMode();
     void errorDisplay();
     void unpluggedLineEndsEveryWait_data();
@@ -136,14 +137,18 @@ void LinkTest::inputBeforeTheSendIsDiscarded()
     QVERIFY(r->engine->DataReadWrite("RS\r", reply));
     QCOMPARE(reply, QByteArray("20345\r"));
     // A garbage stream before the send is dropped too; what follows the send
-    // is the reply (here: garbage without CR, then a time-out).
+    // is the reply (here: garbage without CR), up to the longest a reply can
+    // be: then it is noise, and the wait ends before its 150 ms.
     r->device.setStream(sim::SimDevice::Stream::NoCR, 5);
     r->device.addFault(fault("RC", SimFault::Silence));
     r->engine->MSComm1().write(""); // starts the stream on the open line
+    const qint64 t0 = r->clock.nowMs();
     QVERIFY(!r->engine->DataReadWrite("RC\r", reply));
     QVERIFY(!reply.contains('\r'));
-    // 150 ms in all: the 20 ms pause, then a chunk every 5 ms after the discard.
-    QCOMPARE(reply.size(), 8 * 26);
+    QCOMPARE(reply.size(), kMaxReply);
+    // The 20 ms pause, then a chunk of 8 every 5 ms in the stream's own
+    // phase: the 17th (at 100 ms) is one too many.
+    QCOMPARE(r->clock.nowMs() - t0, 100);
 }
 
 void LinkTest::timeOutShowsMessageAndKeepsPartialReply()
@@ -206,6 +211,22 @@ void LinkTest::waitOfZeroTicksYieldsOnce()
     const qint64 t0 = r.clock.nowMs();
     r.engine->Wait10ms(2);
     QCOMPARE(r.clock.nowMs() - t0, 20);
+}
+
+void LinkTest::aLimitHoldsAgainstTheClock()
+{
+    // A tick count whose timer does not run (stopped, or its events starved
+    // by a busy loop) does not stretch the wait: the clock ends it.
+    auto r = openRig();
+    r->device.addFault(fault("RV", SimFault::Silence));
+    int frozen = 0;
+    QByteArray reply;
+    const qint64 t0 = r->clock.nowMs();
+    const Collected c = r->engine->link().exchange(
+        "RV\r", reply, {15, &frozen, 0, [&] { return r->clock.nowMs() - t0 > 5000; }});
+    QCOMPARE(c, Collected::TimedOut);
+    // The 20 ms pause, then 15 ticks and one tick's grace from the write.
+    QCOMPARE(r->clock.nowMs() - t0, 20 + 160);
 }
 
 void LinkTest::exitSettingMode()

@@ -20,36 +20,6 @@
 using namespace qel;
 using namespace qel::test;
 
-namespace {
-
-struct Live {
-    explicit Live(const QString &device)
-    {
-        map.setOverride(device);
-        Platform p;
-        p.clock = &clock;
-        p.ports = &ports;
-        p.boxes = &boxes;
-        p.store = &store;
-        p.terminate = [this] { ++terminations; };
-        wireUp(p, *this);
-    }
-    QtClock clock;
-    PortMap map;
-    QtSerialPortFactory ports{&map};
-    RecordingBoxes boxes;
-    MemorySettingsStore store;
-    std::unique_ptr<Wiring> wiring;
-    std::unique_ptr<FakeDialogs> dialogs;
-    Context *ctx = nullptr;
-    RsReadWrite *engine = nullptr;
-    TypeChange *typeChange = nullptr;
-    int terminations = 0;
-    AppState &st() { return ctx->state; }
-};
-
-} // namespace
-
 class PtyLinkTest : public QObject {
     Q_OBJECT
 private slots:

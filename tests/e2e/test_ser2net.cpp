@@ -2,7 +2,9 @@
 // configuration of its own, qel-sim on the pseudo-terminal behind it, and
 // the tool addressing rfc2217://127.0.0.1:PORT. Detection depends on the
 // line speed the client sets over the network (a 5600 answers only at 9600
-// baud, a 52X only at 1200).
+// baud, a 52X only at 1200). ser2net runs as shipped (one client at a time,
+// a new one refused while the last session is still closing) and with
+// kickolduser (a new client takes the line over).
 #include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
@@ -41,7 +43,7 @@ public:
             }
         }
     }
-    bool start(const QString &pty)
+    bool start(const QString &pty, bool kickOldUser = false)
     {
         // A port free now may be taken before ser2net binds it: try again then.
         for (int attempt = 0; attempt < 5; ++attempt) {
@@ -56,11 +58,12 @@ public:
                 return false;
             f.write(QStringLiteral("connection: &qel\n"
                                    "    accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                                   "    connector: serialdev,%2,9600n81,local\n"
-                                   "    options:\n"
-                                   "      kickolduser: true\n")
+                                   "    connector: serialdev,%2,9600n81,local\n%3")
                         .arg(port_)
                         .arg(pty)
+                        .arg(kickOldUser ? QStringLiteral("    options:\n"
+                                                          "      kickolduser: true\n")
+                                         : QString())
                         .toUtf8());
             f.close();
             proc_.setProcessChannelMode(QProcess::MergedChannels);
@@ -110,7 +113,8 @@ private slots:
     void initTestCase();
     void detectReadWriteMonitor_data();
     void detectReadWriteMonitor();
-    void typeChangeOverTheNetwork();
+    void backToBackCommands_data();
+    void backToBackCommands();
 
 private:
     QTemporaryDir dir_;
@@ -128,17 +132,21 @@ void TestSer2net::initTestCase()
 void TestSer2net::detectReadWriteMonitor_data()
 {
     QTest::addColumn<QString>("type");
-    QTest::newRow("5600") << "5600";
-    QTest::newRow("521") << "521";
+    QTest::addColumn<bool>("kickOldUser");
+    for (const char *type : {"5600", "521"}) {
+        QTest::addRow("%s, as shipped", type) << type << false;
+        QTest::addRow("%s, kickolduser", type) << type << true;
+    }
 }
 
 void TestSer2net::detectReadWriteMonitor()
 {
     QFETCH(QString, type);
+    QFETCH(bool, kickOldUser);
     SimPty sim;
     QVERIFY2(sim.start({"--type", type, "--serial", "34567"}), qPrintable(sim.errorText()));
     Ser2net server;
-    QVERIFY2(server.start(sim.path()), qPrintable(server.output()));
+    QVERIFY2(server.start(sim.path(), kickOldUser), qPrintable(server.output()));
 
     QelctlRun r = qelctl(server.url(), {"detect"});
     QVERIFY2(r.exit == 0, qPrintable(r.err));
@@ -176,22 +184,42 @@ void TestSer2net::detectReadWriteMonitor()
     QCOMPARE(r.lines.size(), 3);
 }
 
-void TestSer2net::typeChangeOverTheNetwork()
+void TestSer2net::backToBackCommands_data()
 {
-    // The device switches generation, so the client must switch the server's
-    // line speed between two connections: 5600 -> 521 -> 5600.
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("other");
+    QTest::newRow("5600") << "5600" << "521";
+    QTest::newRow("521") << "521" << "5600";
+}
+
+void TestSer2net::backToBackCommands()
+{
+    // One command after the other, each starting while the server may still
+    // be closing the last one's session, through ser2net as shipped. A type
+    // change makes the client switch the server's line speed.
+    QFETCH(QString, type);
+    QFETCH(QString, other);
     SimPty sim;
-    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    QVERIFY2(sim.start({"--type", type, "--serial", "34567"}), qPrintable(sim.errorText()));
     Ser2net server;
     QVERIFY2(server.start(sim.path()), qPrintable(server.output()));
-    QelctlRun r = qelctl(server.url(), {"type-change", "521"});
-    QVERIFY2(r.exit == 0, qPrintable(r.err));
-    QCOMPARE(r.lines, QStringList{"521"});
-    r = qelctl(server.url(), {"detect"});
-    QCOMPARE(r.lines, QStringList{"521"});
-    r = qelctl(server.url(), {"type-change", "5600"});
-    QVERIFY2(r.exit == 0, qPrintable(r.err));
-    QCOMPARE(r.lines, QStringList{"5600"});
+    const QString file = dir_.filePath(QStringLiteral("rounds-%1.pdt").arg(type));
+    const QList<QPair<QStringList, QStringList>> round = {
+        {{"detect"}, {type}},
+        {{"read", "-o", file}, {}},
+        {{"write", file}, {}},
+        {{"type-change", other}, {other}},
+        {{"type-change", type}, {type}},
+    };
+    for (int n = 1; n <= 3; ++n) {
+        for (const auto &[args, lines] : round) {
+            const QelctlRun r = qelctl(server.url(), args);
+            QVERIFY2(r.exit == 0, qPrintable(QStringLiteral("round %1, %2: %3")
+                                                 .arg(n)
+                                                 .arg(args.join(u' '), r.err)));
+            QCOMPARE(r.lines, lines);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSer2net)

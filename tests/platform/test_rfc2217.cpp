@@ -1,11 +1,17 @@
 // The network serial line: the Telnet/RFC 2217 coder against byte sequences
-// recorded from a device server, and the port against scripted servers that
-// misbehave (silent, refusing a speed, refusing the connection, dropping it).
+// recorded from a device server, the port against scripted servers that
+// misbehave (silent, refusing a speed, refusing the connection, dropping it),
+// and the device procedures through an in-process device server in front of
+// a simulated converter (one session a command, sessions refused while the
+// server is busy, floods, a session lost half way through a reply).
 
+#include "TestRig.h"
+#include "editor/SettingsCommands.h"
 #include "platform/Rfc2217.h"
 #include "platform/Rfc2217Port.h"
 
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -14,6 +20,8 @@
 
 using namespace qel;
 using namespace qel::rfc2217;
+using qel::test::Live;
+using qel::test::Rig;
 
 namespace {
 
@@ -105,6 +113,208 @@ QByteArray answerAll(const QByteArray &in, quint32 heldBaud)
     return out;
 }
 
+// A device server in front of a simulated converter, on a thread of its
+// own, as ser2net serves a pseudo-terminal by default: COM-PORT commands
+// answered with the value asked, RTS requests not answered, one client at a
+// time (another is told "Port already in use" and closed). The speed set
+// over the network is the one the converter judges bytes at.
+class DeviceServer {
+public:
+    struct Faults {
+        int refuseFirst = 0;  // connections accepted and closed at once
+        bool refuseAll = false;
+        int floodChunk = 0;   // > 0: once the line is set, noise without CR ...
+        int floodEveryMs = 0; // ... this often (0: as fast as the client takes it)
+        QByteArray cutAt;     // the reply to this command is cut half way, the connection closed
+    };
+    explicit DeviceServer(int type) : DeviceServer(type, Faults()) {}
+    DeviceServer(int type, Faults faults) : device_(type), faults_(std::move(faults))
+    {
+        std::atomic<bool> ready = false;
+        thread_ = std::thread([this, &ready] {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost, 0);
+            port_ = server.serverPort();
+            ready = true;
+            serve(server);
+        });
+        while (!ready)
+            std::this_thread::yield();
+    }
+    ~DeviceServer() { stop(); }
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
+    QString where() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    int accepted() const { return accepted_; }
+    bool clientConnected() const { return connected_; }
+    // Once stopped: the converter and what reached it.
+    const sim::SimDevice &device() const { return device_; }
+
+private:
+    void serve(QTcpServer &server)
+    {
+        std::unique_ptr<QTcpSocket> s;
+        QElapsedTimer sinceFlood;
+        sinceFlood.start();
+        while (!stop_) {
+            if (!s) {
+                if (!server.waitForNewConnection(10))
+                    continue;
+                s.reset(server.nextPendingConnection());
+                const bool refuse = faults_.refuseAll || accepted_ < faults_.refuseFirst;
+                ++accepted_;
+                if (refuse) {
+                    s->abort();
+                    s.reset();
+                    continue;
+                }
+                state_ = Data;
+                baud_ = 9600;
+                lineSet_ = false;
+                connected_ = true;
+            }
+            if (server.waitForNewConnection(0)) {
+                std::unique_ptr<QTcpSocket> other(server.nextPendingConnection());
+                ++accepted_;
+                other->write("Port already in use\r\n");
+                other->waitForBytesWritten(100);
+                other->abort();
+            }
+            const bool flooding = faults_.floodChunk > 0 && lineSet_;
+            if (s->bytesAvailable() > 0 || s->waitForReadyRead(flooding ? 1 : 10)) {
+                if (!take(*s, s->readAll())) {
+                    s->abort();
+                }
+            }
+            if (flooding && sinceFlood.elapsed() >= faults_.floodEveryMs && s->bytesToWrite() < 65536) {
+                sinceFlood.restart();
+                QByteArray noise(faults_.floodChunk, '\0');
+                for (int i = 0; i < noise.size(); ++i)
+                    noise[i] = "0123456789ABCDEF"[i % 16];
+                s->write(noise);
+            }
+            s->flush();
+            if (s->state() != QAbstractSocket::ConnectedState) {
+                s.reset();
+                connected_ = false;
+            }
+        }
+    }
+
+    // The client's bytes: Telnet taken apart, data to the converter. False
+    // when the connection is to be cut.
+    bool take(QTcpSocket &s, const QByteArray &in)
+    {
+        QByteArray out, data;
+        for (const char ch : in) {
+            const auto c = static_cast<unsigned char>(ch);
+            switch (state_) {
+            case Data:
+                if (c == IAC)
+                    state_ = Iac;
+                else
+                    data += ch;
+                break;
+            case Iac:
+                state_ = c == SB ? Sub : c >= WILL ? Verb : Data;
+                if (c == IAC)
+                    data += ch;
+                sub_.clear();
+                verb_ = c;
+                break;
+            case Verb:
+                if (verb_ == WILL && c == OptComPort)
+                    out += negotiation(DO, OptComPort);
+                state_ = Data;
+                break;
+            case Sub:
+                if (c == IAC)
+                    state_ = SubIac;
+                else
+                    sub_ += ch;
+                break;
+            case SubIac:
+                if (c == SE) {
+                    out += answer(sub_);
+                    state_ = Data;
+                } else {
+                    sub_ += ch;
+                    state_ = Sub;
+                }
+                break;
+            }
+        }
+        if (!data.isEmpty()) {
+            const qsizetype known = device_.commands().size();
+            const QList<sim::SimReply> replies = device_.receive(data, int(baud_));
+            bool cut = false;
+            for (qsizetype i = known; i < device_.commands().size(); ++i)
+                cut = cut || (!faults_.cutAt.isEmpty() && device_.commands()[i].startsWith(faults_.cutAt));
+            for (const sim::SimReply &r : replies)
+                out += escape(cut ? r.bytes.left(r.bytes.size() / 2) : r.bytes);
+            if (cut) {
+                s.write(out);
+                s.waitForBytesWritten(500);
+                return false;
+            }
+        }
+        s.write(out);
+        return true;
+    }
+
+    QByteArray answer(const QByteArray &sub)
+    {
+        if (sub.size() < 2 || static_cast<unsigned char>(sub[0]) != OptComPort)
+            return {};
+        const auto command = static_cast<unsigned char>(sub[1]);
+        const QByteArray value = sub.mid(2);
+        if (command == SetControl && (value == "\x0b" || value == "\x0c"))
+            return {}; // no modem control on the line
+        if (command == SetBaudRate && baudFromValue(value) != 0) {
+            baud_ = baudFromValue(value);
+            lineSet_ = true;
+        }
+        return comPortCommand(command + kServerOffset, value);
+    }
+
+    sim::SimDevice device_;
+    const Faults faults_;
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<quint16> port_ = 0;
+    std::atomic<int> accepted_ = 0;
+    std::atomic<bool> connected_ = false;
+    enum { Data, Iac, Verb, Sub, SubIac } state_ = Data;
+    unsigned char verb_ = 0;
+    QByteArray sub_;
+    quint32 baud_ = 9600;
+    bool lineSet_ = false;
+};
+
+// What the program does in a command: detection, a read and a write of what
+// was read, and the detection again.
+void detectReadWriteDetect(Context &ctx, RsReadWrite &engine, TypeChange &typeChange)
+{
+    typeChange.TypeCheck();
+    SettingsCommands commands(ctx, engine, typeChange);
+    commands.ReadingIn();
+    commands.WritingOut();
+    typeChange.TypeCheck();
+}
+
+bool eventually(const std::function<bool()> &done, int ms)
+{
+    QDeadlineTimer d(ms);
+    while (!done() && !d.hasExpired())
+        QTest::qWait(5);
+    return done();
+}
+
 } // namespace
 
 class Rfc2217Test : public QObject {
@@ -118,6 +328,16 @@ private slots:
     void portAgainstServers_data();
     void portAgainstServers();
     void anOpenLineEndsWhenTheServerDropsIt();
+    void oneSessionForACommand_data();
+    void oneSessionForACommand();
+    void aClosedPortsSessionLingers();
+    void refusedSessions_data();
+    void refusedSessions();
+    void floodingServer_data();
+    void floodingServer();
+    void lostSessionIsNamed_data();
+    void lostSessionIsNamed();
+    void cleanup() { Rfc2217Port::endSessions(); }
 };
 
 void Rfc2217Test::sessionWithARecordedServer_data()
@@ -299,6 +519,188 @@ void Rfc2217Test::anOpenLineEndsWhenTheServerDropsIt()
     QVERIFY(port.lineLost());
     QVERIFY(!port.isOpen());
     QVERIFY2(port.lastError().startsWith(QStringLiteral("127.0.0.1:")), qPrintable(port.lastError()));
+}
+
+void Rfc2217Test::oneSessionForACommand_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::newRow("5600") << 5600;
+    QTest::newRow("521") << 521;
+}
+
+void Rfc2217Test::oneSessionForACommand()
+{
+    // Detection at 9600 and 1200 baud, the read and the write open and close
+    // the ports of two windows many times: the server sees one client, and
+    // the converter exactly what it sees on a local line.
+    QFETCH(int, type);
+    DeviceServer server(type);
+    Live net(server.url());
+    detectReadWriteDetect(*net.ctx, *net.engine, *net.typeChange);
+    QCOMPARE(server.accepted(), 1);
+    QVERIFY(server.clientConnected());
+    QCOMPARE(Rfc2217Port::lingeringSessions(), 1);
+    Rfc2217Port::endSessions(); // as at the end of the process: not waited for
+    QVERIFY(eventually([&] { return !server.clientConnected(); }, 1000));
+    server.stop();
+
+    Rig local(type);
+    local.clock.setToday(net.clock.today()); // the write stamps today's date
+    detectReadWriteDetect(*local.ctx, *local.engine, *local.typeChange);
+    QCOMPARE(server.device().commands(), local.device.commands());
+    QCOMPARE(server.device().noise(), local.device.noise());
+    QCOMPARE(net.boxes.texts(), local.boxes.texts());
+}
+
+void Rfc2217Test::aClosedPortsSessionLingers()
+{
+    DeviceServer server(5600);
+    Rfc2217Port a(server.url()), b(server.url());
+    a.setSessionTimes(300, 3000);
+    b.setSessionTimes(300, 3000);
+    // A reply that comes after the close arrives during the linger ...
+    QVERIFY(a.open());
+    a.write("Q");
+    a.close();
+    QTest::qWait(50);
+    // ... and is not data of the next open, on the same session.
+    QVERIFY(b.open());
+    QCOMPARE(server.accepted(), 1);
+    QCOMPARE(Rfc2217Port::lingeringSessions(), 0);
+    QCOMPARE(b.bytesWaiting(), 0);
+    b.write("Q");
+    QVERIFY(eventually([&] { return b.bytesWaiting() >= 4; }, 1000));
+    QCOMPARE(b.readAllWaiting(), QByteArray("960\r"));
+    b.close();
+    // Idle: the server is free again once the linger is over.
+    QVERIFY(server.clientConnected());
+    QVERIFY(eventually([&] { return !server.clientConnected(); }, 2000));
+    QCOMPARE(Rfc2217Port::lingeringSessions(), 0);
+    // A later open is a new session.
+    QVERIFY(a.open());
+    QCOMPARE(server.accepted(), 2);
+}
+
+void Rfc2217Test::refusedSessions_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<int>("accepted");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("closes the first two") << "first-two" << true << 3 << QString();
+    QTest::newRow("closes every one") << "all" << false << -1 << "the server refused the session";
+    QTest::newRow("busy with another client") << "busy" << false << -1 << "\"Port already in use\"";
+    QTest::newRow("nothing listening") << "closed" << false << 0 << "refused";
+}
+
+void Rfc2217Test::refusedSessions()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, opens);
+    QFETCH(int, accepted);
+    QFETCH(QString, error);
+    DeviceServer::Faults f;
+    f.refuseFirst = kind == QLatin1String("first-two") ? 2 : 0;
+    f.refuseAll = kind == QLatin1String("all");
+    DeviceServer server(5600, f);
+    QString url = server.url();
+    QTcpSocket other;
+    if (kind == QLatin1String("busy")) {
+        other.connectToHost(QHostAddress::LocalHost, QUrl(url).port());
+        QVERIFY(other.waitForConnected(1000));
+        QVERIFY(eventually([&] { return server.clientConnected(); }, 1000));
+    } else if (kind == QLatin1String("closed")) {
+        QTcpServer probe; // a port nobody listens on any more
+        probe.listen(QHostAddress::LocalHost, 0);
+        url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(probe.serverPort());
+    }
+    Rfc2217Port port(url);
+    port.setSessionTimes(1500, 1000);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(port.open(), opens);
+    if (accepted >= 0)
+        QCOMPARE(server.accepted(), accepted);
+    if (opens)
+        return;
+    QVERIFY2(port.lastError().startsWith(QStringLiteral("127.0.0.1:")), qPrintable(port.lastError()));
+    QVERIFY2(port.lastError().contains(error), qPrintable(port.lastError()));
+    if (kind == QLatin1String("closed")) {
+        QVERIFY2(t.elapsed() < 500, "nothing listening is told at once");
+    } else {
+        // Asked again for the time given, then given up.
+        QVERIFY(t.elapsed() >= 1000);
+        QVERIFY(t.elapsed() < 4000);
+        QVERIFY(server.accepted() > 2);
+    }
+}
+
+void Rfc2217Test::floodingServer_data()
+{
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("everyMs");
+    QTest::newRow("fast") << 16384 << 0;
+    QTest::newRow("slow") << 4 << 3;
+}
+
+void Rfc2217Test::floodingServer()
+{
+    // Noise without end from the line (or the server). Each wait ends by its
+    // own bound, nothing grows without one, and the read and the write fail.
+    QFETCH(int, chunk);
+    QFETCH(int, everyMs);
+    DeviceServer::Faults f;
+    f.floodChunk = chunk;
+    f.floodEveryMs = everyMs;
+    DeviceServer server(5600, f);
+    QElapsedTimer t;
+    t.start();
+    {
+        Rfc2217Port port(server.url());
+        QVERIFY(port.open());
+        QTest::qWait(300);
+        QVERIFY(port.bytesWaiting() > 0);
+        QVERIFY(port.bytesWaiting() <= Session::kMaxData);
+        port.close();
+    }
+    Live net(server.url());
+    net.typeChange->TypeCheck(); // any answer to "Q" is a converter
+    SettingsCommands commands(*net.ctx, *net.engine, *net.typeChange);
+    QCOMPARE_NE(commands.ReadingIn().result, CommResult::Ok);
+    QCOMPARE_NE(commands.WritingOut().result, CommResult::Ok);
+    QVERIFY2(t.elapsed() < 10000, qPrintable(QString::number(t.elapsed())));
+}
+
+void Rfc2217Test::lostSessionIsNamed_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("cutAt");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("5600 read") << 5600 << QByteArray("RP02") << false << QString::fromUtf8("QEL-5600と通信ができません。");
+    QTest::newRow("5600 write") << 5600 << QByteArray("WP02") << true << QString::fromUtf8("QEL-5600と通信ができません。");
+    QTest::newRow("52X image") << 521 << QByteArray("R\r") << false << "Error in Read52X()";
+}
+
+void Rfc2217Test::lostSessionIsNamed()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, cutAt);
+    QFETCH(bool, write);
+    QFETCH(QString, box);
+    DeviceServer::Faults f;
+    f.cutAt = cutAt;
+    DeviceServer server(type, f);
+    Live net(server.url());
+    net.typeChange->TypeCheck();
+    SettingsCommands commands(*net.ctx, *net.engine, *net.typeChange);
+    if (type == 5600)
+        QCOMPARE_NE((write ? commands.WritingOut() : commands.ReadingIn()).result, CommResult::Ok);
+    const QString named = QStringLiteral("%1: the network session was lost").arg(server.url());
+    const QStringList shown = net.boxes.texts();
+    QVERIFY2(std::any_of(shown.begin(), shown.end(),
+                         [&](const QString &t) { return t.startsWith(box) && t.contains(named); }),
+             qPrintable(shown.join(QStringLiteral("\n--\n"))));
 }
 
 QTEST_GUILESS_MAIN(Rfc2217Test)

@@ -75,4 +75,16 @@ Rig::Rig(int type) : device(type), ports(clock, device)
     wireUp(p, *this);
 }
 
+Live::Live(const QString &device)
+{
+    map.setOverride(device);
+    Platform p;
+    p.clock = &clock;
+    p.ports = &ports;
+    p.boxes = &boxes;
+    p.store = &store;
+    p.terminate = [this] { ++terminations; };
+    wireUp(p, *this);
+}
+
 } // namespace qel::test

@@ -8,6 +8,8 @@
 #include "core/Context.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
 #include "platform/VirtualClock.h"
 #include "wiring/Wiring.h"
@@ -92,6 +94,24 @@ struct Rig {
     ParameterRecord &rec() { return ctx->state.ParamRecord; }
     // Commands the device received, terminator included.
     QList<QByteArray> commands() const { return device.commands(); }
+};
+
+// The same over real timers and the program's own ports: a device path or
+// an rfc2217:// address, as --port gives it.
+struct Live {
+    explicit Live(const QString &device);
+    QtClock clock;
+    PortMap map;
+    QtSerialPortFactory ports{&map};
+    RecordingBoxes boxes;
+    MemorySettingsStore store;
+    std::unique_ptr<Wiring> wiring;
+    std::unique_ptr<FakeDialogs> dialogs;
+    Context *ctx = nullptr;
+    RsReadWrite *engine = nullptr;
+    TypeChange *typeChange = nullptr;
+    int terminations = 0;
+    AppState &st() { return ctx->state; }
 };
 
 } // namespace qel::test
