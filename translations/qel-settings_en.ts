@@ -313,6 +313,10 @@ Writing was stopped.</translation>
         <source>● 記録中: </source>
         <translation>● Recording: </translation>
     </message>
+    <message>
+        <source>1分間の推移</source>
+        <translation>The last minute</translation>
+    </message>
 </context>
 <context>
     <name>qel::MonitorEngine</name>
@@ -449,6 +453,10 @@ Writing was stopped.</translation>
     <message>
         <source>この実行では --port の %1 を使っています。選択中のＣＯＭに割り当てると次回からも使えます。</source>
         <translation>This run uses %1 from --port. Assign it to the selected COM to keep it for the next runs.</translation>
+    </message>
+    <message>
+        <source>この実行でも --port ではなく選択中のＣＯＭを使う(&amp;U)</source>
+        <translation>&amp;Use the selected COM in this run too, instead of --port</translation>
     </message>
 </context>
 <context>

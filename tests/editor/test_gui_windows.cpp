@@ -12,7 +12,9 @@
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,6 +181,12 @@ void TestGuiWindows::portSelectFoundPorts()
         QCOMPARE(p.PortTable->topLevelItem(2)->text(4), gone);
         QCOMPARE(p.PortTable->topLevelItem(2)->text(1), QStringLiteral("（未接続）"));
         QVERIFY(p.OverrideNote->isHidden());
+        QVERIFY(p.UseChosenCom->isHidden());
+        // Two adapters whose by-id names differ at the end tell apart: the
+        // name keeps its end when cut, and shows whole as its tooltip.
+        QCOMPARE(p.PortTable->textElideMode(), Qt::ElideMiddle);
+        QCOMPARE(p.PortTable->topLevelItem(0)->toolTip(4), ftdi);
+        QCOMPARE(p.PortTable->topLevelItem(2)->toolTip(4), gone);
 
         // Picking the adapter offers its by-id link; it goes to the chosen COM.
         p.Option3->click();
@@ -208,6 +216,32 @@ void TestGuiWindows::portSelectFoundPorts()
         p.Option1->click();
         p.AssignButton->click();
         QCOMPARE(map.mappedPath(1), QStringLiteral("/dev/ttyUSB0"));
+
+        // Tabbing through the window leaves the path as it is: only a port
+        // the user picks replaces it.
+        p.show();
+        p.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&p));
+        for (QLabel *l : p.PathLabel)
+            QCOMPARE(l->focusPolicy(), Qt::NoFocus);
+        for (int i = 0; i < 12 && QApplication::focusWidget() != p.PortTable; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), p.PortTable);
+        QCOMPARE(p.PathEdit->text(), QStringLiteral("/dev/ttyUSB0"));
+        QTest::keyClick(p.PortTable, Qt::Key_Down);
+        QCOMPARE(p.PathEdit->text(), p.PortTable->currentItem()->data(0, Qt::UserRole).toString());
+        QCOMPARE(QAccessible::queryAccessibleInterface(p.PortTable)->text(QAccessible::Name),
+                 QStringLiteral("見つかったポート"));
+
+        // The way out of a --port device that does not answer: this run uses
+        // the chosen COM number's device; unticked, --port again.
+        QVERIFY(!p.UseChosenCom->isHidden());
+        p.UseChosenCom->click();
+        p.Option3->click();
+        QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyS2"));
+        p.UseChosenCom->click();
+        QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(map.overridePath(), QStringLiteral("/dev/ttyUSB0"));
     }
 }
 
@@ -321,6 +355,19 @@ void TestGuiWindows::messageBoxAnswers()
         QCOMPARE(seenFormat, Qt::PlainText);
     }
 
+    // Enter, wherever the keyboard is in the box, tries again: 中止 would end
+    // the program with the edits unsaved.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QTimer::singleShot(0, [key] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::Retry));
+            QTest::keyClick(box, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        });
+        QCOMPARE(boxes.show(text, QStringLiteral("題"), MsgIcon::Question, MsgButtons::AbortRetryIgnore),
+                 MsgResult::Retry);
+    }
+
     // Abort ends the program: Escape and the frame do not answer that box.
     bool stillOpen = false;
     QTimer::singleShot(0, [&] {
@@ -394,7 +441,8 @@ void TestGuiWindows::helpViewerKeywords()
     viewer.searchEdit()->setText(QStringLiteral("usb"));
     QCOMPARE(viewer.keywordList()->count(), 1);
 
-    viewer.quit(QStringLiteral("qel-5600.hlp"));
+    // Escape closes it, also from the search box.
+    QTest::keyClick(viewer.searchEdit(), Qt::Key_Escape);
     QVERIFY(!viewer.isVisible());
     viewer.contents(QStringLiteral("qel-5600.hlp"));
     QVERIFY(viewer.isVisible());

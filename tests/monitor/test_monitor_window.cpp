@@ -5,8 +5,10 @@
 #include "monitor/ui/Monitor.h"
 #include "monitor/ui/TrendStrip.h"
 
+#include <QAccessible>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -139,6 +141,51 @@ private slots:
             QVERIFY(!w.rig.st().MonitorActive);
             QVERIFY(!w.rig.store.values.contains(QStringLiteral("QEL-5600/Monitor/Left")));
         }
+    }
+
+    // Enter on 終了 (either keyboard's) and Escape anywhere in the window
+    // close the monitor as 終了 does: at the end of the next poll.
+    void keysCloseTheMonitor_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("onButton");
+        QTest::newRow("Enter on 終了") << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter on 終了") << int(Qt::Key_Enter) << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
+    }
+    void keysCloseTheMonitor()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, onButton);
+        WinRig w;
+        w.win.open();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 1; }));
+        QWidget *target = onButton ? static_cast<QWidget *>(w.win.Command1) : &w.win;
+        QTest::keyClick(target, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QVERIFY(w.runUntil([&] { return !w.win.isOpen(); }));
+        QVERIFY(w.rig.store.values.contains(QStringLiteral("QEL-5600/Monitor/Left")));
+    }
+
+    // A screen reader meets the monitor as a window with a named trend strip;
+    // a long recording file name is cut to the window, which keeps its size.
+    void windowAsARecordingLeavesIt()
+    {
+        WinRig w;
+        QTemporaryDir dir;
+        w.rig.dialogs->files.push_back(dir.filePath(QString(120, QLatin1Char('x')) + QStringLiteral(".csv")));
+        w.win.open();
+        QCOMPARE(QAccessible::queryAccessibleInterface(&w.win)->role(), QAccessible::Window);
+        QVERIFY(!QAccessible::queryAccessibleInterface(w.win.Trend)->text(QAccessible::Name).isEmpty());
+        const QSize before = w.win.size();
+        w.win.RecordButton->click();
+        QVERIFY(w.runUntil([&] { return w.win.logic().readings >= 2; }));
+        QVERIFY(w.win.recorder().isRecording());
+        w.win.layout()->activate();
+        QCOMPARE(w.win.size(), before);
+        QVERIFY(w.win.RecordSign->toolTip().endsWith(QStringLiteral("xxxx.csv")));
+        w.win.RecordButton->click();
+        w.win.layout()->activate();
+        QCOMPARE(w.win.size(), before);
     }
 
     void pendingTypeChangeCallsTheDialog()

@@ -1,9 +1,11 @@
 #include "FormPosition.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace qel {
@@ -112,6 +114,14 @@ void centreOver(QWidget *w, const QWidget *over)
     const QRect o(over->pos(), frameSize(over));
     const QSize f = frameSize(w);
     w->move(o.left() + (o.width() - f.width()) / 2, o.top() + (o.height() - f.height()) / 2);
+}
+
+int titleWiderThanDrawn(const QString &shown, const QString &drawn)
+{
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    return std::max(0, fm.horizontalAdvance(shown) - fm.horizontalAdvance(drawn));
 }
 
 void centreOnScreen(QWidget *w)

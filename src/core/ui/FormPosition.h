@@ -42,4 +42,9 @@ void centreOver(QWidget *w, const QWidget *over);
 // Places w centred on the screen.
 void centreOnScreen(QWidget *w);
 
+// How much wider than `drawn` (the title a window was drawn for) the title
+// `shown` is in a title bar's bold font: what the window needs more so that
+// a title bar shows all of it.
+int titleWiderThanDrawn(const QString &shown, const QString &drawn);
+
 } // namespace qel

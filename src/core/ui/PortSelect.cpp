@@ -4,6 +4,7 @@
 #include "FormPosition.h"
 #include "platform/QtSerialPort.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -67,6 +68,7 @@ void PortSelect::setPorts(PortMap *map, PortList *list)
         PathLabel[i] = new QLabel(Frame1);
         PathLabel[i]->setObjectName(QStringLiteral("PathLabel%1").arg(i + 1));
         PathLabel[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        PathLabel[i]->setFocusPolicy(Qt::NoFocus); // Tab goes from option to option
         grid->addWidget(PathLabel[i], i, 1);
     }
     grid->setColumnStretch(1, 1);
@@ -78,6 +80,10 @@ void PortSelect::setPorts(PortMap *map, PortList *list)
     PortTable = new QTreeWidget(found);
     PortTable->setObjectName(QStringLiteral("PortTable"));
     PortTable->setRootIsDecorated(false);
+    PortTable->setAccessibleName(found->title());
+    // Two adapters differ at the end of their by-id names: a name too long
+    // for its column keeps its beginning and its end (the whole in its tooltip).
+    PortTable->setTextElideMode(Qt::ElideMiddle);
     // The long by-id link last, so the adapter's names stay in sight.
     PortTable->setHeaderLabels({tr("デバイス"), tr("説明"),
                                 tr("メーカー"), tr("シリアル番号"),
@@ -100,11 +106,25 @@ void PortSelect::setPorts(PortMap *map, PortList *list)
     OverrideNote->setObjectName(QStringLiteral("OverrideNote"));
     OverrideNote->setWordWrap(true);
     foundLayout->addWidget(OverrideNote);
+    // With --port every COM number leads to the same device: the way out
+    // when that device does not answer.
+    UseChosenCom = new QCheckBox(tr("この実行でも --port ではなく選択中のＣＯＭを使う(&U)"), found);
+    UseChosenCom->setObjectName(QStringLiteral("UseChosenCom"));
+    foundLayout->addWidget(UseChosenCom);
     static_cast<QVBoxLayout *>(layout())->insertWidget(1, found);
 
-    connect(PortTable, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+    // Only a port the user picks (a click, the arrow keys, Space) fills the
+    // path: the list taking the keyboard, which makes its first row the
+    // current one, does not.
+    auto offer = [this](QTreeWidgetItem *item) {
         if (item)
             PathEdit->setText(item->data(0, Qt::UserRole).toString());
+    };
+    connect(PortTable, &QTreeWidget::itemSelectionChanged, this,
+            [this, offer] { offer(PortTable->selectedItems().value(0)); });
+    connect(PortTable, &QTreeWidget::itemClicked, this, offer);
+    connect(UseChosenCom, &QCheckBox::toggled, this, [this](bool on) {
+        map_->setOverride(on ? QString() : runPort_);
     });
     connect(AssignButton, &QPushButton::clicked, this, &PortSelect::Assign_Click);
 
@@ -133,6 +153,7 @@ void PortSelect::refreshPorts()
         auto *item = new QTreeWidgetItem(PortTable, {p.path, p.description, p.manufacturer,
                                                      p.serialNumber, p.byId});
         item->setData(0, Qt::UserRole, p.stableName());
+        item->setToolTip(4, p.byId);
     }
     // A port assigned to a COM number but not there now (unplugged) stays
     // listed, so that plugging it back in finds the choice as it was.
@@ -149,17 +170,20 @@ void PortSelect::refreshPorts()
                                                          tr("（未接続）"), QString(),
                                                          QString(), byId ? path : QString()});
             item->setData(0, Qt::UserRole, path);
+            item->setToolTip(4, byId ? path : QString());
             for (int c = 0; c < item->columnCount(); ++c)
                 item->setForeground(c, palette().brush(QPalette::Disabled, QPalette::Text));
         }
     }
     if (!map_->overridePath().isEmpty()) {
+        runPort_ = map_->overridePath();
         OverrideNote->setText(tr("この実行では --port の %1 を使っています。"
                                  "選択中のＣＯＭに割り当てると次回からも使えます。")
-                                  .arg(map_->overridePath()));
-        PathEdit->setText(map_->overridePath());
-    } else {
+                                  .arg(runPort_));
+        PathEdit->setText(runPort_);
+    } else if (!UseChosenCom->isChecked()) {
         OverrideNote->hide();
+        UseChosenCom->hide();
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -48,6 +49,9 @@ public:
     QLineEdit *PathEdit = nullptr;
     QPushButton *AssignButton = nullptr;
     QLabel *OverrideNote = nullptr;
+    // With --port: checked, this run uses the chosen COM number's device
+    // instead of the --port one (the checkbox's whole effect, at once).
+    QCheckBox *UseChosenCom = nullptr;
 
     // Form_Load, then modal; true when closed by OK.
     bool run();
@@ -59,6 +63,7 @@ private:
     QWidget *main_;
     PortMap *map_ = nullptr;
     PortList *list_ = nullptr;
+    QString runPort_; // the --port device of this run
 };
 
 } // namespace qel

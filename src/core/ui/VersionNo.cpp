@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 
 namespace qel {
@@ -41,7 +42,8 @@ QRect twips(int left, int top, int width, int height)
 VersionNo::VersionNo(QWidget *mainWindow) : QDialog(mainWindow), main_(mainWindow)
 {
     setObjectName(QStringLiteral("VersionNo"));
-    setWindowTitle(tr("バージョン情報"));
+    const char *const title = QT_TR_NOOP("バージョン情報");
+    setWindowTitle(tr(title));
     setWindowFlags(kFixedDialogFlags);
     const QFont pgothic = designFont(QStringLiteral("ＭＳ Ｐゴシック"), 9);
     const QFont gothic = designFont(QStringLiteral("ＭＳ ゴシック"), 9);
@@ -66,7 +68,21 @@ VersionNo::VersionNo(QWidget *mainWindow) : QDialog(mainWindow), main_(mainWindo
     Command1->setGeometry(twips(1200, 1560, 855, 375));
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &VersionNo::Command1_Click);
-    setFixedSize(twips(0, 0, 3375, 2160).size());
+
+    // As drawn, unless the language's title or texts need more room: then
+    // wider, the texts as wide as the window allows and the button kept in
+    // the middle.
+    QSize size = twips(0, 0, 3375, 2160).size();
+    int wider = titleWiderThanDrawn(windowTitle(), QString::fromUtf8(title));
+    for (QLabel *l : {Label1, Label4, Label2})
+        wider = std::max(wider, l->sizeHint().width() - l->width());
+    if (wider > 0) {
+        size.rwidth() += wider;
+        for (QLabel *l : {Label1, Label4, Label3, Label2})
+            l->resize(l->width() + wider, l->height());
+        Command1->move(Command1->x() + wider / 2, Command1->y());
+    }
+    setFixedSize(size);
 }
 
 void VersionNo::Form_Load()

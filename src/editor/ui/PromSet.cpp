@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "core/ui/Fonts.h"
 #include "core/ui/FormPosition.h"
+#include "core/ui/Keys.h"
 #include "core/ui/VersionNo.h"
 #include "monitor/ui/Monitor.h"
 #include "typechange/ui/TypeChangeDialog.h"
@@ -51,6 +52,7 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     setObjectName(QStringLiteral("PromSet"));
     setWindowTitle(tr("ＱＥＬ－５６００　設定変更"));
     setFont(designFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    installAccessibility();
 
     commands_ = std::make_unique<SettingsCommands>(ctx_, engine_, typeChange_, this);
     files_ = std::make_unique<FileCommands>(ctx_);
@@ -366,6 +368,7 @@ void PromSet::keyboardAccess()
         button->setToolTip(tip(button->text(), key));
     }
     Command4->setToolTip(tip(Command4->text(), QKeySequence::mnemonic(Command4->text())));
+    pressOnEnter({Command1, Command2, Command3, Command5, Command6, Command4});
     for (int i = 0; i < SSTab1->count(); ++i) {
         const QKeySequence key(Qt::ALT | Qt::Key(Qt::Key_1 + i));
         auto *shortcut = new QShortcut(key, this);
@@ -705,7 +708,7 @@ void PromSet::showEventScales(int function)
 {
     // 0: the sub scale alone; 1-2: upper and lower scale; 3-5: no scale.
     if (function <= 2)
-        Label23->setText(function == 0 ? tr("サブスケール") : tr("上限スケール"));
+        upperScale_->setCaption(function == 0 ? tr("サブスケール") : tr("上限スケール"));
     EventDspUp(function <= 2);
     EventDspDown(function == 1 || function == 2);
 }

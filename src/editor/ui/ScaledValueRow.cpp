@@ -33,13 +33,19 @@ ScaledValueRow::ScaledValueRow(ParameterRecord &rec, int firstField, QGridLayout
     for (int c = 0; c < 6; ++c)
         grid->addWidget(columns[c], row, c);
 
-    // A screen reader announces the boxes with the caption, the sign, the
-    // exponent and the unit with the caption as well.
     caption->setBuddy(mantissa);
-    mantissa->setAccessibleName(captionText);
-    sign->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数の符号").arg(captionText));
-    exponent->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数").arg(captionText));
-    frame->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 単位").arg(captionText));
+    setCaption(captionText);
+}
+
+void ScaledValueRow::setCaption(const QString &text)
+{
+    // A screen reader announces the boxes with the caption shown, the sign,
+    // the exponent and the unit with that caption as well.
+    caption->setText(text);
+    mantissa->setAccessibleName(text);
+    sign->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数の符号").arg(text));
+    exponent->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 指数").arg(text));
+    frame->setAccessibleName(QCoreApplication::translate("qel::PromSet", "%1 単位").arg(text));
 }
 
 void ScaledValueRow::takeMantissa()

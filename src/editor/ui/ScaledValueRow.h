@@ -47,6 +47,8 @@ public:
     void show();
     // Shows or hides the whole row.
     void setVisible(bool visible);
+    // A new caption for the row, its controls named after it.
+    void setCaption(const QString &text);
 
     QLabel *caption;
     QLineEdit *mantissa;

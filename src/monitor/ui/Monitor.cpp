@@ -2,21 +2,50 @@
 
 #include "TrendStrip.h"
 #include "core/ui/FormPosition.h"
+#include "core/ui/Keys.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace qel {
 
+namespace {
+
+// A line of text that never widens its window: a text longer than the room
+// it has shows its beginning and its end with "…" between them (the whole
+// text stays its tooltip's and a screen reader's).
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        style()->drawItemText(&p, r, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()),
+                              foregroundRole());
+    }
+};
+
+} // namespace
+
 Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWidget *parent)
     : QWidget(parent, Qt::Window), ctx_(ctx)
 {
+    installAccessibility();
     logic_ = std::make_unique<MonitorEngine>(ctx, engine, std::move(actions));
 
     setObjectName(QStringLiteral("Monitor"));
@@ -40,6 +69,7 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
     }
     Command1 = new QPushButton(tr("終了"), this);
     Trend = new TrendStrip([&ctx] { return ctx.clock().nowMs(); }, this);
+    Trend->setAccessibleName(tr("1分間の推移"));
 
     auto *grid = new QGridLayout;
     grid->addWidget(Label2, 0, 0, 1, 2);
@@ -58,7 +88,7 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
     connect(Command1, &QPushButton::clicked, this, [this] { logic_->Command1_Click(); });
     RecordButton = new QPushButton(this);
     RecordButton->setObjectName(QStringLiteral("RecordButton"));
-    RecordSign = new QLabel(this);
+    RecordSign = new ElidedLabel(this);
     RecordSign->setObjectName(QStringLiteral("RecordSign"));
     RecordSign->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
     RecordSign->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -77,6 +107,7 @@ Monitor::Monitor(Context &ctx, RsReadWrite &engine, MonitorActions actions, QWid
     };
     logic_->onReading = [this](const MonitorDisplay &d) { recorder_->record(d); };
     connect(RecordButton, &QPushButton::clicked, this, [this] { RecordButton_Click(); });
+    pressOnEnter({Command1, RecordButton});
     showRecordingState();
 
     logic_->setView(this);
@@ -122,6 +153,16 @@ void Monitor::closeEvent(QCloseEvent *e)
     logic_->Form_Unload();
     inCloseEvent_ = false;
     e->accept();
+}
+
+void Monitor::keyPressEvent(QKeyEvent *e)
+{
+    // Escape is 終了 (and does nothing while 終了 is disabled).
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        Command1->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void Monitor::setText1(int index, const QString &text)
@@ -180,7 +221,11 @@ void Monitor::RecordButton_Click()
     req.filter = tr("CSVﾌｧｲﾙ(*.csv)|*.csv|すべてのﾌｧｲﾙ(*.*)|*.*");
     req.confirmOverwrite = true;
     QString path;
-    if (!ctx_.platform.dialogs || !ctx_.platform.dialogs->saveFile(req, path) || path.isEmpty())
+    const bool chosen = ctx_.platform.dialogs && ctx_.platform.dialogs->saveFile(req, path);
+    // The monitor stays in front of the main window once the dialog is gone.
+    raise();
+    activateWindow();
+    if (!chosen || path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");

@@ -44,6 +44,7 @@ public:
 protected:
     // The close box: unloads at once, without storing the position.
     void closeEvent(QCloseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     void setText1(int index, const QString &text) override;

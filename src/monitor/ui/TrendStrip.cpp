@@ -9,6 +9,8 @@ namespace qel {
 
 namespace {
 
+const char *const kHeading = QT_TRANSLATE_NOOP("qel::TrendStrip", "最新 %1 %   1分間の最小 %2 %   最大 %3 %");
+
 QString percentText(double v)
 {
     return std::isfinite(v) ? QString::number(v, 'f', 2) : QStringLiteral("--");
@@ -57,9 +59,33 @@ TrendStrip::Stats TrendStrip::stats() const
 QString TrendStrip::headingText() const
 {
     const Stats s = stats();
-    return tr("最新 %1 %   1分間の最小 %2 %   最大 %3 %")
-        .arg(percentText(s.last), s.any ? percentText(s.lo) : QStringLiteral("--"),
-             s.any ? percentText(s.hi) : QStringLiteral("--"));
+    return heading(percentText(s.last), s.any ? percentText(s.lo) : QStringLiteral("--"),
+                   s.any ? percentText(s.hi) : QStringLiteral("--"));
+}
+
+QString TrendStrip::heading(const QString &last, const QString &lo, const QString &hi)
+{
+    return tr(kHeading).arg(last, lo, hi);
+}
+
+int TrendStrip::widerThanDrawn() const
+{
+    // The heading with the widest values, in the language shown, against
+    // the Japanese heading the strip was drawn for.
+    const QString v = QStringLiteral("-100.00");
+    const QFontMetrics fm = fontMetrics();
+    return std::max(0, fm.horizontalAdvance(heading(v, v, v))
+                           - fm.horizontalAdvance(QString::fromUtf8(kHeading).arg(v, v, v)));
+}
+
+QSize TrendStrip::sizeHint() const
+{
+    return QSize(320 + widerThanDrawn(), 140);
+}
+
+QSize TrendStrip::minimumSizeHint() const
+{
+    return QSize(200 + widerThanDrawn(), 90);
 }
 
 TrendStrip::Axis TrendStrip::axisFor(double lo, double hi, int maxTicks)
@@ -110,8 +136,11 @@ void TrendStrip::paintEvent(QPaintEvent *)
     buffer_.range(from, seenLo, seenHi);
 
     const int labelW = fm.horizontalAdvance(QStringLiteral("-100.00")) + 6;
+    // The time labels stand below the half line by which the lowest
+    // percentage label reaches under the plot, so the two never touch.
+    const int timeGap = lh / 2 + 2;
     const QRectF plot(labelW, lh + 8, width() - labelW - fm.horizontalAdvance(QStringLiteral("0 s")) / 2 - 4,
-                      height() - 2 * lh - 14);
+                      height() - 2 * lh - 12 - timeGap);
     if (plot.width() < 10 || plot.height() < 10)
         return;
     const Axis ax = axisFor(seenLo, seenHi, std::max(1, int(plot.height() / (lh * 1.2))));
@@ -144,7 +173,7 @@ void TrendStrip::paintEvent(QPaintEvent *)
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.setPen(textColor);
         const QString label = s == 0 ? QStringLiteral("0 s") : QStringLiteral("-%1 s").arg(s);
-        p.drawText(QRectF(x - tickLabelW / 2.0, plot.bottom() + 2, tickLabelW, lh),
+        p.drawText(QRectF(x - tickLabelW / 2.0, plot.bottom() + timeGap, tickLabelW, lh),
                    Qt::AlignHCenter | Qt::AlignTop, label);
     }
     p.setPen(QPen(gridColor, 1));

@@ -40,13 +40,18 @@ public:
     };
     static Axis axisFor(double lo, double hi, int maxTicks);
 
-    QSize sizeHint() const override { return QSize(320, 140); }
-    QSize minimumSizeHint() const override { return QSize(200, 90); }
+    // As drawn for the Japanese heading, wider by what the language shown
+    // needs more for it.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *) override;
 
 private:
+    static QString heading(const QString &last, const QString &lo, const QString &hi);
+    int widerThanDrawn() const;
+
     std::function<qint64()> now_;
     TrendBuffer buffer_;
 };

@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -39,7 +40,10 @@ QString QtDialogs::withDefaultExtension(const QString &path, const QString &ext)
 
 bool QtDialogs::run(const FileDialogRequest &req, bool save, QString &fullPath)
 {
-    QFileDialog dlg(parent_, req.title,
+    // Owned by the window the user works in (the monitor, the main window),
+    // which it gives the keyboard back to when it closes.
+    QWidget *owner = QApplication::activeWindow();
+    QFileDialog dlg(owner ? owner : parent_, req.title,
                     req.startFolder.isEmpty() ? QDir::currentPath() : req.startFolder);
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -41,6 +42,7 @@ QtHelpViewer::QtHelpViewer(const QString &baseDir) : QWidget(nullptr), baseDir_(
     side->addWidget(search_);
     list_ = new QListWidget(searchPane);
     list_->setObjectName(QStringLiteral("KeywordList"));
+    list_->setAccessibleName(searchCaption->text());
     side->addWidget(list_);
     searchPane->setFixedWidth(220);
 
@@ -189,6 +191,16 @@ void QtHelpViewer::partialKey(const QString &helpFile, const QString &key)
 void QtHelpViewer::quit(const QString &)
 {
     hide();
+}
+
+void QtHelpViewer::keyPressEvent(QKeyEvent *e)
+{
+    // Escape closes the help, as it closes a dialog.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 } // namespace qel

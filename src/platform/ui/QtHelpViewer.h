@@ -48,6 +48,9 @@ public:
     void filter(const QString &text);
     void openKeyword(int row);
 
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
 private:
     bool load(const QString &helpFile);
 

@@ -52,7 +52,9 @@ MsgResult QtMessageBoxes::show(const QString &text, const QString &title, MsgIco
     }
     if (buttons == MsgButtons::AbortRetryIgnore) {
         box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
-        box.setDefaultButton(QMessageBox::Abort);
+        // Enter tries again: 中止 ends the program and is never what a
+        // hurried Enter should mean.
+        box.setDefaultButton(QMessageBox::Retry);
         box.button(QMessageBox::Abort)->setText(QCoreApplication::translate("QtMessageBoxes", "中止(&A)"));
         box.button(QMessageBox::Retry)->setText(QCoreApplication::translate("QtMessageBoxes", "再試行(&R)"));
         box.button(QMessageBox::Ignore)->setText(QCoreApplication::translate("QtMessageBoxes", "無視(&I)"));

@@ -1,6 +1,7 @@
 #include "TypeChangeDialog.h"
 
 #include "core/ui/FormPosition.h"
+#include "core/ui/Keys.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -36,8 +37,10 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     Command2 = new QPushButton(tr("キャンセル"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2->setObjectName(QStringLiteral("Command2"));
+    // Enter on an option presses nothing; on a button it presses that one.
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
+    pressOnEnter({Command1, Command2});
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
