@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace qel {
 
@@ -182,6 +183,77 @@ namespace {
 
 struct PrinterFault {};
 
+// The labels of the setting lines. In Japanese each is eleven full-width
+// characters, so the values start in one column; another language's labels
+// are padded with blanks to the longest of them and two blanks more.
+const char *const kTypeLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　動作タイプ　　　　　");
+const char *const kModeLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　測定モード　　　　　");
+const char *const kFullScaleLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　フルスケール　　　　");
+const char *const kBiasLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　バイアス　　　　　　");
+const char *const kUpdateTimeLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　出力更新時間　　　　");
+const char *const kDivisionLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　分周比　　　　　　　");
+const char *const kAverageLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　移動平均　　　　　　");
+const char *const kChatterLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　チャタサプレス　　　");
+const char *const kSteplessLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　ステップレス　　　　");
+const char *const kPredictionLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　ダイナミック予測　　");
+const char *const kEventInLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　イベントイン　　　　");
+const char *const kSubScaleLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　サブスケール　　　　");
+const char *const kUpperScaleLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　上限スケール　　　　");
+const char *const kLowerScaleLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　下限スケール　　　　");
+const char *const kEventOutLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　イベントアウト　　　");
+const char *const kSetValueLabel =
+    QT_TRANSLATE_NOOP("qel::FileCommands", "　設定値　　　　　　　");
+const char *const kLabels[] = {kTypeLabel,      kModeLabel,       kFullScaleLabel, kBiasLabel,
+                               kUpdateTimeLabel, kDivisionLabel,  kAverageLabel,   kChatterLabel,
+                               kSteplessLabel,  kPredictionLabel, kEventInLabel,   kSubScaleLabel,
+                               kUpperScaleLabel, kLowerScaleLabel, kEventOutLabel, kSetValueLabel};
+
+QString translated(const char *source)
+{
+    return QCoreApplication::translate("qel::FileCommands", source);
+}
+
+// Columns of a text in the page's fixed-pitch font: two for a full-width
+// character (kana, kanji, full-width forms, the ideographic blank, box
+// drawing), one for any other.
+int columns(const QString &text)
+{
+    int n = 0;
+    for (const QChar c : text)
+        n += c.unicode() >= 0x2500 && !(c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F) ? 2 : 1;
+    return n;
+}
+
+// The column the values start in: that of the labels as translated, and at
+// least two blanks after the longest label's text.
+int valueColumn()
+{
+    int column = 0;
+    for (const char *source : kLabels) {
+        QString label = translated(source);
+        column = std::max(column, columns(label));
+        while (!label.isEmpty() && label.back().isSpace())
+            label.chop(1);
+        column = std::max(column, columns(label) + 2);
+    }
+    return column;
+}
+
 // Wraps the printer so that the page stops at the first fault.
 class Page {
 public:
@@ -232,19 +304,34 @@ public:
                     : shownText(*c));
     }
     // A setting line: blank line, label, then the value items in style 1.
-    void label(const QString &text)
+    void label(const char *source)
     {
         style(0);
-        stay(text);
+        labelText(source);
         style(1);
     }
+    // A label as translated, padded to the column of the values.
+    void labelText(const char *source)
+    {
+        const QString text = translated(source);
+        stay(text + QString(std::max(0, valueColumn_ - columns(text)), QLatin1Char(' ')));
+    }
     // A section title with its rule, framed by blank lines.
-    void section(const QString &title, int rule)
+    void section(const char *title, int rule)
     {
         style(3);
-        stay(title);
-        end(QString(rule, QChar(0x2500)));
+        titleLine(title, rule);
         blank();
+    }
+    // A section title and its rule of `rule` characters after the Japanese
+    // title: a title that takes more room gets a shorter rule, so that every
+    // rule ends where the Japanese ones do.
+    void titleLine(const char *source, int rule)
+    {
+        const QString title = translated(source);
+        const int wider = columns(title) - columns(QString::fromUtf8(source));
+        stay(title);
+        end(QString(std::max(0, rule - (wider + 1) / 2), QChar(0x2500)));
     }
     void endDoc()
     {
@@ -259,6 +346,7 @@ public:
 
 private:
     Printer &lp_;
+    const int valueColumn_ = valueColumn();
 };
 
 // A scaled value from the field `first`: mantissa, the "E" text, sign and
@@ -310,7 +398,7 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         }
         p.blank();
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　動作タイプ　　　　　"));
+        p.label(kTypeLabel);
         const std::pair<int, const char *> types[] = {
             {Type521, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１")},
             {Type5600, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００")},
@@ -322,25 +410,24 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         // Fundamental functions.
         p.style(3);
         p.blank();
-        p.stay(QCoreApplication::translate("qel::FileCommands", "────　基本機能　"));
-        p.end(QString(50, QChar(0x2500)));
+        p.titleLine(QT_TRANSLATE_NOOP("qel::FileCommands", "────　基本機能　"), 50);
         p.blank();
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　測定モード　　　　　"));
+        p.label(kModeLabel);
         p.choice(r.field(1), {{"0", QCoreApplication::translate("qel::FileCommands", "周波数計")}, {"1", QCoreApplication::translate("qel::FileCommands", "周期計")}});
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　フルスケール　　　　"));
+        p.label(kFullScaleLabel);
         scaledValue(p, r, 2);
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　バイアス　　　　　　"));
+        p.label(kBiasLabel);
         p.stay(r.text(7));
         p.end(QCoreApplication::translate("qel::FileCommands", "　％"));
 
         // Additional functions.
         p.blank();
-        p.section(QCoreApplication::translate("qel::FileCommands", "────　付加機能　"), 50);
+        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　付加機能　"), 50);
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　出力更新時間　　　　"));
+        p.label(kUpdateTimeLabel);
         p.stay(r.text(8));
         p.stay(QStringLiteral("  "));
         if (st.DeviceType == Type521)
@@ -348,51 +435,50 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         else if (st.DeviceType == Type5600 || st.DeviceType == Type527)
             p.end(QStringLiteral("ms"));
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　分周比　　　　　　　"));
+        p.label(kDivisionLabel);
         p.end(r.text(9));
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　移動平均　　　　　　"));
+        p.label(kAverageLabel);
         p.end(r.text(10));
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　チャタサプレス　　　"));
+        p.label(kChatterLabel);
         p.choice(r.field(11), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　ステップレス　　　　"));
+        p.label(kSteplessLabel);
         p.choice(r.field(12), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　ダイナミック予測　　"));
+        p.label(kPredictionLabel);
         p.choice(r.field(13), predictionChoices());
 
         // Event-in function.
         p.blank();
-        p.section(QCoreApplication::translate("qel::FileCommands", "────　イベントイン機能　"), 46);
+        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　イベントイン機能　"), 46);
 
         const QByteArray f14 = r.field(14);
-        p.label(QCoreApplication::translate("qel::FileCommands", "　イベントイン　　　　"));
+        p.label(kEventInLabel);
         p.choice(f14, eventInChoices());
 
         // This style change is made whatever F14 holds: without scale lines
         // it leaves a blank line.
         p.style(0);
         if (f14 == "0" || f14 == "1" || f14 == "2") {
-            p.stay(f14 == "0" ? QCoreApplication::translate("qel::FileCommands", "　サブスケール　　　　")
-                              : QCoreApplication::translate("qel::FileCommands", "　上限スケール　　　　"));
+            p.labelText(f14 == "0" ? kSubScaleLabel : kUpperScaleLabel);
             p.style(1);
             scaledValue(p, r, 15);
         }
         if (f14 == "1" || f14 == "2") {
-            p.label(QCoreApplication::translate("qel::FileCommands", "　下限スケール　　　　"));
+            p.label(kLowerScaleLabel);
             scaledValue(p, r, 20);
         }
 
         // Event-out function.
         p.blank();
-        p.section(QCoreApplication::translate("qel::FileCommands", "────　イベントアウト機能　"), 45);
+        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　イベントアウト機能　"), 45);
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　イベントアウト　　　"));
+        p.label(kEventOutLabel);
         p.choice(r.field(25), eventOutChoices());
 
-        p.label(QCoreApplication::translate("qel::FileCommands", "　設定値　　　　　　　"));
+        p.label(kSetValueLabel);
         scaledValue(p, r, 26, QCoreApplication::translate("qel::FileCommands", "　E")); // a full-width blank on this line
 
         p.endDoc();

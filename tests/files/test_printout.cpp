@@ -2,9 +2,11 @@
 // lines left by missing values, printer faults, and the Qt page's layout.
 #include "RecordingPrinter.h"
 #include "TestRig.h"
+#include "core/ui/Language.h"
 #include "files/FileCommands.h"
 #include "platform/ui/QtPrinter.h"
 
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -69,6 +71,7 @@ private slots:
     void eventInScaleLinesFollowF14();
     void deviceTypeNoneLeavesOpenLines();
     void headingFollowsSeriesNotType();
+    void englishValuesAndRulesKeepTheirColumns();
     void unitsAndUnknownCharacters();
     void printerFaultStopsAndIsReported();
     void cancelledSelectionIsReported();
@@ -146,6 +149,40 @@ void TestPrintout::defaultRecordPrintsEveryLine()
     QVERIFY(t);
     QCOMPARE(t->items.size(), 2);
     QCOMPARE(t->items[1].text, rule(45));
+}
+
+void TestPrintout::englishValuesAndRulesKeepTheirColumns()
+{
+    // In another language the values still start in one column, two blanks
+    // at least after the longest label, and no rule runs past the Japanese
+    // ones (60 full-width characters with its title).
+    const QString folder = QFileInfo(QString::fromLocal8Bit(qgetenv("QEL_SETTINGS"))).absolutePath();
+    QVERIFY(installLanguage(QLocale(QStringLiteral("en_US")), folder));
+    AppState st = defaultState();
+    st.ParamRecord.setField(14, "1");
+    const RecordingPrinter lp = printed(st);
+    removeLanguage();
+    auto columns = [](const QString &t) {
+        int n = 0;
+        for (const QChar c : t)
+            n += c.unicode() >= 0x2500 ? 2 : 1;
+        return n;
+    };
+    int valueColumn = 0, settings = 0, titles = 0;
+    for (const PrintedLine &l : lp.lines) {
+        const QString text = l.text();
+        if (l.items.size() >= 2 && l.items[0].font == kGothic && l.items[0].size == 10) {
+            const QString label = l.items[0].text;
+            valueColumn = valueColumn ? valueColumn : columns(label);
+            QVERIFY2(columns(label) == valueColumn && label.endsWith(QStringLiteral("  ")), qPrintable(text));
+            ++settings;
+        } else if (text.startsWith(rule(4))) {
+            QVERIFY2(columns(text) <= 120 && columns(text) >= 118, qPrintable(text));
+            ++titles;
+        }
+    }
+    QCOMPARE(settings, 15); // the upper and lower scale, not the sub scale
+    QCOMPARE(titles, 4);
 }
 
 void TestPrintout::fontsOfHeadingLabelsValuesAndTitles()
