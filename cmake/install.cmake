@@ -30,6 +30,9 @@ if(QEL_QM_FILES)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The settings files' type (*.pdt, *.PDT), which the desktop entry opens.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

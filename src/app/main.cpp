@@ -1,6 +1,8 @@
 // qel-settings: the settings program of the QEL converters.
-//   qel-settings [--port DEVICE]
+//   qel-settings [--port DEVICE] [FILE]
 // DEVICE replaces, for this run, the device path of whatever COM port is chosen.
+// FILE (a settings file, as a desktop's double-click gives it) is loaded once
+// the start-up has detected and read the converter.
 
 #include "core/ui/Language.h"
 #include "core/ui/OpningTitle.h"
@@ -16,6 +18,7 @@
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
 #include "platform/ui/QtPrinter.h"
+#include "platform/FileName.h"
 #include "wiring/Wiring.h"
 
 #include <QApplication>
@@ -23,6 +26,7 @@
 #include <QLocale>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,6 +41,16 @@ static long residentKiB()
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     }
     return 0;
+}
+
+// The argument the parser gave as `text`, as the bytes the shell gave it (a
+// name that is not UTF-8 keeps its bytes).
+static QString argumentFileName(const QString &text, int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (QString::fromLocal8Bit(argv[i]) == text)
+            return qel::decodeFileName(QByteArray(argv[i]));
+    return text;
 }
 
 int main(int argc, char **argv)
@@ -55,6 +69,10 @@ int main(int argc, char **argv)
                                                        "window's choice does not change it)."),
                                         QStringLiteral("DEVICE"));
     args.addOption(portOption);
+    args.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("Settings file (.pdt) to open once the converter "
+                                              "has been detected and read."),
+                               QStringLiteral("[FILE]"));
     {
         // --help, --version and a wrong option are answered without a
         // display: the window system is not started for them.
@@ -67,10 +85,19 @@ int main(int argc, char **argv)
             args.process(core);
             return 0;
         }
+        if (args.positionalArguments().size() > 1) {
+            std::fprintf(stderr, "qel-settings: one settings file at most\n");
+            return 1;
+        }
     }
     QApplication app(argc, argv);
     qel::CursorBlinkTimeout blinkTimeout; // an idle window wakes nobody
     args.process(app);
+    // Resolved now: the start makes the program's folder current.
+    const QString startFile = args.positionalArguments().isEmpty()
+        ? QString()
+        : QFileInfo(argumentFileName(args.positionalArguments().constFirst(), argc, argv))
+              .absoluteFilePath();
 
     qel::QtPrinter::installFontSubstitutions();
 
@@ -132,7 +159,11 @@ int main(int argc, char **argv)
     main.printers = &printers;
 
     qel::OpningTitle title(ctx);
-    title.Form_Load(&main, [&] { main.Form_Load(); });
+    title.Form_Load(&main, [&] {
+        main.Form_Load();
+        if (!startFile.isEmpty())
+            main.loadStartFile(startFile);
+    });
     main.helpFile = title.helpFile;
 
     // QEL_STARTUP_REPORT=1 prints the time to the main window and the resident

@@ -93,13 +93,18 @@ bool FileCommands::SelectDataFile(int mode, QString &fileName, QString &folder)
         return false;
     }
     splitFileName(full, fileName, folder);
+    rememberFolder(mode, folder);
+    RestoreWorkDir();
+    return true;
+}
+
+void FileCommands::rememberFolder(int mode, const QString &folder)
+{
     if (mode == 0)
-        st.LastDataPath = folder;
+        ctx_.state.LastDataPath = folder;
     if (!folder.isEmpty() && ctx_.platform.store)
         ctx_.platform.store->save(QStringLiteral("QEL-5600"), QStringLiteral("DataFile"),
                                   QStringLiteral("Folder"), folder);
-    RestoreWorkDir();
-    return true;
 }
 
 QString FileCommands::userFolder() const
@@ -118,9 +123,25 @@ bool FileCommands::DataFileLoad()
     QString name, folder;
     if (!SelectDataFile(0, name, folder))
         return false;
+    return loadChosen(joinFileName(folder, name));
+}
+
+bool FileCommands::DataFileLoad(const QString &path)
+{
+    QString name, folder;
+    splitFileName(QFileInfo(path).absoluteFilePath(), name, folder);
+    // A file that does not load leaves the stored folder as it was.
+    if (!loadChosen(joinFileName(folder, name)))
+        return false;
+    rememberFolder(0, folder);
+    return true;
+}
+
+bool FileCommands::loadChosen(const QString &path)
+{
     QString error;
     // The loader touches the record only when all 74 bytes were read.
-    if (!loadDataFile(joinFileName(folder, name), ctx_.state.ParamRecord, error)) {
+    if (!loadDataFile(path, ctx_.state.ParamRecord, error)) {
         ctx_.boxes().show(error, applicationTitle(), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }

@@ -20,6 +20,9 @@ public:
     void RestoreWorkDir();
     // True when the record was replaced (the caller then redraws with DspData).
     bool DataFileLoad();
+    // The same for a file named without the dialog (the program's argument);
+    // once loaded, its folder is remembered as a chosen one's.
+    bool DataFileLoad(const QString &path);
     bool DataFileSave();
     // Printer selection, then the page; "印刷処理を中断します。" on cancel or fault.
     void DataLprint(PrinterProvider &printers);
@@ -44,6 +47,10 @@ public:
     static QString joinFileName(const QString &folder, const QString &fileTitle);
 
 private:
+    // The folder of a chosen file: the load dialog's next start (mode 0)
+    // and the stored "DataFile"/"Folder".
+    void rememberFolder(int mode, const QString &folder);
+    bool loadChosen(const QString &path);
     Context &ctx_;
     QString programFolder_;
 };

@@ -7,9 +7,11 @@
 #include "core/ui/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "editor/ui/PromSet.h"
+#include "files/DataFile.h"
 #include "monitor/ui/Monitor.h"
 #include "typechange/ui/TypeChangeDialog.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace qel;
@@ -136,6 +139,8 @@ private slots:
     void helpMenus();
     void controlsCarryTheirNames();
     void reachableByKeyboardAndScreenReader();
+    void enterPressesTheButtonThatHasTheKeyboard();
+    void startFileIsLoadedAfterTheRead();
     void fontFollowsTheDesktopScale();
     void languageFollowsTheLocale_data();
     void languageFollowsTheLocale();
@@ -727,6 +732,22 @@ void TestGuiPromSet::reachableByKeyboardAndScreenReader()
     QCOMPARE(s.w->Text1->accessibleName(), QStringLiteral("フルスケール"));
     QCOMPARE(s.w->Label9->buddy(), s.w->Text1);
     QCOMPARE(s.w->Combo2->accessibleName(), QStringLiteral("ダイナミック予測"));
+    // A list is announced by its caption, its entry as its value; the upper
+    // scale row by the caption it shows (サブスケール for function 0).
+    s.w->Option5_Click(0);
+    const std::pair<QWidget *, QString> announced[] = {
+        {s.w->Combo2, QStringLiteral("ダイナミック予測")},
+        {s.w->Combo1, QStringLiteral("フルスケール 指数の符号")},
+        {s.w->Combo3, QStringLiteral("サブスケール 指数の符号")},
+        {s.w->Combo5, QStringLiteral("設定値 指数の符号")},
+        {s.w->Text7, QStringLiteral("サブスケール")}};
+    for (const auto &[control, name] : announced) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(control);
+        QVERIFY(a);
+        QCOMPARE(a->text(QAccessible::Name), name);
+        if (auto *list = qobject_cast<QComboBox *>(control))
+            QCOMPARE(a->text(QAccessible::Value), list->currentText());
+    }
 
     // Keys reach the buttons and the tabs; the captions stay as they are.
     QCOMPARE(s.w->Command1->text(), QStringLiteral("読み出し"));
@@ -745,6 +766,89 @@ void TestGuiPromSet::reachableByKeyboardAndScreenReader()
     QCOMPARE(s.w->SSTab1->currentIndex(), 2);
     QTest::keyClick(s.w.get(), Qt::Key_1, Qt::AltModifier);
     QCOMPARE(s.w->SSTab1->currentIndex(), 0);
+}
+
+void TestGuiPromSet::enterPressesTheButtonThatHasTheKeyboard()
+{
+    // Enter (the main keyboard's or the keypad's) on a button presses it, in
+    // the main window as in the type-change dialog; on an option it presses
+    // nothing (the dialog has no default button).
+    struct Case {
+        const char *what;
+        std::function<QWidget *(Screen &)> target;
+        Qt::KeyboardModifiers modifiers;
+        std::function<bool(Screen &)> pressed;
+        bool expected;
+    };
+    auto dialog = [](Screen &s) {
+        TypeChangeDialog *d = s.w->typeChangeDialog();
+        d->selectByType(Type5600);
+        d->open();
+        return d;
+    };
+    const Case cases[] = {
+        {"読み出し", [](Screen &s) { return s.w->Command1; }, Qt::NoModifier,
+         [](Screen &s) { return s.rig.commands().contains("RP02\r"); }, true},
+        {"リセット, keypad", [](Screen &s) { return s.w->Command6; }, Qt::KeypadModifier,
+         [](Screen &s) { return s.f(2) == "01000"; }, true},
+        {"タイプ変更", [](Screen &s) { return s.w->Command3; }, Qt::NoModifier,
+         [](Screen &s) { return s.typeChanges == 1; }, true},
+        {"キャンセル", [&](Screen &s) { return dialog(s)->Command2; }, Qt::NoModifier,
+         [](Screen &s) { return !s.w->typeChangeDialog()->isVisible(); }, true},
+        {"an option", [&](Screen &s) { return dialog(s)->Option1; }, Qt::NoModifier,
+         [](Screen &s) {
+             return !s.w->typeChangeDialog()->isVisible() || !s.rig.ports.sent().isEmpty();
+         }, false},
+    };
+    for (const Case &c : cases) {
+        Screen s;
+        s.rig.st().DeviceType = Type5600;
+        s.rig.rec().setField(2, "12345");
+        s.w->show();
+        QWidget *target = c.target(s);
+        target->setFocus();
+        QTest::keyClick(target, c.modifiers ? Qt::Key_Enter : Qt::Key_Return, c.modifiers);
+        QVERIFY2(c.pressed(s) == c.expected, c.what);
+        s.w->typeChangeDialog()->hide();
+    }
+}
+
+void TestGuiPromSet::startFileIsLoadedAfterTheRead()
+{
+    // The file named on the command line replaces what the start read; one
+    // that does not load is told, and the window keeps the read settings.
+    QTemporaryDir dir;
+    ParameterRecord onDisk;
+    onDisk.setField(2, "04321");
+    QString error;
+    const QString good = dir.filePath(QStringLiteral("cabinet4.pdt"));
+    QVERIFY(saveDataFile(good, onDisk, error));
+    const QString shortFile = dir.filePath(QStringLiteral("short.pdt"));
+    QFile f(shortFile);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("0012345") == 7);
+    f.close();
+    const QString folder = QStringLiteral("QEL-5600/DataFile/Folder");
+    for (const QString &path : {good, shortFile, dir.filePath(QStringLiteral("missing.pdt"))}) {
+        Screen s;
+        s.w->Form_Load();
+        const ParameterRecord read = s.rig.rec();
+        s.w->loadStartFile(path);
+        QVERIFY(s.rig.commands().contains("RP02\r"));
+        if (path == good) {
+            QCOMPARE(s.w->Text1->text(), QStringLiteral("04321"));
+            QCOMPARE(s.f(2), QByteArray("04321"));
+            QVERIFY(s.rig.boxes.shown.isEmpty());
+            // The load dialog opens in its folder next time.
+            QCOMPARE(s.rig.st().LastDataPath, dir.path());
+            QCOMPARE(s.rig.store.values.value(folder), dir.path());
+        } else {
+            QCOMPARE(s.rig.boxes.shown.size(), 1);
+            QVERIFY2(s.rig.boxes.shown[0].text.contains(path), qPrintable(s.rig.boxes.shown[0].text));
+            QVERIFY(s.rig.rec() == read);
+            QCOMPARE(s.w->Text1->text(), QString::fromLatin1(read.field(2)));
+            QVERIFY(!s.rig.store.values.contains(folder));
+        }
+    }
 }
 
 void TestGuiPromSet::fontFollowsTheDesktopScale()

@@ -453,6 +453,12 @@ void PromSet::DataFileLoad_Click()
         DspData();
 }
 
+void PromSet::loadStartFile(const QString &path)
+{
+    if (files_->DataFileLoad(path))
+        DspData();
+}
+
 void PromSet::DataFileSave_Click()
 {
     files_->DataFileSave();

@@ -44,6 +44,9 @@ public:
     // type detection, the 5600's identification, then the Read command.
     void Form_Load();
     void ProgEnd_Click();
+    // The settings file the program was started with, loaded as the load
+    // command loads a chosen one (after Form_Load's read, which it replaces).
+    void loadStartFile(const QString &path);
 
     // --- EditorView ---
     void CommandButtun(bool ii) override;
