@@ -1,19 +1,25 @@
-// qel-bench-fleet: qelctl scan and backup over many simulated converters at
-// once against the same over the slowest one alone. The ports are probed
-// concurrently, so the fleet's time should stay near the slowest port's.
+// qel-bench-fleet: qelctl scan, backup and check over many simulated
+// converters at once against the same over the slowest one alone. The
+// ports are worked concurrently, one qelctl process a port, so a fleet's
+// time should stay within twice the slowest port's plus the cost of
+// starting its processes; and its memory is counted a converter.
 //
-//   qel-bench-fleet [--qelctl PATH] [--sim PATH] [--runs N] [--fleet N]...
+//   qel-bench-fleet [--qelctl PATH] [--sim PATH] [--runs N] [--fleet N]... [--git]
 //
 // Without --fleet: the four converters of the check (two 5600, a 521, a 527).
-// --fleet N adds a run over N converters (the four types in turn).
+// --fleet N adds a run over N converters (the four types in turn); --git a
+// backup of the largest fleet into a device history kept in git.
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -32,31 +38,93 @@ struct Timed {
     qint64 ms = -1;
     int exit = -1;
     QByteArray out;
+    double cpuMs = 0;      // of the process and its children
+    double peakRssMb = 0;  // of all qelctl processes at once (when sampled)
+    double peakPssMb = 0;  // the same, shared pages divided among them
+    int peakProcesses = 0;
 };
 
-Timed runQelctl(const QString &qelctl, const QStringList &args)
+// Resident and proportional set size of every qelctl process now, in kB.
+void sampleMemory(Timed &t)
+{
+    double rss = 0, pss = 0;
+    int n = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (!pid.front().isDigit())
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "qelctl")
+            continue;
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly))
+            continue;
+        ++n;
+        for (const QByteArray &line : rollup.readAll().split('\n')) {
+            const QList<QByteArray> w = line.simplified().split(' ');
+            if (w.size() >= 2 && w[0] == "Rss:")
+                rss += w[1].toDouble();
+            else if (w.size() >= 2 && w[0] == "Pss:")
+                pss += w[1].toDouble();
+        }
+    }
+    if (pss / 1024 > t.peakPssMb) {
+        t.peakPssMb = pss / 1024;
+        t.peakRssMb = rss / 1024;
+        t.peakProcesses = n;
+    }
+}
+
+Timed runQelctl(const QString &qelctl, const QStringList &args, const QString &dataHome = {},
+                bool sample = false)
 {
     // The device history of the runs goes to a folder of the bench's own.
     static QTemporaryDir history;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), history.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? history.path() : dataHome);
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
+    const double cpu0 = cpuMs(true);
     QElapsedTimer t;
     t.start();
     p.start(qelctl, args);
     Timed r;
-    if (!p.waitForFinished(600000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
+    while (!p.waitForFinished(sample ? 25 : 600000)) {
+        if (!sample || t.elapsed() > 600000) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        sampleMemory(r);
     }
     r.ms = t.elapsed();
+    r.cpuMs = cpuMs(true) - cpu0;
     r.exit = p.exitCode();
     r.out = p.readAllStandardOutput();
     p.readAllStandardError();
     return r;
+}
+
+// N qelctl processes started at once and waited for, each building what a
+// command builds (the application, the stored settings, the device side)
+// and then listing an empty history: what starting the processes of a
+// fleet costs on this machine.
+qint64 startups(const QString &qelctl, int n)
+{
+    QTemporaryDir empty;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), empty.path());
+    std::vector<std::unique_ptr<QProcess>> procs;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < n; ++i) {
+        procs.push_back(std::make_unique<QProcess>());
+        procs.back()->setProcessEnvironment(env);
+        procs.back()->start(qelctl, {QStringLiteral("history")});
+    }
+    for (auto &p : procs)
+        p->waitForFinished(60000);
+    return t.elapsed();
 }
 
 QStringList portArgs(const std::vector<Port> &sims)
@@ -67,8 +135,9 @@ QStringList portArgs(const std::vector<Port> &sims)
     return a;
 }
 
-// Every converter found with its serial number?
-bool allFound(const QByteArray &json, const std::vector<Port> &sims)
+// Every converter found with its serial number (and, for check, the same
+// as its approved file)?
+bool allFound(const QByteArray &json, const std::vector<Port> &sims, bool same = false)
 {
     const QJsonArray all = QJsonDocument::fromJson(json).array();
     if (all.size() != int(sims.size()))
@@ -76,10 +145,17 @@ bool allFound(const QByteArray &json, const std::vector<Port> &sims)
     for (size_t i = 0; i < sims.size(); ++i) {
         const QJsonObject o = all[int(i)].toObject();
         if (o.value(QStringLiteral("type")).toString() != sims[i].type
-            || o.value(QStringLiteral("serial")).toString() != sims[i].serial)
+            || o.value(QStringLiteral("serial")).toString() != sims[i].serial
+            || (same && o.value(QStringLiteral("status")).toString() != QLatin1String("same")))
             return false;
     }
     return true;
+}
+
+double loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0).toDouble() : -1;
 }
 
 } // namespace
@@ -94,18 +170,23 @@ int main(int argc, char **argv)
         sim = QStringLiteral(QEL_SIM_DEFAULT);
 #endif
     int runs = 3;
+    bool git = false;
     std::vector<int> fleets;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--qelctl"))
-            qelctl = args[i + 1];
-        else if (args[i] == QLatin1String("--sim"))
-            sim = args[i + 1];
-        else if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--fleet"))
-            fleets.push_back(args[i + 1].toInt());
+    for (int i = 1; i < args.size(); ++i) {
+        const bool more = i + 1 < args.size();
+        if (args[i] == QLatin1String("--git"))
+            git = true;
+        else if (args[i] == QLatin1String("--qelctl") && more)
+            qelctl = args[++i];
+        else if (args[i] == QLatin1String("--sim") && more)
+            sim = args[++i];
+        else if (args[i] == QLatin1String("--runs") && more)
+            runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--fleet") && more)
+            fleets.push_back(args[++i].toInt());
     }
+    std::printf("load average at the start: %.2f\n", loadAverage());
 
     const char *types[] = {"5600", "5600", "521", "527"};
     const int most = std::max(4, fleets.empty() ? 4 : *std::max_element(fleets.begin(), fleets.end()));
@@ -124,18 +205,34 @@ int main(int argc, char **argv)
     }
     const std::vector<Port> four(fleet.begin(), fleet.begin() + 4);
 
-    // Each converter alone; the slowest is the yardstick.
-    qint64 slowest = 0;
-    QString slowestType;
-    for (const Port &s : four) {
-        std::vector<qint64> t;
-        for (int r = 0; r < runs; ++r)
-            t.push_back(runQelctl(qelctl, {"--port", s.path, "scan", "--json"}).ms);
-        const qint64 m = median(t, qint64(-1));
-        std::printf("scan %-5s alone        %6lld ms\n", qPrintable(s.type), static_cast<long long>(m));
-        if (m > slowest) {
-            slowest = m;
-            slowestType = s.type;
+    // The approved settings of every converter, as a plant makes them: a
+    // backup, each file named TYPE-SERIAL.pdt.
+    QTemporaryDir approved;
+    runQelctl(qelctl, QStringList{"backup", approved.path()} + portArgs(fleet));
+    for (const QString &f : QDir(approved.path()).entryList({QStringLiteral("*.pdt")}, QDir::Files)) {
+        const QString name = f.section(u'-', 0, 1) + QStringLiteral(".pdt");
+        QDir(approved.path()).rename(f, name);
+    }
+
+    // Each converter alone; the slowest is the yardstick of each command.
+    const QStringList commands[] = {{"scan", "--json"},
+                                    {"backup", QString(), "--json"},
+                                    {"check", approved.path(), "--json"}};
+    qint64 slowest[3] = {0, 0, 0};
+    for (int c = 0; c < 3; ++c) {
+        for (const Port &s : four) {
+            std::vector<qint64> t;
+            for (int r = 0; r < runs; ++r) {
+                QTemporaryDir dir;
+                QStringList a = commands[c];
+                if (a[1].isNull())
+                    a[1] = dir.path();
+                t.push_back(runQelctl(qelctl, QStringList{"--port", s.path} + a).ms);
+            }
+            const qint64 m = median(t, qint64(-1));
+            std::printf("%-6s %-5s alone      %6lld ms\n", qPrintable(commands[c][0]), qPrintable(s.type),
+                        static_cast<long long>(m));
+            slowest[c] = std::max(slowest[c], m);
         }
     }
     std::vector<qint64> t;
@@ -146,26 +243,57 @@ int main(int argc, char **argv)
         t.push_back(x.ms);
     }
     const qint64 all4 = median(t, qint64(-1));
-    const double ratio = double(all4) / double(slowest);
-    std::printf("scan of 4 at once       %6lld ms  = %.2f x the slowest alone (%s); all found: %s\n",
-                static_cast<long long>(all4), ratio, qPrintable(slowestType), found ? "yes" : "NO");
+    const double ratio = double(all4) / double(slowest[0]);
+    std::printf("scan of 4 at once       %6lld ms  = %.2f x the slowest alone; all found: %s\n",
+                static_cast<long long>(all4), ratio, found ? "yes" : "NO");
 
-    // Larger fleets: scan and backup time against the number of converters.
+    // Larger fleets: each command's time against 2 x its slowest alone plus
+    // the start of the fleet's processes (N children and the parent).
+    bool within = true;
     for (const int n : fleets) {
         const std::vector<Port> part(fleet.begin(), fleet.begin() + std::min<size_t>(n, fleet.size()));
-        const double cpu0 = cpuMs(true);
-        const Timed sc = runQelctl(qelctl, QStringList{"scan", "--json"} + portArgs(part));
-        const double cpu1 = cpuMs(true);
+        const qint64 start = startups(qelctl, n + 1);
+        std::printf("fleet of %3d (load %.2f): starting %d qelctl processes at once %lld ms\n", n,
+                    loadAverage(), n + 1, static_cast<long long>(start));
+        for (int c = 0; c < 3; ++c) {
+            QTemporaryDir dir;
+            QStringList a = commands[c];
+            if (a[1].isNull())
+                a[1] = dir.path();
+            const Timed x = runQelctl(qelctl, a + portArgs(part));
+            const bool ok = x.exit == 0 && allFound(x.out, part, c == 2);
+            const qint64 bound = 2 * slowest[c] + start;
+            if (c > 0)
+                within = within && ok && x.ms <= bound;
+            std::printf("  %-6s %6lld ms (bound %lld ms: %s), exit %d, all %s, CPU %.0f ms\n",
+                        qPrintable(a[0]), static_cast<long long>(x.ms), static_cast<long long>(bound),
+                        x.ms <= bound ? "within" : "OVER", x.exit, ok ? "right" : "NOT RIGHT", x.cpuMs);
+        }
+        // Memory: a backup again, every qelctl process's memory sampled.
         QTemporaryDir dir;
-        const Timed bk = runQelctl(qelctl, QStringList{"backup", dir.path()} + portArgs(part));
-        std::printf("fleet of %3d: scan %6lld ms (all found: %s, CPU %.0f ms), backup %6lld ms "
-                    "(exit %d, %lld files, CPU %.0f ms)\n",
-                    n, static_cast<long long>(sc.ms), allFound(sc.out, part) ? "yes" : "NO",
-                    cpu1 - cpu0, static_cast<long long>(bk.ms), bk.exit,
-                    static_cast<long long>(bk.out.count('\n')), cpuMs(true) - cpu1);
+        const Timed m = runQelctl(qelctl, QStringList{"backup", dir.path(), "--json"} + portArgs(part), {}, true);
+        std::printf("  memory at the peak of a backup: %d qelctl processes, RSS %.0f MB (%.1f MB a "
+                    "converter), PSS %.0f MB (%.1f MB a converter)\n",
+                    m.peakProcesses, m.peakRssMb, m.peakRssMb / n, m.peakPssMb, m.peakPssMb / n);
     }
+
+    if (git) {
+        // Every read of a backup committed to a device history in git.
+        QTemporaryDir data, dir;
+        const QString root = data.filePath(QStringLiteral("qel-settings/history"));
+        QDir().mkpath(root);
+        QProcess::execute(QStringLiteral("git"), {"init", "-q", root});
+        const Timed x = runQelctl(qelctl, QStringList{"backup", dir.path(), "--json"} + portArgs(fleet),
+                                  data.path());
+        QProcess count;
+        count.start(QStringLiteral("git"), {"-C", root, "rev-list", "--count", "HEAD"});
+        count.waitForFinished();
+        std::printf("backup of %d into a history in git: %lld ms, exit %d, %s commits\n", most,
+                    static_cast<long long>(x.ms), x.exit, count.readAllStandardOutput().trimmed().constData());
+    }
+    std::printf("load average at the end: %.2f\n", loadAverage());
 
     for (auto &p : procs)
         stopSim(*p);
-    return found && ratio <= 1.5 ? 0 : 1;
+    return found && ratio <= 1.5 && within ? 0 : 1;
 }
