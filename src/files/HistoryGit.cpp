@@ -5,6 +5,7 @@
 #include "platform/SafeWrite.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -131,10 +132,19 @@ bool recordNewCopy(const QString &root, const QString &converter, const QString 
                    const ParameterRecord &rec, int deviceType, const QDateTime &when,
                    QString &error)
 {
-    const QString folder = root + u'/' + converter;
-    if (!writeFileWhole(folder + QStringLiteral("/settings.txt"),
-                        settingsListingText(rec, deviceType).toUtf8(), error)) {
-        error = QStringLiteral("%1/settings.txt: %2").arg(folder, error);
+    // The listing as it stands is left alone (no write, no new time stamp).
+    const QString listing = root + u'/' + converter + QStringLiteral("/settings.txt");
+    const QByteArray text = settingsListingText(rec, deviceType).toUtf8();
+    QByteArray now;
+    if (const int fd = ::open(fileNameBytes(listing).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY); fd >= 0) {
+        QFile old;
+        if (old.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            now = old.read(text.size() + 1);
+        else
+            ::close(fd);
+    }
+    if (now != text && !writeFileWhole(listing, text, error)) {
+        error = QStringLiteral("%1: %2").arg(listing, error);
         return false;
     }
     const QString gitPath = root + QStringLiteral("/.git");
