@@ -252,29 +252,42 @@ int main(int argc, char **argv)
     bool within = true;
     for (const int n : fleets) {
         const std::vector<Port> part(fleet.begin(), fleet.begin() + std::min<size_t>(n, fleet.size()));
-        const qint64 start = startups(qelctl, n + 1);
+        std::vector<qint64> starts;
+        for (int r = 0; r < runs; ++r)
+            starts.push_back(startups(qelctl, n + 1));
+        const qint64 start = median(starts, qint64(-1));
         std::printf("fleet of %3d (load %.2f): starting %d qelctl processes at once %lld ms\n", n,
                     loadAverage(), n + 1, static_cast<long long>(start));
         for (int c = 0; c < 3; ++c) {
-            QTemporaryDir dir;
-            QStringList a = commands[c];
-            if (a[1].isNull())
-                a[1] = dir.path();
-            const Timed x = runQelctl(qelctl, a + portArgs(part));
-            const bool ok = x.exit == 0 && allFound(x.out, part, c == 2);
+            // The run of median time; a run that did not find everything right is counted.
+            std::vector<Timed> xs;
+            int wrong = 0;
+            for (int r = 0; r < runs; ++r) {
+                QTemporaryDir dir;
+                QStringList a = commands[c];
+                if (a[1].isNull())
+                    a[1] = dir.path();
+                xs.push_back(runQelctl(qelctl, a + portArgs(part)));
+                if (xs.back().exit != 0 || !allFound(xs.back().out, part, c == 2))
+                    ++wrong;
+            }
+            std::sort(xs.begin(), xs.end(), [](const Timed &x, const Timed &y) { return x.ms < y.ms; });
+            const Timed &x = xs[xs.size() / 2];
             const qint64 bound = 2 * slowest[c] + start;
             if (c > 0)
-                within = within && ok && x.ms <= bound;
-            std::printf("  %-6s %6lld ms (bound %lld ms: %s), exit %d, all %s, CPU %.0f ms\n",
-                        qPrintable(a[0]), static_cast<long long>(x.ms), static_cast<long long>(bound),
-                        x.ms <= bound ? "within" : "OVER", x.exit, ok ? "right" : "NOT RIGHT", x.cpuMs);
+                within = within && wrong == 0 && x.ms <= bound;
+            std::printf("  %-6s %6lld ms (bound %lld ms: %s), %d of %d runs not all right, CPU %.0f ms\n",
+                        qPrintable(commands[c][0]), static_cast<long long>(x.ms), static_cast<long long>(bound),
+                        x.ms <= bound ? "within" : "OVER", wrong, runs, x.cpuMs);
         }
         // Memory: a backup again, every qelctl process's memory sampled.
         QTemporaryDir dir;
         const Timed m = runQelctl(qelctl, QStringList{"backup", dir.path(), "--json"} + portArgs(part), {}, true);
-        std::printf("  memory at the peak of a backup: %d qelctl processes, RSS %.0f MB (%.1f MB a "
-                    "converter), PSS %.0f MB (%.1f MB a converter)\n",
-                    m.peakProcesses, m.peakRssMb, m.peakRssMb / n, m.peakPssMb, m.peakPssMb / n);
+        // One process a converter (and the parent): the memory a converter is a process's.
+        const int alive = std::max(1, m.peakProcesses);
+        std::printf("  memory at the peak of a backup: %d qelctl processes at once, RSS %.0f MB (%.1f MB a "
+                    "converter), PSS %.0f MB (%.2f MB a converter)\n",
+                    m.peakProcesses, m.peakRssMb, m.peakRssMb / alive, m.peakPssMb, m.peakPssMb / alive);
     }
 
     if (git) {
