@@ -127,8 +127,23 @@ void TrendStrip::paintEvent(QPaintEvent *)
     const QColor gridColor = palette().mid().color();
 
     // Heading: last value, minimum and maximum of the minute.
+    // Three-digit values (100.00 % and over) make it longer than the strip
+    // was drawn for: the blanks close up first, then the text gets smaller,
+    // so its last "%" always shows.
     p.setPen(textColor);
-    p.drawText(QRect(4, 2, width() - 8, lh), Qt::AlignLeft | Qt::AlignVCenter, headingText());
+    const int headW = width() - 8;
+    QString heading = headingText();
+    if (fm.horizontalAdvance(heading) > headW)
+        heading = heading.simplified();
+    QFont headFont = p.font();
+    for (qreal pt = headFont.pointSizeF(); pt > 5 && QFontMetrics(headFont).horizontalAdvance(heading) > headW;) {
+        pt -= 0.5;
+        headFont.setPointSizeF(pt);
+    }
+    p.save();
+    p.setFont(headFont);
+    p.drawText(QRect(4, 2, headW, lh), Qt::AlignLeft | Qt::AlignVCenter, heading);
+    p.restore();
 
     const qint64 now = now_();
     const qint64 from = now - kWindowMs;
