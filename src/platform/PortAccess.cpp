@@ -108,6 +108,11 @@ QString describe(const PortProblem &p, bool ja)
     case PortProblem::Other:
         cause = p.detail;
         break;
+    case PortProblem::Lost:
+        // The line went away under an open port (a pulled adapter, a hung-up line).
+        cause = pick("the line went away (%1)", QT_TRANSLATE_NOOP("qel::PortProblem", "回線が切れました（%1）"))
+                    .arg(p.detail);
+        break;
     }
     return QStringLiteral("%1: %2").arg(p.path, cause);
 }

@@ -8,12 +8,12 @@
 namespace qel {
 
 struct PortProblem {
-    enum Cause { None, Missing, Permission, Busy, NotSerial, Other };
+    enum Cause { None, Missing, Permission, Busy, NotSerial, Other, Lost };
     Cause cause = None;
     QString path;   // as the user gave it
     QString group;  // Permission: the group that owns the device node
     qint64 pid = 0; // Busy: the process holding it, when known
-    QString detail; // Other: the system's own text
+    QString detail; // Other: the system's own text; Lost: what the port said
 
     bool ok() const { return cause == None; }
     // "PATH: cause", in English (the command-line tool) ...

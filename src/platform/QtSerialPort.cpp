@@ -163,6 +163,17 @@ bool QtSerialPort::write(const QByteArray &data)
     return ok;
 }
 
+PortProblem QtSerialPort::openProblem() const
+{
+    if (!lost_)
+        return problem_;
+    PortProblem p;
+    p.cause = PortProblem::Lost;
+    p.path = path_;
+    p.detail = error_;
+    return p;
+}
+
 void QtSerialPort::onError(QSerialPort::SerialPortError e)
 {
     // The other side of the line went away (a pty closed, a USB adapter

@@ -39,7 +39,8 @@ public:
     void close() override;
     bool isOpen() const override;
     QString lastError() const override { return error_; }
-    PortProblem openProblem() const override { return problem_; }
+    // Also a line lost under the open port, by its path.
+    PortProblem openProblem() const override;
     bool setRts(bool on) override;
     int bytesWaiting() override;
     QByteArray readAllWaiting() override;

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,6 +52,12 @@ QString systemError(int err)
 
 SafeWrite::SafeWrite(const QString &path) : path_(path) {}
 
+SafeWrite::SafeWrite(int folderFd, const QString &folderPath, const QString &name, Placing placing)
+    : path_(folderPath + u'/' + name), folderFd_(folderFd), placing_(placing),
+      folderPath_(folderPath), name_(name)
+{
+}
+
 SafeWrite::~SafeWrite()
 {
     cancel();
@@ -75,6 +82,23 @@ bool SafeWrite::open()
         return fail(QStringLiteral("already open"));
     if (path_.isEmpty())
         return fail(QStringLiteral("no file name"));
+    if (folderFd_ >= 0) {
+        const QByteArray name = fileNameBytes(name_);
+        if (name.isEmpty() || name.contains('/'))
+            return fail(QStringLiteral("not a file name"));
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            temp_ = "." + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+            fd_ = ::openat(folderFd_, temp_.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST)
+                break;
+        }
+        if (fd_ < 0) {
+            temp_.clear();
+            return failErrno();
+        }
+        return true;
+    }
     target_ = followLinks(fileNameBytes(path_));
 
     struct stat st;
@@ -222,6 +246,8 @@ bool SafeWrite::commit()
     }
     if (direct_)
         return true;
+    if (folderFd_ >= 0)
+        return placeInFolder();
     if (::rename(temp_.constData(), target_.constData()) != 0) {
         failErrno();
         cancel();
@@ -237,12 +263,49 @@ bool SafeWrite::commit()
     return true;
 }
 
+bool SafeWrite::placeInFolder()
+{
+    const QByteArray name = fileNameBytes(name_);
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray stem = dot > 0 ? name.left(dot) : name;
+    const QByteArray ext = dot > 0 ? name.mid(dot) : QByteArray();
+    for (int n = 1; n <= 10000; ++n) {
+        const QByteArray target = n == 1 ? name : stem + '-' + QByteArray::number(n) + ext;
+        int r;
+        if (placing_ == Placing::Replace) {
+            r = ::renameat(folderFd_, temp_.constData(), folderFd_, target.constData());
+        } else {
+            r = ::renameat2(folderFd_, temp_.constData(), folderFd_, target.constData(), RENAME_NOREPLACE);
+            // A file system without the no-replace rename: a hard link is
+            // refused just the same by any entry under the name.
+            if (r != 0 && (errno == EINVAL || errno == ENOSYS)) {
+                r = ::linkat(folderFd_, temp_.constData(), folderFd_, target.constData(), 0);
+                if (r == 0)
+                    ::unlinkat(folderFd_, temp_.constData(), 0);
+            }
+        }
+        if (r == 0) {
+            temp_.clear();
+            path_ = folderPath_ + u'/' + decodeFileName(target);
+            ::fsync(folderFd_); // the new name on the disk, where the folder allows it
+            return true;
+        }
+        if (placing_ == Placing::Replace || errno != EEXIST)
+            break;
+    }
+    failErrno();
+    cancel();
+    return false;
+}
+
 void SafeWrite::cancel()
 {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-    if (!temp_.isEmpty())
+    if (!temp_.isEmpty() && folderFd_ >= 0)
+        ::unlinkat(folderFd_, temp_.constData(), 0);
+    else if (!temp_.isEmpty())
         ::unlink(temp_.constData());
     temp_.clear();
 }
@@ -253,6 +316,18 @@ bool writeFileWhole(const QString &path, const QByteArray &bytes, QString &error
     if (f.open() && f.write(bytes) && f.commit())
         return true;
     error = f.errorString();
+    return false;
+}
+
+bool writeFileIn(int folderFd, const QString &folderPath, const QString &name,
+                 SafeWrite::Placing placing, const QByteArray &bytes, QString &path, QString &error)
+{
+    SafeWrite f(folderFd, folderPath, name, placing);
+    if (f.open() && f.write(bytes) && f.commit()) {
+        path = f.path();
+        return true;
+    }
+    error = QStringLiteral("%1: %2").arg(f.path(), f.errorString());
     return false;
 }
 

@@ -16,6 +16,11 @@
 //     SafeWrite f(path);
 //     if (!f.open() || !f.write(bytes) || !f.commit())
 //         report(f.errorString());
+//
+// A file the project names itself (a backup, a history copy, the history's
+// own files) is written in its folder's form: relative to an open folder
+// (Folder.h), the temporary file made there with O_EXCL|O_NOFOLLOW, and
+// commit() names it there without ever following a symbolic link.
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +30,12 @@ namespace qel {
 class SafeWrite {
 public:
     explicit SafeWrite(const QString &path);
+    // The folder's form. NewName takes a name that nothing holds in any form
+    // (a file, a folder, a link, a dangling link): `name`, else STEM-2.EXT,
+    // STEM-3.EXT ...; Replace puts the file in place of whatever entry
+    // `name` is (a link there is replaced, not followed).
+    enum class Placing { NewName, Replace };
+    SafeWrite(int folderFd, const QString &folderPath, const QString &name, Placing placing);
     ~SafeWrite(); // an uncommitted file is discarded
     SafeWrite(const SafeWrite &) = delete;
     SafeWrite &operator=(const SafeWrite &) = delete;
@@ -47,12 +58,14 @@ public:
     void cancel();
 
     QString errorString() const { return error_; }
-    // The target as given.
+    // The target as given; in the folder's form, once committed, the path
+    // under the name it took.
     QString path() const { return path_; }
 
 private:
     bool fail(const QString &why);
     bool failErrno();
+    bool placeInFolder();
 
     QString path_;
     QByteArray target_; // where the rename goes (links followed), encoded
@@ -62,10 +75,16 @@ private:
     bool direct_ = false;
     bool failed_ = false;
     QString error_;
+    int folderFd_ = -1; // the folder's form: the folder, and how the name is taken
+    Placing placing_ = Placing::Replace;
+    QString folderPath_, name_;
 };
 
 // The whole of `bytes` as the file `path`, through SafeWrite. False with the
 // reason in `error`.
 bool writeFileWhole(const QString &path, const QByteArray &bytes, QString &error);
+// The same in the folder's form; `path` receives the file's path as named.
+bool writeFileIn(int folderFd, const QString &folderPath, const QString &name,
+                 SafeWrite::Placing placing, const QByteArray &bytes, QString &path, QString &error);
 
 } // namespace qel
