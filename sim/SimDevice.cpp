@@ -435,11 +435,15 @@ struct SimDevice::Impl {
 
     void command(const QByteArray &text, int baud, QList<SimReply> &out, int receivedChars)
     {
-        log.append(text);
         QByteArray cmd = text;
         if (cmd.endsWith(CR))
             cmd.chop(1);
         const SimFault *f = takeFault(faultKey(cmd));
+        if (f && f->kind == SimFault::Drop) {
+            out.append({0, {}, true});
+            return;
+        }
+        log.append(text);
         QByteArray reply;
         int extraDelay = 0;
         if (!f || f->kind == SimFault::Delay || f->kind == SimFault::Chunks
@@ -455,7 +459,8 @@ struct SimDevice::Impl {
                 if (reply.endsWith(CR))
                     reply.chop(1);
                 break;
-            case SimFault::Chunks: break;
+            case SimFault::Chunks:
+            case SimFault::Drop: break;
             }
         }
         if (reply.isEmpty())

@@ -16,6 +16,7 @@ namespace qel::sim {
 struct SimReply {
     int delayMs = 0;   // after the command's last byte (or after the previous chunk)
     QByteArray bytes;
+    bool dropLine = false; // instead of bytes: the line drops here (the driver cuts it)
 };
 
 // A scriptable fault for one command. `command` is the command as received
@@ -29,6 +30,8 @@ struct SimFault {
         Silence,    // no answer at all
         Chunks,     // answer normally, cut into `chunks` pieces `delayMs` apart
         NoCR,       // answer normally without the final CR
+        Drop,       // the line drops as the command comes: it never reaches the
+                    // device and nothing answers (a pulled cable, a lost session)
     };
     QByteArray command;
     Kind kind = Refuse;

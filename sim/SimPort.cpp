@@ -24,6 +24,9 @@ struct SimPortFactory::Impl {
     void deliver(const QByteArray &bytes);
     // deliver() delayMs from now, unless the line is gone by then.
     void deliverAt(qint64 delayMs, const QByteArray &bytes);
+    // The line pulled: the open port loses it, opening fails until plugged again.
+    void unplug();
+    void unplugAt(qint64 delayMs);
     std::weak_ptr<Impl> self;
     // While the device streams on its own, a chunk every interval goes to
     // the port open on its line.
@@ -105,7 +108,10 @@ public:
         qint64 at = 0;
         for (const SimReply &r : replies) {
             at += r.delayMs;
-            L.deliverAt(at, r.bytes);
+            if (r.dropLine)
+                L.unplugAt(at);
+            else
+                L.deliverAt(at, r.bytes);
         }
         L.startPump();
         return true;
@@ -119,6 +125,10 @@ public:
         open_ = false;
         input_.clear();
         error_ = QStringLiteral("COM%1: Input/output error").arg(number_);
+        problem_ = {};
+        problem_.cause = PortProblem::Lost;
+        problem_.path = QStringLiteral("COM%1").arg(number_);
+        problem_.detail = QStringLiteral("Input/output error");
     }
     void receive(const QByteArray &bytes) { input_ += bytes; }
 
@@ -153,6 +163,22 @@ void SimPortFactory::Impl::deliverAt(qint64 delayMs, const QByteArray &bytes)
     clock.schedule(delayMs, [weak, bytes] {
         if (auto l = weak.lock())
             l->deliver(bytes);
+    });
+}
+
+void SimPortFactory::Impl::unplug()
+{
+    unplugged = true;
+    if (SimPort *p = openOn(*devicePort))
+        p->loseLine();
+}
+
+void SimPortFactory::Impl::unplugAt(qint64 delayMs)
+{
+    std::weak_ptr<Impl> weak = self;
+    clock.schedule(delayMs, [weak] {
+        if (auto l = weak.lock())
+            l->unplug();
     });
 }
 
@@ -197,9 +223,10 @@ std::unique_ptr<SerialPort> SimPortFactory::create()
 
 void SimPortFactory::setUnplugged(bool on)
 {
-    d->unplugged = on;
-    if (SimPort *p = on ? d->openOn(devicePort) : nullptr)
-        p->loseLine();
+    if (on)
+        d->unplug();
+    else
+        d->unplugged = false;
 }
 
 const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent; }

@@ -53,6 +53,11 @@ const char kHelp[] =
     "                        CMD:silence         no answer\n"
     "                        CMD:chunks:N[:MS]   answer in N pieces MS ms apart (default 10)\n"
     "                        CMD:nocr            answer without the final CR\n"
+    "                        CMD:drop            the line drops as CMD comes (CMD is lost):\n"
+    "                                            the pseudo-terminal goes away under the host,\n"
+    "                                            and the device, with its settings, is on a new\n"
+    "                                            one at once (--link follows it), like an\n"
+    "                                            adapter pulled and put back\n"
     "                      followed by an optional :xN to apply it N times (default: always).\n"
     "                      CMD is the command without CR: M, E, Q, P, T, U, Z, RV, RS, RC,\n"
     "                      RP02, ...; a write by its first four characters (WP22); the 52X\n"
@@ -196,6 +201,8 @@ bool parseFault(const QByteArray &spec, SimFault &f, QString &why)
         f.kind = SimFault::Silence;
     } else if (kind == "nocr") {
         f.kind = SimFault::NoCR;
+    } else if (kind == "drop") {
+        f.kind = SimFault::Drop;
     } else if (kind == "delay") {
         f.kind = SimFault::Delay;
         if (!parseInt(arg, f.delayMs) || f.delayMs < 0) {
@@ -221,6 +228,7 @@ bool parseFault(const QByteArray &spec, SimFault &f, QString &why)
 struct Pending {
     qint64 at; // microseconds
     QByteArray bytes;
+    bool drop = false; // the line drops here
 };
 
 class Server {
@@ -270,6 +278,35 @@ public:
         }
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
         return true;
+    }
+
+    // Points --link at the device path (a new link renamed over the old one).
+    bool relink(const QString &path)
+    {
+        const QByteArray l = QFile::encodeName(linkPath);
+        const QByteArray temp = l + ".new";
+        ::unlink(temp.constData());
+        return symlink(QFile::encodeName(path).constData(), temp.constData()) == 0
+            && ::rename(temp.constData(), l.constData()) == 0;
+    }
+
+    // The line goes away under the host (its reads fail), and the device is
+    // at once on a new pseudo-terminal, as an adapter pulled and put back
+    // comes back under a new node; --link follows it.
+    void dropLine()
+    {
+        pending.clear();
+        close(slave);
+        close(master);
+        QString path;
+        if (!openPty(path)) {
+            perror("qel-sim: pseudo-terminal");
+            g_stop = 1;
+            return;
+        }
+        if (!linkPath.isEmpty() && !relink(path))
+            perror("qel-sim: --link");
+        fprintf(stderr, "qel-sim: the line dropped; the device is now on %s\n", qPrintable(path));
     }
 
     int hostBaud() const
@@ -322,6 +359,10 @@ public:
             }
             for (const SimReply &r : replies) {
                 at += qint64(r.delayMs) * 1000;
+                if (r.dropLine) {
+                    pending.push_back({at, {}, true});
+                    continue;
+                }
                 // Replies leave the device in order.
                 if (!pending.empty() && pending.back().at > at)
                     at = pending.back().at;
@@ -344,6 +385,10 @@ public:
     {
         const qint64 now = clockUs();
         while (!pending.empty() && pending.front().at <= now) {
+            if (pending.front().drop) {
+                dropLine();
+                return;
+            }
             const QByteArray &b = pending.front().bytes;
             // The slave's queue is large; a reply that does not fit is lost
             // like characters on a line nobody reads.

@@ -14,6 +14,8 @@ using qel::sim::SimFault;
 namespace {
 
 const QString kMessage1 = QStringLiteral("QEL-5600と通信ができません。\n電源、通信線を確認してください。");
+// The same for a line pulled under the exchange: which line, and that it went away.
+const QString kLineLost = kMessage1 + QStringLiteral("\nCOM1: 回線が切れました（Input/output error）");
 
 std::unique_ptr<Rig> rigFor(int type)
 {
@@ -60,7 +62,7 @@ private slots:
         const ParameterRecord before = r->rec();
         unplugAfter(*r, atMs);
         QCOMPARE(r->engine->ReadData56(), CommResult::Failed);
-        QCOMPARE(r->boxes.texts(), QStringList{kMessage1});
+        QCOMPARE(r->boxes.texts(), QStringList{kLineLost});
         QCOMPARE(r->rec(), before);
         QCOMPARE(r->ports.openPorts(), 0);
         QCOMPARE(r->clock.emptyYields(), 0);
@@ -80,7 +82,7 @@ private slots:
         const ParameterRecord before = r->rec();
         unplugAfter(*r, 150);
         QCOMPARE(r->engine->WriteData56(), CommResult::TimedOut);
-        QCOMPARE(r->boxes.texts(), QStringList{kMessage1});
+        QCOMPARE(r->boxes.texts(), QStringList{kLineLost});
         QCOMPARE(r->rec(), before);
         QCOMPARE(r->ports.openPorts(), 0);
 
