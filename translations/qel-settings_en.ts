@@ -350,6 +350,65 @@ Writing was stopped.</translation>
     </message>
 </context>
 <context>
+    <name>qel::PartialWrite</name>
+    <message>
+        <source>応答がありません</source>
+        <translation>no reply in time</translation>
+    </message>
+    <message>
+        <source>回線が切れました</source>
+        <translation>the line went away</translation>
+    </message>
+    <message>
+        <source>機器が受け付けませんでした</source>
+        <translation>the converter refused it</translation>
+    </message>
+    <message>
+        <source>予期せぬ応答がありました</source>
+        <translation>wrong replies</translation>
+    </message>
+    <message>
+        <source>書き込み（メモリーイメージ、全設定を一度に）で止まりました（%1）。</source>
+        <translation>The write stopped at the memory image (every setting in one command): %1.</translation>
+    </message>
+    <message>
+        <source>機器の設定は新しい設定か元の設定のどちらかです（応答がありませんでした）。</source>
+        <translation>The converter holds either all the new settings or all its previous ones (its reply never came).</translation>
+    </message>
+    <message>
+        <source>書き込みは最初の設定%1で止まりました（%2）。</source>
+        <translation>The write stopped at its first setting, %1: %2.</translation>
+    </message>
+    <message>
+        <source>書き込みは %2 項目中 %1 項目目%3の後、%4で止まりました（%5）。</source>
+        <translation>The write stopped after setting %1 of %2, %3, at %4: %5.</translation>
+    </message>
+    <message>
+        <source>機器には新しい設定がすべて書き込まれていますが、更新日は元のままの可能性があります。</source>
+        <translation>The converter holds every new setting; its update date may be the old one.</translation>
+    </message>
+    <message>
+        <source>機器には新しい設定の一部（%2 項目中、最初の %1 項目。%3も書き込まれた可能性があります）だけが書き込まれています。</source>
+        <translation>The converter now holds part of the new settings: the first %1 of %2, perhaps %3 too.</translation>
+    </message>
+    <message>
+        <source>機器には新しい設定の一部（%2 項目中、最初の %1 項目）だけが書き込まれています。</source>
+        <translation>The converter now holds part of the new settings: the first %1 of %2.</translation>
+    </message>
+    <message>
+        <source>元の設定のコピーはデバイス履歴にありません。</source>
+        <translation>The device history holds no copy of its previous settings.</translation>
+    </message>
+    <message>
+        <source>元の設定は %1 にあります。戻すには: %2</source>
+        <translation>Its previous settings are in %1; to put them back: %2</translation>
+    </message>
+    <message>
+        <source>「%1」（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>qel::PortProblem</name>
     <message>
         <source>デバイスがありません（USBアダプタが接続されているか確認してください）</source>
@@ -374,6 +433,10 @@ Writing was stopped.</translation>
     <message>
         <source>シリアルデバイスではありません</source>
         <translation>not a serial device</translation>
+    </message>
+    <message>
+        <source>回線が切れました（%1）</source>
+        <translation>the line went away (%1)</translation>
     </message>
 </context>
 <context>

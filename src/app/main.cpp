@@ -8,6 +8,7 @@
 #include "core/ui/OpningTitle.h"
 #include "platform/ui/CursorBlink.h"
 #include "core/ui/PortSelect.h"
+#include "editor/PartialWrite.h"
 #include "files/DeviceHistory.h"
 #include "editor/ui/PromSet.h"
 #include "platform/QtClock.h"
@@ -124,9 +125,18 @@ int main(int argc, char **argv)
     platform.dialogs = &dialogs;
     platform.store = &store;
     platform.help = &help;
+    // Every read goes into the device history; a write that stops part-way
+    // says, under its message, which copy (the last read) puts the
+    // converter's previous settings back.
+    const auto lastKept = std::make_shared<qel::KeptCopy>();
     platform.settingsRead = qel::historyKeeper([](const QString &warning) {
         std::fprintf(stderr, "qel-settings: %s\n", qPrintable(warning));
-    });
+    }, lastKept);
+    const QString portArgument = args.value(portOption);
+    platform.writeStopNote = [lastKept, portArgument](const qel::AppState &st) {
+        const qel::KeptCopy copy = lastKept->type == qel::typeText(st.DeviceType) ? *lastKept : qel::KeptCopy();
+        return qel::writeStopLines(st, qel::restoreHint(copy, portArgument), true).join(u'\n');
+    };
 
     qel::Wiring wiring(platform);
     qel::Context &ctx = wiring.ctx;

@@ -75,6 +75,7 @@ CommResult RsReadWrite::Writedata52()
 {
     AppState &st = ctx_.state;
     ParameterRecord &rec = st.ParamRecord;
+    beginWrite(1); // the whole image in one command
 
     // Characters 45..48 go out as they were read: without an image from the
     // device there is nothing sound to send.
@@ -103,7 +104,7 @@ CommResult RsReadWrite::Writedata52()
     if (const StepResult r = runStep({"M", "A\r", 3, false}); r != StepResult::Accepted)
         return fail(abandonWrite(r));
     const QByteArray command = QByteArray("W") + st.MemoryImage.left(52) + '\r';
-    if (const StepResult r = runStep({command, "W\r"}); r != StepResult::Accepted)
+    if (const StepResult r = runSettingStep({command, "W\r"}, 1); r != StepResult::Accepted)
         return fail(abandonWrite(r));
     // The device has the new settings and its new update date.
     return finishWrite();

@@ -203,13 +203,14 @@ CommResult RsReadWrite::ReadData56()
 CommResult RsReadWrite::WriteData56()
 {
     ParameterRecord &rec = ctx_.state.ParamRecord;
+    beginWrite(int(writeItems().size()) + 1); // the settings, then the update date
     if (const CommResult r = openForExchange(kSettings5600, 5, true); r != CommResult::Ok)
         return r;
 
     if (const StepResult r = runStep({"M", kAck, 3, false}); r != StepResult::Accepted)
         return abandonWrite(r);
     for (const WriteItem &item : writeItems()) {
-        if (const StepResult r = runStep({buildWrite(rec, item), kAccepted, item.maxSends});
+        if (const StepResult r = runSettingStep({buildWrite(rec, item), kAccepted, item.maxSends}, item.field);
             r != StepResult::Accepted)
             return abandonWrite(r);
     }
@@ -218,7 +219,7 @@ CommResult RsReadWrite::WriteData56()
     // Not accepted: the device keeps its old date, and so does the record.
     const QByteArray previousCode = rec.field(31);
     rec.setField(31, DateEnCord(ctx_.clock().today()));
-    if (const StepResult r = runStep({QByteArray("WP41,") + rec.field(31) + '\r', kAccepted});
+    if (const StepResult r = runSettingStep({QByteArray("WP41,") + rec.field(31) + '\r', kAccepted}, 31);
         r != StepResult::Accepted) {
         rec.setField(31, previousCode);
         return abandonWrite(r);

@@ -19,7 +19,7 @@ bool RsReadWrite::DataReadWrite(const QByteArray &send, QByteArray &Receive)
     return false;
 }
 
-void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem)
+void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem, const QString &note)
 {
     // Title and text of codes 1, 2 and 3, in the program's language (the
     // tool keeps them Japanese).
@@ -36,6 +36,8 @@ void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem)
     QString text = tr(kMessages[ErrFlg - 1][1]);
     if (!problem.ok())
         text += QLatin1Char('\n') + problem.textJa();
+    if (!note.isEmpty())
+        text += QLatin1Char('\n') + note;
     ctx_.boxes().show(text, tr(kMessages[ErrFlg - 1][0]), MsgIcon::Question, MsgButtons::Ok);
 }
 
@@ -45,7 +47,8 @@ ExitResult RsReadWrite::ExitSettingMode()
     case StepResult::Accepted:
         return ExitResult::Ok;
     case StepResult::TimedOut:
-        return ExitResult::TimedOut; // message 1 shown; no further attempt
+        DspRSErr(1, link_.port().openProblem());
+        return ExitResult::TimedOut; // no further attempt
     default:
         DspRSErr(3);
         ClosePort();
@@ -56,36 +59,77 @@ ExitResult RsReadWrite::ExitSettingMode()
 RsReadWrite::StepResult RsReadWrite::runStep(const WriteStep &step)
 {
     for (int sends = 1;; ++sends) {
-        QByteArray reply;
-        if (!DataReadWrite(step.command, reply))
+        // The time-out runs from the start of the 20 ms pause before the command.
+        CMD_Send(step.command);
+        if (link_.collect(lastReply_, {ctx_.state.ReplyTimeoutTicks}) != Collected::Complete)
             return StepResult::TimedOut;
-        if (reply == step.accept)
+        if (lastReply_ == step.accept)
             return StepResult::Accepted;
-        if (step.refusable && reply == "?\r")
+        if (step.refusable && lastReply_ == "?\r")
             return StepResult::Refused;
         if (sends >= step.maxSends)
             return StepResult::Wrong;
     }
 }
 
+void RsReadWrite::beginWrite(int total)
+{
+    ctx_.state.LastWrite = {};
+    ctx_.state.LastWrite.total = total;
+    ctx_.state.LastWrite.stop = WriteProgress::NotStarted;
+}
+
+RsReadWrite::StepResult RsReadWrite::runSettingStep(const WriteStep &step, int field)
+{
+    WriteProgress &p = ctx_.state.LastWrite;
+    p.stopField = field;
+    const StepResult r = runStep(step);
+    if (r == StepResult::Accepted) {
+        ++p.accepted;
+        p.lastField = field;
+        p.stopField = 0;
+    }
+    return r;
+}
+
 CommResult RsReadWrite::abandonWrite(StepResult why)
 {
+    // Why it stopped, for the lines under the message.
+    WriteProgress &p = ctx_.state.LastWrite;
+    const PortProblem problem = link_.port().openProblem();
+    switch (why) {
+    case StepResult::TimedOut:
+        p.stop = link_.lost() ? WriteProgress::LineLost : WriteProgress::NoReply;
+        p.where = problem.ok() ? QString() : problem.text();
+        break;
+    case StepResult::Refused:
+        p.stop = WriteProgress::Refused;
+        break;
+    default:
+        p.stop = WriteProgress::WrongReply;
+        p.reply = lastReply_;
+        break;
+    }
+    const QString note = ctx_.platform.writeStopNote ? ctx_.platform.writeStopNote(ctx_.state) : QString();
     if (why == StepResult::TimedOut) {
-        // Message 1 shown: nothing more is sent, the device may stay in its setting mode.
+        // Message 1: nothing more is sent, the device may stay in its setting mode.
+        DspRSErr(1, problem, note);
         ClosePort();
         return CommResult::TimedOut;
     }
     if (ExitSettingMode() == ExitResult::Failed)
         return CommResult::Unexpected; // message 3 shown, port closed
     const bool refused = why == StepResult::Refused;
-    DspRSErr(refused ? 2 : 3);
+    DspRSErr(refused ? 2 : 3, {}, note);
     ClosePort();
     return refused ? CommResult::Refused : CommResult::Unexpected;
 }
 
 CommResult RsReadWrite::finishWrite()
 {
+    WriteProgress &p = ctx_.state.LastWrite;
     const ExitResult r = ExitSettingMode();
+    p.stop = r == ExitResult::Ok ? WriteProgress::Done : WriteProgress::ModeExit;
     if (r == ExitResult::Failed)
         return CommResult::Unexpected; // message 3 shown, port closed
     ClosePort();

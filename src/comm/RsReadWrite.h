@@ -41,8 +41,9 @@ public:
     // what arrived).
     bool DataReadWrite(const QByteArray &send, QByteArray &Receive);
     // Message box for codes 1, 2, 3; other codes show nothing.
-    // `problem`: why the port did not open; its line goes under the message.
-    void DspRSErr(int ErrFlg, const PortProblem &problem = {});
+    // `problem`: why the port did not open; its line goes under the message,
+    // and `note` under that.
+    void DspRSErr(int ErrFlg, const PortProblem &problem = {}, const QString &note = {});
     // "E" + CR until echoed, at most three sends. After the third wrong echo:
     // message 3, the port closed, Failed (the operation ends; the program goes on).
     ExitResult ExitSettingMode();
@@ -73,7 +74,14 @@ private:
         bool refusable = true;
     };
     enum class StepResult { Accepted, TimedOut, Refused, Wrong };
+    // Sends the step until it is accepted or its sends run out. A time-out
+    // (or a lost line) ends it at once; the caller shows message 1.
     StepResult runStep(const WriteStep &step);
+    // A write's progress (LastWrite) starts: `total` setting commands.
+    void beginWrite(int total);
+    // A setting command of the write (its first field `field`), counted in
+    // LastWrite when accepted.
+    StepResult runSettingStep(const WriteStep &step, int field);
     // A write that did not go through: leave the setting mode where the
     // device still answers, report, close.
     CommResult abandonWrite(StepResult why);
@@ -86,6 +94,7 @@ private:
 
     Context &ctx_;
     Link link_;
+    QByteArray lastReply_; // of the last step
 };
 
 } // namespace qel

@@ -28,6 +28,10 @@ struct Platform {
     // Called after every successful read of the settings from a device, with
     // the record and the type read (the device history); optional.
     std::function<void(const AppState &)> settingsRead;
+    // Lines put under the message of a write that stopped part-way
+    // (LastWrite): where, why, and what restores the previous settings;
+    // optional (empty: the message alone).
+    std::function<QString(const AppState &)> writeStopNote;
 };
 
 class Context;

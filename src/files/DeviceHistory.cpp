@@ -1,25 +1,77 @@
 #include "DeviceHistory.h"
 
-#include "DataFile.h"
 #include "HistoryGit.h"
+#include "platform/Folder.h"
+#include "platform/SafeWrite.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 
 namespace qel {
 
 namespace {
+
 const QString kStamp = QStringLiteral("yyyyMMdd-HHmmss");
+const QString kBeforeWrite = QStringLiteral("before-last-write");
 const std::pair<int, const char *> kTypeTexts[] = {
     {Type5600, "5600"}, {Type521, "521"}, {Type527, "527"}};
 
+// A reader waits this long for another keeping a copy of the same converter;
+// then it goes on alone (the names stay exclusive, at worst a copy is kept twice).
+constexpr int kFolderTurnMs = 10000;
+
 // The folder of a converter's copies under the root: TYPE-SERIAL.
-QString converterFolder(const QString &type, const ParameterRecord &rec)
+QString converterFolder(const QString &type, const QString &serial)
 {
-    return QStringLiteral("%1-%2").arg(type, historySerial(rec.field(32)));
+    return QStringLiteral("%1-%2").arg(type, serial);
 }
+
+// A copy's first-seen time and its number from its name
+// (YYYYMMDD-HHMMSS.pdt, YYYYMMDD-HHMMSS-N.pdt); false for any other name.
+bool parseCopyName(const QString &name, QDateTime &when, int &number)
+{
+    if (!name.endsWith(QLatin1String(".pdt")))
+        return false;
+    const QString base = name.chopped(4);
+    when = QDateTime::fromString(base.left(kStamp.size()), kStamp);
+    if (!when.isValid())
+        return false;
+    const QString rest = base.mid(kStamp.size());
+    bool ok = rest.isEmpty();
+    number = ok ? 1 : rest.mid(1).toInt(&ok);
+    return ok && (rest.isEmpty() || (rest.startsWith(u'-') && number >= 2));
+}
+
+bool olderCopy(const HistoryEntry &a, const HistoryEntry &b)
+{
+    return a.when != b.when ? a.when < b.when : a.number < b.number;
+}
+
+// The copies in one converter's folder, oldest first.
+QList<HistoryEntry> copiesIn(const Folder &folder, const QString &type, const QString &serial)
+{
+    QList<HistoryEntry> out;
+    QByteArray marked;
+    QString unread;
+    folder.readFile(kBeforeWrite, 256, marked, unread);
+    const QString beforeWrite = QString::fromUtf8(marked).trimmed();
+    for (const Folder::Entry &f : folder.entries()) {
+        HistoryEntry e{type, serial, {}, {}, folder.filePath(f.name), f.name};
+        if (f.isFolder || !parseCopyName(f.name, e.when, e.number))
+            continue;
+        e.lastSeen = std::max(e.when, f.modified);
+        e.keptBeforeWrite = f.name == beforeWrite;
+        out << e;
+    }
+    std::sort(out.begin(), out.end(), olderCopy);
+    return out;
+}
+
+} // namespace
+
+QString KeptCopy::name() const
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 QString historyRoot()
@@ -37,20 +89,14 @@ QString historySerial(const QByteArray &field32)
     return s.isEmpty() ? QStringLiteral("unknown") : s;
 }
 
-bool keepInHistory(const QString &root, const QString &type, const ParameterRecord &rec,
-                   const QDateTime &when, QString &path, QString &error)
+bool sameSerial(const QString &a, const QString &b)
 {
-    const QString folder = root + u'/' + converterFolder(type, rec);
-    if (!QDir().mkpath(folder)) {
-        error = QStringLiteral("%1: cannot create the folder").arg(folder);
-        return false;
-    }
-    // Two reads within one second keep two files.
-    const QString base = QStringLiteral("%1/%2").arg(folder, when.toString(kStamp));
-    path = base + QStringLiteral(".pdt");
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
-    return saveDataFile(path, rec, error);
+    const QString x = a.trimmed(), y = b.trimmed();
+    bool okX = false, okY = false;
+    const qulonglong nx = x.toULongLong(&okX), ny = y.toULongLong(&okY);
+    if (okX && okY)
+        return nx == ny; // 00123 is 123
+    return !x.isEmpty() && x == y;
 }
 
 QString typeText(int code)
@@ -69,52 +115,109 @@ int typeCode(const QString &text)
     return TypeNone;
 }
 
-std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn)
+bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,
+              const QDateTime &when, KeptCopy &kept, QString &error)
 {
-    return [warn](const AppState &st) {
-        QString path, error;
+    kept = {};
+    kept.type = typeText(deviceType);
+    kept.serial = historySerial(rec.field(32));
+    Folder top, folder;
+    if (!top.open(root, true, error)
+        || !folder.open(top, converterFolder(kept.type, kept.serial), true, error))
+        return false;
+    // One reader of this converter at a time compares and adds.
+    folder.lock(kFolderTurnMs);
+
+    const QList<HistoryEntry> copies = copiesIn(folder, kept.type, kept.serial);
+    QByteArray latest;
+    QString unread;
+    if (!copies.isEmpty() && folder.readFile(copies.last().name, ParameterRecord::Size + 1, latest, unread)
+        && latest == rec.bytes()) {
+        kept.path = copies.last().path;
+        return folder.touch(copies.last().name, when, error);
+    }
+    kept.added = true;
+    return writeFileIn(folder.fd(), folder.path(), when.toString(kStamp) + QStringLiteral(".pdt"),
+                       SafeWrite::Placing::NewName, rec.bytes(), kept.path, error);
+}
+
+std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn,
+                                                    std::shared_ptr<KeptCopy> last)
+{
+    return [warn, last](const AppState &st) {
+        QString error;
         const QString root = historyRoot();
         const QDateTime when = QDateTime::currentDateTime();
-        const QString type = typeText(st.DeviceType);
-        if (!keepInHistory(root, type, st.ParamRecord, when, path, error)) {
+        KeptCopy kept;
+        if (!keepCopy(root, st.DeviceType, st.ParamRecord, when, kept, error)) {
             if (warn)
                 warn(QStringLiteral("the copy for the device history was not kept: %1").arg(error));
             return;
         }
+        if (last)
+            *last = kept;
         // A new copy: the converter's settings.txt, and a commit where the history is in git.
-        if (!recordNewCopy(root, converterFolder(type, st.ParamRecord), path, st.ParamRecord,
-                           st.DeviceType, when, error)
+        if (kept.added
+            && !recordNewCopy(root, converterFolder(kept.type, kept.serial), kept.path, st.ParamRecord,
+                              st.DeviceType, when, error)
             && warn)
-            warn(QStringLiteral("the copy %1 was kept, but: %2").arg(path, error));
+            warn(QStringLiteral("the copy %1 was kept, but: %2").arg(kept.path, error));
     };
+}
+
+bool markKeptBeforeWrite(const QString &root, const KeptCopy &copy, QString &error)
+{
+    Folder top, folder;
+    QString written;
+    return top.open(root, false, error)
+        && folder.open(top, converterFolder(copy.type, copy.serial), false, error)
+        && writeFileIn(folder.fd(), folder.path(), kBeforeWrite, SafeWrite::Placing::Replace,
+                       copy.name().toUtf8() + '\n', written, error);
 }
 
 QList<HistoryEntry> listHistory(const QString &root, const QString &serial)
 {
     QList<HistoryEntry> out;
-    const QDir dir(root);
-    for (const QFileInfo &sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const QString name = sub.fileName();
-        const qsizetype dash = name.indexOf(QLatin1Char('-'));
-        if (dash <= 0)
+    Folder top;
+    QString error;
+    if (!top.open(root, false, error))
+        return out;
+    for (const Folder::Entry &sub : top.entries()) {
+        const qsizetype dash = sub.name.indexOf(QLatin1Char('-'));
+        if (!sub.isFolder || dash <= 0)
             continue;
-        HistoryEntry e;
-        e.type = name.left(dash);
-        e.serial = name.mid(dash + 1);
-        if (!serial.isEmpty() && e.serial != serial)
+        const QString type = sub.name.left(dash), folderSerial = sub.name.mid(dash + 1);
+        Folder folder;
+        if ((!serial.isEmpty() && !sameSerial(folderSerial, serial)) || !folder.open(top, sub.name, false, error))
             continue;
-        for (const QFileInfo &f : QDir(sub.filePath()).entryInfoList({QStringLiteral("*.pdt")},
-                                                                     QDir::Files, QDir::Name)) {
-            e.when = QDateTime::fromString(f.completeBaseName().left(kStamp.size()), kStamp);
-            if (!e.when.isValid())
-                continue;
-            e.path = f.filePath();
-            out << e;
-        }
+        out << copiesIn(folder, type, folderSerial);
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const HistoryEntry &a, const HistoryEntry &b) { return a.when < b.when; });
+    std::stable_sort(out.begin(), out.end(), olderCopy);
     return out;
+}
+
+int copyAt(const QList<HistoryEntry> &copies, const QString &at, QString &error)
+{
+    const QString wanted = at.trimmed();
+    for (int i = 0; i < copies.size(); ++i)
+        if (copies[i].name == wanted || copies[i].name == wanted + QStringLiteral(".pdt"))
+            return i;
+    QDateTime t = QDateTime::fromString(wanted, kStamp);
+    if (!t.isValid())
+        t = QDateTime::fromString(QString(wanted).replace(u' ', u'T'), Qt::ISODate);
+    if (!t.isValid()) {
+        error = QStringLiteral("%1: neither a copy's name (YYYYMMDD-HHMMSS) nor a date and time "
+                               "(YYYY-MM-DD HH:MM[:SS])")
+                    .arg(wanted);
+        return -1;
+    }
+    int found = -1;
+    for (int i = 0; i < copies.size(); ++i)
+        if (copies[i].when <= t)
+            found = i;
+    if (found < 0)
+        error = QStringLiteral("no copy was kept at or before %1").arg(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    return found;
 }
 
 } // namespace qel

@@ -1,9 +1,17 @@
 #pragma once
-// The device history: a copy of every settings record read from a device,
-// kept under ROOT/TYPE-SERIAL/YYYYMMDD-HHMMSS.pdt (ROOT is
+// The device history: every set of settings read from a converter, kept
+// under ROOT/TYPE-SERIAL/YYYYMMDD-HHMMSS.pdt (ROOT is
 // $XDG_DATA_HOME/qel-settings/history), so that what a converter held before
-// it was changed can be found again. Beside the copies, each folder holds
-// settings.txt, and a history in git gets a commit a copy (HistoryGit.h).
+// it was changed can be found again and written back.
+//
+// A copy is added only when a read finds settings other than the converter's
+// latest copy; a read that finds the same ones sets that copy's modification
+// time instead (when the converter was last seen with them), so an unchanged
+// converter adds no file and changes no copy. A name is taken, never assumed:
+// a copy read in the same second as another, or under a name something else
+// holds, takes -2, -3 ... Beside the copies, each folder holds settings.txt
+// and, once a write kept the settings it replaced, before-last-write (the
+// name of that copy); a history in git gets a commit a copy (HistoryGit.h).
 
 #include "core/AppState.h"
 #include "core/ParamRecord.h"
@@ -12,14 +20,19 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace qel {
 
 struct HistoryEntry {
-    QString type;     // "5600", "521", "527"
-    QString serial;   // as the folder names it
-    QDateTime when;   // from the file name (local time)
+    QString type;       // "5600", "521", "527"
+    QString serial;     // as the folder names it
+    QDateTime when;     // first seen: from the file name (local time)
+    QDateTime lastSeen; // the last read that found these settings (never before `when`)
     QString path;
+    QString name;       // the file's name: 20261207-101502.pdt, 20261207-101502-2.pdt
+    int number = 1;     // 2, 3 ... for the -2, -3 of a name taken twice in a second
+    bool keptBeforeWrite = false; // the copy kept right before the last write
 };
 
 // $XDG_DATA_HOME/qel-settings/history (~/.local/share/... by default).
@@ -28,23 +41,51 @@ QString historyRoot();
 // The folder name part of a serial number read from a device: its digits and
 // letters only (a device reply never names a path), "unknown" when empty.
 QString historySerial(const QByteArray &field32);
-
-// Saves the record (atomic, as every save). On failure `error` says why and
-// nothing is left behind. `path` receives the file written.
-bool keepInHistory(const QString &root, const QString &type, const ParameterRecord &rec,
-                   const QDateTime &when, QString &path, QString &error);
+// Two serial numbers are the same; numbers compare by value (00123 is 123).
+bool sameSerial(const QString &a, const QString &b);
 
 // "5600", "521", "527", or "none" for any other type code, and back
 // (TypeNone for any other text).
 QString typeText(int code);
 int typeCode(const QString &text);
 
-// The hook the program and the tool give the device logic: keeps a copy of
-// the record just read under historyRoot(); a copy that cannot be kept is
-// reported through `warn` (the read itself stands).
-std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn);
+// Where a record read from a device went.
+struct KeptCopy {
+    QString path;       // the copy that holds the settings; empty when none
+    QString type, serial;
+    bool added = false; // a new copy (else the latest one, seen again)
+    QString name() const;
+};
 
-// Every copy kept, oldest first; only those of `serial` when it is not empty.
+// Keeps `rec`, read at `when` from a device of `deviceType`: seen again when
+// it equals that converter's latest copy, else a new copy (whole or not at
+// all, under a name nothing holds). False with `error` when it could not be
+// kept. Calls nothing else (the hook below adds settings.txt and git).
+bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,
+              const QDateTime &when, KeptCopy &kept, QString &error);
+
+// The hook the program and the tool give the device logic: keeps the record
+// just read under historyRoot(); where a copy was added, recordNewCopy
+// (HistoryGit.h). A copy that cannot be kept is reported through `warn` (the
+// read itself stands). `last`, when given, is set to every copy kept.
+std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn,
+                                                    std::shared_ptr<KeptCopy> last = {});
+
+// Notes `copy` as the one kept right before a write to its converter
+// (before-last-write in its folder, replaced whole).
+bool markKeptBeforeWrite(const QString &root, const KeptCopy &copy, QString &error);
+
+// Every copy kept, oldest first (by first seen, then -2, -3 ...); only those
+// of `serial` (sameSerial) when it is not empty. Copies of folders named as
+// before (YYYYMMDD-HHMMSS.pdt, -2 ...) are listed as they are; anything that
+// is a symbolic link is not.
 QList<HistoryEntry> listHistory(const QString &root, const QString &serial = {});
+
+// The copy `at` names among `copies` (one converter's, oldest first): a
+// copy's name with or without .pdt (20261207-101502, 20261207-101502-2), or a
+// date and time (2026-12-07 10:15, 2026-12-07T10:15:02, 2026-12-07): the
+// copy the converter held then, the latest first seen at or before it.
+// -1 with `error` when none.
+int copyAt(const QList<HistoryEntry> &copies, const QString &at, QString &error);
 
 } // namespace qel

@@ -2,10 +2,10 @@
 
 #include "SettingsListing.h"
 #include "platform/FileName.h"
+#include "platform/Folder.h"
 #include "platform/SafeWrite.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,14 +23,6 @@ namespace {
 // Git's own waits are short; these bound a hook or a hung repository.
 constexpr int kGitMs = 60000;
 constexpr int kTurnMs = 120000;
-
-// Waits `ms` in the event loop (the window keeps drawing).
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct Git {
     QString program;
@@ -102,15 +94,9 @@ struct Git {
 class Turn {
 public:
     explicit Turn(const QString &gitPath)
-        : fd_(::open(fileNameBytes(gitPath).constData(), O_RDONLY | O_CLOEXEC))
+        : fd_(::open(fileNameBytes(gitPath).constData(), O_RDONLY | O_CLOEXEC)),
+          held_(lockInTurn(fd_, kTurnMs))
     {
-        for (int waited = 0; fd_ >= 0 && waited < kTurnMs; waited += 20) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-                held_ = true;
-                return;
-            }
-            pause(20);
-        }
     }
     ~Turn()
     {
@@ -123,7 +109,7 @@ public:
 
 private:
     int fd_;
-    bool held_ = false;
+    bool held_;
 };
 
 } // namespace
@@ -132,21 +118,19 @@ bool recordNewCopy(const QString &root, const QString &converter, const QString 
                    const ParameterRecord &rec, int deviceType, const QDateTime &when,
                    QString &error)
 {
-    // The listing as it stands is left alone (no write, no new time stamp).
-    const QString listing = root + u'/' + converter + QStringLiteral("/settings.txt");
+    // The listing as it stands is left alone (no write, no new time stamp);
+    // else it replaces whatever entry settings.txt is, a link included.
+    const QString name = QStringLiteral("settings.txt");
     const QByteArray text = settingsListingText(rec, deviceType).toUtf8();
-    QByteArray now;
-    if (const int fd = ::open(fileNameBytes(listing).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY); fd >= 0) {
-        QFile old;
-        if (old.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-            now = old.read(text.size() + 1);
-        else
-            ::close(fd);
-    }
-    if (now != text && !writeFileWhole(listing, text, error)) {
-        error = QStringLiteral("%1: %2").arg(listing, error);
+    Folder top, folder;
+    if (!top.open(root, false, error) || !folder.open(top, converter, false, error))
         return false;
-    }
+    QByteArray now;
+    QString unread, written;
+    folder.readFile(name, text.size() + 1, now, unread);
+    if (now != text
+        && !writeFileIn(folder.fd(), folder.path(), name, SafeWrite::Placing::Replace, text, written, error))
+        return false;
     const QString gitPath = root + QStringLiteral("/.git");
     if (!QFileInfo::exists(gitPath))
         return true;
