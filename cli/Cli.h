@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace qel::cli {
@@ -51,6 +52,8 @@ struct Env {
     TypeChange *typeChange = nullptr;
     bool terminated = false;
     DeviceHold hold;        // the device, locked for the whole command
+    // Where the device history put the last read (the hook sets it).
+    std::shared_ptr<KeptCopy> lastKept = std::make_shared<KeptCopy>();
 
     // Builds the context: stored port number, or port 1 when --port is given.
     void setUp();
@@ -76,10 +79,32 @@ int detectDevice(Env &env);
 // the engine's result.
 bool readSettings(Env &env, CommResult *result = nullptr);
 
+// A write of settings to the converter on the port (write, restore).
+struct WriteJob {
+    ParameterRecord record;  // what goes to the converter (once chosen)
+    bool verify = false;     // read back and compare
+    bool keep = true;        // the present settings into the history first
+    QString expectSerial;    // the serial number the converter must have; empty: any
+    // Once detection (and the read) know the converter: its type text and
+    // serial number as the history names them; picks `record`. ExitOk to go on.
+    std::function<int(const QString &type, const QString &serial)> choose;
+};
+// Detection, the present settings read and kept (unless not `keep`), the
+// serial number checked, the write, and the read back. Says what went wrong
+// on stderr, where a write stopped part-way and how to undo it included;
+// returns the exit code.
+int writeToConverter(Env &env, WriteJob &job);
+
 // A setting F1..F30 that a converter holds otherwise than a file says.
 struct SettingDifference {
     SettingEntry file, device;
 };
+// Every setting F1..F30 that `b` holds otherwise than `a`, both records as
+// a device of `deviceType` holds them.
+QList<SettingDifference> recordDifferences(const ParameterRecord &a, const ParameterRecord &b,
+                                           int deviceType);
+// "NAME (JA, FIELDS): LABEL-A VALUE, LABEL-B VALUE", as diff prints a difference.
+QString differenceLine(const SettingDifference &d, const QString &labelA, const QString &labelB);
 // Every setting of `file` that the converter just read into `st` holds
 // otherwise, compared as that converter can hold a record (DeviceHolds:
 // a 52X's image widths, a 5600's short forms); `diff` and `check` list these.
@@ -116,9 +141,5 @@ const QList<Command> &commands();
 // After detection: the identification (F31..F34) of the converter found
 // into the record; false when it could not be read.
 bool readSerial(Env &env, int code);
-// A device's serial number (F32) against the one expected; numbers compare
-// by value (00123 is 123).
-bool serialMatches(const QByteArray &device, const QString &expected);
-
 
 } // namespace qel::cli

@@ -227,7 +227,7 @@ void addFleetKeys(const FleetArgs &a, QJsonObject &o)
         return;
     o[QStringLiteral("expectedSerial")] = p->serial;
     const QString found = o.value(QStringLiteral("serial")).toString();
-    if (!found.isEmpty() && !serialMatches(found.toLatin1(), p->serial))
+    if (!found.isEmpty() && !sameSerial(found, p->serial))
         o[QStringLiteral("serialMismatch")] = true;
 }
 

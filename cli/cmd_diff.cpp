@@ -25,16 +25,28 @@ QString valueText(const SettingEntry &e)
     return QStringLiteral("\"%1\"").arg(raw);
 }
 
-QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st)
+QList<SettingDifference> recordDifferences(const ParameterRecord &a, const ParameterRecord &b,
+                                           int deviceType)
 {
-    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
-    const QList<SettingEntry> want = describeRecord(held, st.DeviceType);
-    const QList<SettingEntry> got = describeRecord(st.ParamRecord, st.DeviceType);
+    const QList<SettingEntry> want = describeRecord(a, deviceType);
+    const QList<SettingEntry> got = describeRecord(b, deviceType);
     QList<SettingDifference> differences;
     for (int i = 0; i < want.size() && i < got.size(); ++i)
         if (isSetting(want[i]) && want[i].raw != got[i].raw)
             differences << SettingDifference{want[i], got[i]};
     return differences;
+}
+
+QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st)
+{
+    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
+    return recordDifferences(held, st.ParamRecord, st.DeviceType);
+}
+
+QString differenceLine(const SettingDifference &d, const QString &labelA, const QString &labelB)
+{
+    return QStringLiteral("%1 (%2, %3): %4 %5, %6 %7")
+        .arg(d.file.name, d.file.nameJa, d.file.fields, labelA, valueText(d.file), labelB, valueText(d.device));
 }
 
 int cmdDiff(Env &env)
@@ -63,8 +75,7 @@ int cmdDiff(Env &env)
 
     const QList<SettingDifference> differences = settingDifferences(file, env.ctx->state);
     for (const SettingDifference &d : differences)
-        out(QStringLiteral("%1 (%2, %3): file %4, device %5")
-                .arg(d.file.name, d.file.nameJa, d.file.fields, valueText(d.file), valueText(d.device)));
+        out(differenceLine(d, QStringLiteral("file"), QStringLiteral("device")));
     return differences.isEmpty() ? ExitOk : ExitDevice;
 }
 

@@ -1,17 +1,14 @@
-// qelctl scan | backup | history, and the serial check of write --expect-serial:
+// qelctl scan | backup, and the serial check of write --expect-serial:
 // the commands for many converters (the ports and the children: Fleet.h).
 #include "Fleet.h"
 
 #include "editor/SettingsCommands.h"
-#include "files/DataFile.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
+#include "platform/Folder.h"
+#include "platform/SafeWrite.h"
 
 #include <QDateTime>
-
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qel::cli {
 
@@ -110,20 +107,6 @@ static int cmdScan(Env &env)
     return fleetExit(a, all, code);
 }
 
-// Makes the folder and its parents under the name's own bytes; true when it
-// is a folder at the end.
-static bool makeFolder(const QByteArray &path)
-{
-    for (qsizetype i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/')
-            continue;
-        if (::mkdir(path.left(i).constData(), 0777) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st;
-    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Reads the converter on the session's port into DIR/TYPE-SERIAL-TIME.pdt.
 static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
 {
@@ -140,14 +123,16 @@ static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
     const QString type = typeText(st.DeviceType);
     o[QStringLiteral("type")] = type;
     o[QStringLiteral("serial")] = field(st.ParamRecord, 32);
-    const QString base = QStringLiteral("%1/%2-%3-%4")
-                             .arg(dir, type, historySerial(st.ParamRecord.field(32)),
+    // Its own file, under a name nothing else holds (two converters with
+    // one serial number read in the same second take -2, -3 ...).
+    const QString name = QStringLiteral("%1-%2-%3.pdt")
+                             .arg(type, historySerial(st.ParamRecord.field(32)),
                                   QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    QString path = base + QStringLiteral(".pdt");
-    for (int n = 2; ::access(fileNameBytes(path).constData(), F_OK) == 0; ++n)
-        path = QStringLiteral("%1-%2.pdt").arg(base).arg(n);
-    QString error;
-    if (saveDataFile(path, st.ParamRecord, error))
+    Folder folder;
+    QString path, error;
+    if (folder.open(dir, true, error)
+        && writeFileIn(folder.fd(), folder.path(), name, SafeWrite::Placing::NewName, st.ParamRecord.bytes(),
+                       path, error))
         o[QStringLiteral("file")] = path;
     else
         o[QStringLiteral("fileError")] = error;
@@ -171,8 +156,10 @@ static int cmdBackup(Env &env)
     }
     if (a.ports.isEmpty() && a.exit != ExitOk)
         return a.exit;
-    if (!makeFolder(dirBytes)) {
-        err(QStringLiteral("qelctl: cannot create the folder %1").arg(dir));
+    Folder folder;
+    QString error;
+    if (!folder.open(dir, true, error)) {
+        err(QStringLiteral("qelctl: cannot create the folder %1").arg(error));
         return ExitFile;
     }
 
@@ -217,36 +204,6 @@ static int cmdBackup(Env &env)
     return fleetExit(a, all, code);
 }
 
-static int cmdHistory(Env &env)
-{
-    if (!env.badOption.isNull() || env.args.size() > 1) {
-        err(QStringLiteral("qelctl: history takes at most one SERIAL (see qelctl --help)"));
-        return ExitUsage;
-    }
-    const QString serial = env.args.isEmpty() ? QString() : historySerial(env.args.first().toLatin1());
-    const QList<HistoryEntry> list = listHistory(historyRoot(), serial);
-    for (const HistoryEntry &e : list)
-        out(QStringLiteral("%1\t%2\t%3\t%4")
-                .arg(e.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), e.type, e.serial,
-                     e.path));
-    if (list.isEmpty())
-        err(serial.isEmpty() ? QStringLiteral("qelctl: no reads kept in %1").arg(historyRoot())
-                             : QStringLiteral("qelctl: no reads of serial %1 kept in %2")
-                                   .arg(serial, historyRoot()));
-    return ExitOk;
-}
-
-bool serialMatches(const QByteArray &device, const QString &expected)
-{
-    const QString d = QString::fromLatin1(device.trimmed());
-    const QString e = expected.trimmed();
-    bool okD = false, okE = false;
-    const qulonglong nd = d.toULongLong(&okD), ne = e.toULongLong(&okE);
-    if (okD && okE)
-        return nd == ne; // 00123 is 123
-    return !d.isEmpty() && d == e;
-}
-
 namespace {
 
 const CommandRegistration scanCommand({
@@ -265,12 +222,6 @@ const CommandRegistration backupCommand({
                    "file; exit 1 when a converter's read failed or\n"
                    "one the fleet file lists did not answer"),
     fleetOptions(), cmdBackup});
-
-const CommandRegistration historyCommand({
-    QStringLiteral("history"), QStringLiteral("history [SERIAL]"),
-    QStringLiteral("the copies every successful read keeps under\n"
-                   "$XDG_DATA_HOME/qel-settings/history"),
-    {}, cmdHistory});
 
 } // namespace
 

@@ -55,7 +55,8 @@ void Env::setUp()
     p.dialogs = &dialogs;
     p.store = &store;
     p.terminate = [this] { terminated = true; };
-    p.settingsRead = historyKeeper([](const QString &warning) { err(QStringLiteral("qelctl: ") + warning); });
+    p.settingsRead = historyKeeper([](const QString &warning) { err(QStringLiteral("qelctl: ") + warning); },
+                                   lastKept);
     wiring = std::make_unique<Wiring>(p);
     ctx = &wiring->ctx;
     engine = &wiring->engine;

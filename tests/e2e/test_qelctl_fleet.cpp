@@ -32,7 +32,7 @@ private slots:
     void backupSavesEachAndReportsAFailedRead();
     void expectSerialRefusesTheWrongConverter_data();
     void expectSerialRefusesTheWrongConverter();
-    void historyKeepsEverySuccessfulRead();
+    void historyKeepsEachChangeOnce();
     void fleetFileGoodAndBadLines();
     void checkComparesEachWithItsApprovedFile();
     void historyInGitCommitsEachNewCopy();
@@ -234,7 +234,8 @@ void TestQelctlFleet::expectSerialRefusesTheWrongConverter()
     QCOMPARE(r.exit, 2);
 }
 
-void TestQelctlFleet::historyKeepsEverySuccessfulRead()
+// An unchanged converter read twice: one copy, seen twice.
+void TestQelctlFleet::historyKeepsEachChangeOnce()
 {
     QDir(data_.path()).removeRecursively();
     QDir().mkpath(data_.path());
@@ -249,7 +250,7 @@ void TestQelctlFleet::historyKeepsEverySuccessfulRead()
     QCOMPARE(run({"detect"}, broken.path()).exit, 0); // no read of the settings
 
     const QStringList files = historyFiles();
-    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.size(), 1);
     for (const QString &p : files) {
         QVERIFY2(p.startsWith("qel-settings/history/521-8888/"), qPrintable(p));
         QFile f(data_.filePath(p));
@@ -263,7 +264,7 @@ void TestQelctlFleet::historyKeepsEverySuccessfulRead()
 
     QelctlRun r = run({"history", "8888"}, sim.path());
     QCOMPARE(r.exit, 0);
-    QCOMPARE(r.lines.size(), 2);
+    QCOMPARE(r.lines.size(), 1);
     QVERIFY(r.lines[0].contains("\t521\t8888\t"));
     r = run({"history", "9999"}, sim.path());
     QCOMPARE(r.lines.size(), 0);
@@ -398,8 +399,10 @@ void TestQelctlFleet::checkComparesEachWithItsApprovedFile()
         if (c.approved == Case::None)
             QCOMPARE(o.value("lookedFor").toArray().size(), 2);
     }
-    // Every converter that answered was read, and the reads are in the history.
-    QCOMPARE(historyFiles().size(), kept + 4);
+    // Every converter that answered was read: those read to be approved are
+    // as that read found them (seen again, no copy added); the one without
+    // an approved file was never read before (one copy).
+    QCOMPARE(historyFiles().size(), kept + 1);
 
     // All at once: one line a converter in the order given, the worst exit.
     for (const QString &p : ports)
@@ -470,24 +473,24 @@ void TestQelctlFleet::historyInGitCommitsEachNewCopy()
     const QString file = dir_.filePath(QStringLiteral("git-changed.pdt"));
     writeFile(file, changed.bytes());
     QCOMPARE(qelctl({"write", file}, sim.path()).exit, 0);
-    QCOMPARE(commits(), 1); // a write without --verify reads nothing
+    QCOMPARE(commits(), 1); // what it replaced is the copy of the read: no new copy
     QCOMPARE(qelctl({"read", "-o", first}, sim.path()).exit, 0);
     QCOMPARE(commits(), 2);
     const QString patch = gitSays({"show", "HEAD", "--", "5600-25555/settings.txt"});
     QVERIFY2(patch.contains(QRegularExpression(QStringLiteral("\n-  Full scale[^\n]*\"01000E\\+0H\""))), qPrintable(patch));
     QVERIFY2(patch.contains(QRegularExpression(QStringLiteral("\n\\+  Full scale[^\n]*\"02500E\\+0H\""))), qPrintable(patch));
 
-    // Unchanged: the listing stays as it is (the history keeps a copy of
-    // every read, so at most that copy is committed).
+    // Unchanged: no new copy, no commit.
     QCOMPARE(qelctl({"read", "-o", first}, sim.path()).exit, 0);
-    QVERIFY(commits() <= 3);
-    QVERIFY(!gitSays({"log", "-1", "--name-only", "--format="}).contains("settings.txt"));
+    QCOMPARE(commits(), 2);
 
     // Two converters read at once, with the repository's own identity:
     // one commit each, nothing left over.
     gitSays({"config", "user.name", "Plant A"});
     gitSays({"config", "user.email", "plant@example.invalid"});
     const int before = commits();
+    writeFile(file, ParameterRecord().bytes());
+    QCOMPARE(qelctl({"write", "--no-keep", file}, sim.path()).exit, 0); // a change the history has not seen
     r = qelctl({"backup", dir_.filePath("git-backup"), "--port", other.path()}, sim.path());
     QVERIFY2(r.exit == 0 && !r.err.contains("kept, but"), qPrintable(r.err));
     QCOMPARE(commits(), before + 2);
