@@ -96,7 +96,7 @@ QByteArray Session::receive(const QByteArray &bytes)
 {
     reply_.clear();
     const auto keep = [this](char ch) {
-        if (!dropUntilPurge_ && data_.size() < kMaxData)
+        if (purgesPending_ == 0 && data_.size() < kMaxData)
             data_ += ch;
     };
     for (const char ch : bytes) {
@@ -204,8 +204,8 @@ void Session::onSubNegotiation(const QByteArray &payload)
         return;
     const int command = code - kServerOffset;
     answers_[command] = payload.mid(2);
-    if (command == PurgeData)
-        dropUntilPurge_ = false;
+    if (command == PurgeData && purgesPending_ > 0)
+        --purgesPending_;
 }
 
 QByteArray Session::takeData()
@@ -216,7 +216,8 @@ QByteArray Session::takeData()
 void Session::dropData(bool untilPurgeAnswer)
 {
     data_.clear();
-    dropUntilPurge_ = untilPurgeAnswer;
+    if (untilPurgeAnswer)
+        ++purgesPending_;
 }
 
 std::optional<QByteArray> Session::answer(unsigned char c) const

@@ -73,10 +73,11 @@ public:
     int dataSize() const { return int(data_.size()); }
     QByteArray takeData();
     // Drops the data received so far; with untilPurgeAnswer, also what arrives
-    // until the server's PURGE-DATA answer (it left the server before the purge).
+    // until the server's answer to this PURGE-DATA (it left the server before
+    // the purge), however many purges are still unanswered.
     void dropData(bool untilPurgeAnswer);
-    bool purgePending() const { return dropUntilPurge_; }
-    void stopDropping() { dropUntilPurge_ = false; }
+    bool purgePending() const { return purgesPending_ > 0; }
+    void stopDropping() { purgesPending_ = 0; }
 
     // The server's answer to COM-PORT command c (its value), once one came.
     std::optional<QByteArray> answer(unsigned char c) const;
@@ -94,7 +95,7 @@ private:
     QByteArray sub_;
     QByteArray data_;
     QByteArray reply_;
-    bool dropUntilPurge_ = false;
+    int purgesPending_ = 0;
     std::array<std::optional<QByteArray>, 256> answers_;
     // What this side has said about each option (to answer a request once).
     std::array<bool, 256> sentWill_{}, sentDo_{};

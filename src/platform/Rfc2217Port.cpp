@@ -10,6 +10,12 @@
 #include <QUrl>
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace qel {
 
 using namespace rfc2217;
@@ -29,7 +35,11 @@ constexpr int kRetryPauseMs = 100;
 struct Rfc2217Port::Connection : QObject {
     QTcpSocket sock;
     Session telnet;
-    bool purgeAnswered = true; // until a PURGE-DATA goes unanswered
+    // Whether the server answers PURGE-DATA: learnt from the first purge,
+    // the only one waited for; later ones drop data until their answer
+    // comes (or, at the latest, their deadline).
+    enum { Unknown, Answers, Silent } purge = Unknown;
+    QDeadlineTimer purgeDeadline;
     QString key;               // HOST:PORT
     Rfc2217Port *owner = nullptr;
     QTimer linger;
@@ -218,9 +228,23 @@ void Rfc2217Port::send(const QByteArray &bytes)
 
 void Rfc2217Port::pump()
 {
-    if (!conn_ || conn_->sock.bytesAvailable() <= 0)
+    if (!conn_)
         return;
-    send(conn_->telnet.receive(conn_->sock.readAll()));
+    Connection &c = *conn_;
+    if (c.sock.bytesAvailable() > 0) {
+        send(c.telnet.receive(c.sock.readAll()));
+#ifdef Q_OS_LINUX
+        // Acknowledged at once: a server that holds a small segment until the
+        // last one is acknowledged (Nagle) would otherwise wait out this
+        // side's delayed acknowledgement (40 ms) in the middle of a reply.
+        const int one = 1;
+        ::setsockopt(int(c.sock.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+    }
+    if (c.telnet.purgePending() && c.purgeDeadline.hasExpired()) {
+        c.purge = Connection::Silent; // the answer that never came drops nothing more
+        c.telnet.stopDropping();
+    }
 }
 
 bool Rfc2217Port::waitFor(const std::function<bool()> &done, int ms)
@@ -466,16 +490,18 @@ void Rfc2217Port::discardInput()
         return;
     pump();
     Connection &c = *conn_;
-    c.telnet.dropData(c.purgeAnswered);
+    c.telnet.dropData(c.purge != Connection::Silent);
+    c.purgeDeadline.setRemainingTime(answerMs_);
     send(comPortCommand(PurgeData, QByteArray(1, char(PurgeReceive))));
-    if (!c.purgeAnswered)
+    if (c.purge != Connection::Unknown)
         return;
     // A server that never answers a purge is asked again each time but not
-    // waited for again on this connection.
-    if (!waitFor([&c] { return !c.telnet.purgePending(); }, answerMs_) && connected()) {
-        c.purgeAnswered = false;
-        c.telnet.stopDropping();
-    }
+    // waited for again on this connection; one that does answer is not
+    // waited for again either (its answer comes before any later data).
+    if (waitFor([&c] { return !c.telnet.purgePending(); }, answerMs_))
+        c.purge = Connection::Answers;
+    else if (connected())
+        c.purge = Connection::Silent;
 }
 
 bool Rfc2217Port::write(const QByteArray &data)
