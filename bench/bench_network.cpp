@@ -197,9 +197,12 @@ bool pacedTransfers(const Setup &env, const char *type)
     const QString ports[] = {sim.path, lines[0].url(), lines[1].url()};
     std::vector<qint64> reads[3], writes[3];
     bool ok = true;
-    // Taken in turn, so that a busy moment of the machine falls on all three.
+    // Taken in turn, so that a busy moment of the machine falls on all three;
+    // both server lines reach the one converter, so a line's session is over
+    // (closed by the server) before the next line opens the device.
     for (int r = 0; r < env.runs; ++r) {
         for (int p = 0; p < 3; ++p) {
+            QThread::msleep(300);
             const Timed rd = runQelctl(env.qelctl, {"--port", ports[p], "read", "-o", dir.filePath("x.pdt")});
             const Timed wr = runQelctl(env.qelctl, {"--port", ports[p], "write", file});
             ok = ok && rd.exit == 0 && wr.exit == 0;

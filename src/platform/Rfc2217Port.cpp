@@ -104,6 +104,21 @@ void linger(Connection *c, int ms)
     c->linger.start(ms);
 }
 
+// Acknowledges what comes at once, from now on: a server that holds a small
+// segment until the last one is acknowledged (Nagle, as ser2net does) would
+// otherwise wait out this side's delayed acknowledgement (40 ms) in the
+// middle of a reply. The system falls back to delaying after each write of
+// ours, so this follows every read and write.
+void quickAck(QTcpSocket &sock)
+{
+#ifdef Q_OS_LINUX
+    const int one = 1;
+    ::setsockopt(int(sock.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+    Q_UNUSED(sock);
+#endif
+}
+
 // Blocks for `ms` in the event loop (timers and painting go on; input
 // waits), or asleep where there is none.
 void pause(int ms)
@@ -224,6 +239,7 @@ void Rfc2217Port::send(const QByteArray &bytes)
         return;
     conn_->sock.write(bytes);
     conn_->sock.flush();
+    quickAck(conn_->sock);
 }
 
 void Rfc2217Port::pump()
@@ -233,13 +249,7 @@ void Rfc2217Port::pump()
     Connection &c = *conn_;
     if (c.sock.bytesAvailable() > 0) {
         send(c.telnet.receive(c.sock.readAll()));
-#ifdef Q_OS_LINUX
-        // Acknowledged at once: a server that holds a small segment until the
-        // last one is acknowledged (Nagle) would otherwise wait out this
-        // side's delayed acknowledgement (40 ms) in the middle of a reply.
-        const int one = 1;
-        ::setsockopt(int(c.sock.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-#endif
+        quickAck(c.sock);
     }
     if (c.telnet.purgePending() && c.purgeDeadline.hasExpired()) {
         c.purge = Connection::Silent; // the answer that never came drops nothing more
@@ -511,6 +521,7 @@ bool Rfc2217Port::write(const QByteArray &data)
     const QByteArray bytes = escape(data);
     const bool ok = conn_->sock.write(bytes) == bytes.size();
     conn_->sock.flush();
+    quickAck(conn_->sock);
     return ok;
 }
 

@@ -64,7 +64,7 @@ sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count,
     return f;
 }
 
-Rig::Rig(int type) : device(type), ports(clock, device)
+void Wired::wire(Clock &clock, SerialPortFactory &ports)
 {
     Platform p;
     p.clock = &clock;
@@ -72,19 +72,24 @@ Rig::Rig(int type) : device(type), ports(clock, device)
     p.boxes = &boxes;
     p.store = &store;
     p.terminate = [this] { ++terminations; };
-    wireUp(p, *this);
+    wiring = std::make_unique<Wiring>(p);
+    ctx = &wiring->ctx;
+    engine = &wiring->engine;
+    typeChange = &wiring->typeChange;
+    dialogs = std::make_unique<FakeDialogs>(ctx->state);
+    ctx->platform.dialogs = dialogs.get();
+    ctx->state.CommPortNo = 1;
+}
+
+Rig::Rig(int type) : device(type), ports(clock, device)
+{
+    wire(clock, ports);
 }
 
 Live::Live(const QString &device)
 {
     map.setOverride(device);
-    Platform p;
-    p.clock = &clock;
-    p.ports = &ports;
-    p.boxes = &boxes;
-    p.store = &store;
-    p.terminate = [this] { ++terminations; };
-    wireUp(p, *this);
+    wire(clock, ports);
 }
 
 } // namespace qel::test

@@ -61,26 +61,10 @@ private:
 sim::SimFault fault(const char *cmd, sim::SimFault::Kind kind, int count = 1,
                     const QByteArray &reply = {}, int delayMs = 0, int chunks = 2);
 
-// Builds the device side over the given platform, with the port dialog
-// stand-in (CommPortNo 1), into a rig's wiring, dialogs, ctx, engine and
-// typeChange members.
-template <typename R>
-void wireUp(const Platform &p, R &rig)
-{
-    rig.wiring = std::make_unique<Wiring>(p);
-    rig.ctx = &rig.wiring->ctx;
-    rig.engine = &rig.wiring->engine;
-    rig.typeChange = &rig.wiring->typeChange;
-    rig.dialogs = std::make_unique<FakeDialogs>(rig.ctx->state);
-    rig.ctx->platform.dialogs = rig.dialogs.get();
-    rig.ctx->state.CommPortNo = 1;
-}
-
-struct Rig {
-    explicit Rig(int type = 5600);
-    VirtualClock clock;
-    sim::SimDevice device;
-    sim::SimPortFactory ports;
+// What a rig holds besides its clock and ports: the recording boxes and
+// dialogs, an in-memory store, and the device side wired over them (port
+// dialog stand-in, CommPortNo 1).
+struct Wired {
     RecordingBoxes boxes;
     MemorySettingsStore store;
     std::unique_ptr<Wiring> wiring;
@@ -92,26 +76,34 @@ struct Rig {
 
     AppState &st() { return ctx->state; }
     ParameterRecord &rec() { return ctx->state.ParamRecord; }
+
+protected:
+    Wired() = default;
+    // The wiring goes before the clock and ports of the rig it is part of.
+    ~Wired() = default;
+    void wire(Clock &clock, SerialPortFactory &ports);
+};
+
+// The simulated converter on the in-process line, on the virtual clock.
+struct Rig : Wired {
+    explicit Rig(int type = 5600);
+    ~Rig() { wiring.reset(); }
+    VirtualClock clock;
+    sim::SimDevice device;
+    sim::SimPortFactory ports;
+
     // Commands the device received, terminator included.
     QList<QByteArray> commands() const { return device.commands(); }
 };
 
 // The same over real timers and the program's own ports: a device path or
 // an rfc2217:// address, as --port gives it.
-struct Live {
+struct Live : Wired {
     explicit Live(const QString &device);
+    ~Live() { wiring.reset(); }
     QtClock clock;
     PortMap map;
     QtSerialPortFactory ports{&map};
-    RecordingBoxes boxes;
-    MemorySettingsStore store;
-    std::unique_ptr<Wiring> wiring;
-    std::unique_ptr<FakeDialogs> dialogs;
-    Context *ctx = nullptr;
-    RsReadWrite *engine = nullptr;
-    TypeChange *typeChange = nullptr;
-    int terminations = 0;
-    AppState &st() { return ctx->state; }
 };
 
 } // namespace qel::test
