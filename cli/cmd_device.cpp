@@ -145,7 +145,8 @@ int writeToConverter(Env &env, WriteJob &job)
     if (o.aborted || env.terminated || !o.transferred || o.result != CommResult::Ok) {
         QStringList lines = writeStopLines(st, restoreHint(kept, env.portOverride), false);
         if (lines.isEmpty())
-            lines << QStringLiteral("the device did not accept the settings");
+            lines << (o.transferred ? QStringLiteral("the device did not accept the settings")
+                                    : QStringLiteral("the converter did not answer \"Q\" any more; nothing written"));
         for (const QString &line : lines)
             err(QStringLiteral("qelctl: ") + line);
         return ExitDevice;
