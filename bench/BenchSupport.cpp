@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "platform/Rfc2217Module.h"
+
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -40,6 +42,7 @@ Rig::Rig(Clock &clock, const QString &path, Wrap wrap)
     : map_(&store_), qtPorts_(&map_), wrap_(std::move(wrap))
 {
     map_.setOverride(path);
+    useNetworkModule(rfc2217Module());
     Platform p;
     p.clock = &clock;
     p.ports = this;

@@ -7,7 +7,7 @@
 
 #include "platform/FileName.h"
 #include "platform/PortList.h"
-#include "platform/Rfc2217Port.h"
+#include "platform/NetworkPort.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -72,8 +72,8 @@ QString badEntry(const QStringList &words, FleetPort &p)
     p.port = words[0];
     QString host;
     quint16 tcpPort = 0;
-    if (Rfc2217Port::isUrl(p.port)) {
-        if (!Rfc2217Port::parseUrl(p.port, host, tcpPort))
+    if (isNetworkUrl(p.port)) {
+        if (!parseNetworkUrl(p.port, host, tcpPort))
             return QStringLiteral("%1: not a network port (rfc2217://HOST:PORT)").arg(p.port);
     } else if (!p.port.startsWith(u'/')) {
         return QStringLiteral("%1: not a port (a device path from / or rfc2217://HOST:PORT)").arg(p.port);

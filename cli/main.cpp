@@ -6,7 +6,7 @@
 #include "editor/SettingsCommands.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
-#include "platform/Rfc2217Port.h"
+#include "platform/NetworkPort.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -72,7 +72,7 @@ bool Env::claimPort()
     const int n = ctx->state.CommPortNo == 0 ? 1 : ctx->state.CommPortNo;
     const QString path = portMap->devicePath(n);
     // A device server keeps its own line to itself; there is no node to lock here.
-    if (Rfc2217Port::isUrl(path))
+    if (isNetworkUrl(path))
         return true;
     const PortProblem p = hold.acquire(path);
     if (p.ok())

@@ -11,12 +11,15 @@ foreach(t qel-settings qelctl qel-sim)
         install(TARGETS ${t} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-# qelctl loads this module for `print` from ../LIBDIR/qel-settings/modules
-# (a folder below the package's own, so that no ldconfig call is packed).
-if(TARGET qelctl-gui)
-    install(TARGETS qelctl-gui LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/qel-settings/modules
-            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-endif()
+# The modules, loaded from ../LIBDIR/qel-settings/modules (a folder below the
+# package's own, so that no ldconfig call is packed): qelctl's for `print`,
+# and the network transport of both programs.
+foreach(t qelctl-gui qel-network)
+    if(TARGET ${t})
+        install(TARGETS ${t} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/qel-settings/modules
+                PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    endif()
+endforeach()
 
 # The help viewer looks beside the program first, then in ../share/qel-settings.
 foreach(help qel-5600.hlp qel-5600_en.hlp)

@@ -1,14 +1,53 @@
 #include "LinePort.h"
 
+#include "NetworkPort.h"
 #include "QtSerialPort.h"
-#include "Rfc2217Port.h"
 
 namespace qel {
 
+namespace {
+
+// A network port while the network transport cannot be loaded: every open
+// fails, saying why.
+class NoTransport : public SerialPort {
+public:
+    NoTransport(const QString &path, const QString &why) : path_(path), why_(why) {}
+    bool open() override { return false; }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    QString lastError() const override { return openProblem().text(); }
+    PortProblem openProblem() const override
+    {
+        PortProblem p;
+        p.cause = PortProblem::Other;
+        p.path = path_;
+        p.detail = QStringLiteral("the network transport is not available (%1)").arg(why_);
+        return p;
+    }
+    bool setRts(bool on) override
+    {
+        rts_ = on;
+        return true;
+    }
+    int bytesWaiting() override { return 0; }
+    QByteArray readAllWaiting() override { return {}; }
+    void discardInput() override {}
+    bool write(const QByteArray &) override { return false; }
+
+private:
+    QString path_, why_;
+};
+
+} // namespace
+
 std::unique_ptr<SerialPort> createTransport(const QString &path)
 {
-    if (Rfc2217Port::isUrl(path))
-        return std::make_unique<Rfc2217Port>(path);
+    if (isNetworkUrl(path)) {
+        QString why;
+        if (const NetworkModule *net = networkModule(why))
+            return std::unique_ptr<SerialPort>(net->createPort(path));
+        return std::make_unique<NoTransport>(path, why);
+    }
     return std::make_unique<QtSerialPort>(path);
 }
 

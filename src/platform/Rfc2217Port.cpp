@@ -7,7 +7,6 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 
 #ifdef Q_OS_LINUX
@@ -153,24 +152,6 @@ void Rfc2217Port::endSessions()
 int Rfc2217Port::lingeringSessions()
 {
     return int(table().size());
-}
-
-bool Rfc2217Port::isUrl(const QString &path)
-{
-    return path.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive);
-}
-
-bool Rfc2217Port::parseUrl(const QString &path, QString &host, quint16 &port)
-{
-    if (!isUrl(path))
-        return false;
-    const QUrl url(path, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0
-        || !(url.path().isEmpty() || url.path() == QLatin1String("/")) || url.hasQuery())
-        return false;
-    host = url.host();
-    port = quint16(url.port());
-    return true;
 }
 
 Rfc2217Port::Rfc2217Port(const QString &url) : url_(url) {}

@@ -17,8 +17,9 @@
 // idle. endSessions() closes every lingering session at once (at the end of
 // the process, by itself).
 
-#include "Rfc2217.h"
+#include "NetworkPort.h"
 #include "PortAccess.h"
+#include "Rfc2217.h"
 #include "SerialPort.h"
 
 #include <functional>
@@ -31,8 +32,11 @@ public:
     ~Rfc2217Port() override;
 
     // "rfc2217://HOST:PORT" (HOST may be a name, an IPv4 or a [IPv6] address).
-    static bool isUrl(const QString &path);
-    static bool parseUrl(const QString &path, QString &host, quint16 &port);
+    static bool isUrl(const QString &path) { return isNetworkUrl(path); }
+    static bool parseUrl(const QString &path, QString &host, quint16 &port)
+    {
+        return parseNetworkUrl(path, host, port);
+    }
 
     // Bounds of the connect and of each wait for a server's answer.
     void setTimeouts(int connectMs, int answerMs)

@@ -222,21 +222,43 @@ void TestShowPrint::showThroughTheTool()
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing.pdt"))));
     QCOMPARE(qelctl({QStringLiteral("show")}).exit, 2);
 
-    // Only print loads widget and print-support code: show starts without a
-    // display and without the GUI libraries (the loader lists what it loads).
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("QELCTL"), {QStringLiteral("show"), good});
-    QVERIFY(p.waitForFinished(60000));
-    QCOMPARE(p.exitCode(), 0);
-    const QByteArray loaded = p.readAllStandardError();
+    // Only print loads widget and print-support code, and only a network
+    // port the network transport: show starts without a display, without
+    // the GUI libraries and without Qt Network and what it brings (the
+    // loader lists what it loads).
+    const auto loadedBy = [](const QStringList &args, int &exit, QByteArray &said) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("QELCTL"), args);
+        p.waitForFinished(60000);
+        exit = p.exitCode();
+        said = p.readAllStandardError();
+        QByteArray libs;
+        for (const QByteArray &line : said.split('\n'))
+            if (line.contains("calling init:"))
+                libs += line.mid(line.lastIndexOf(' ') + 1) + '\n';
+        return libs;
+    };
+    int exit = -1;
+    QByteArray said;
+    QByteArray loaded = loadedBy({QStringLiteral("show"), good}, exit, said);
+    QCOMPARE(exit, 0);
     QVERIFY(loaded.contains("libQt6Core"));
-    for (const char *lib : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport"})
+    for (const char *lib : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libQt6Network", "libkrb5",
+                            "libproxy", "qel-network.so"})
         QVERIFY2(!loaded.contains(lib), lib);
+    // A network port loads the transport, which then works: nothing listens
+    // on the discard port here, and the connection is refused (not "no
+    // transport").
+    loaded = loadedBy({QStringLiteral("--port"), QStringLiteral("rfc2217://127.0.0.1:9"), QStringLiteral("detect")},
+                      exit, said);
+    QCOMPARE(exit, 1);
+    QVERIFY2(loaded.contains("qel-network.so") && loaded.contains("libQt6Network"), loaded.constData());
+    QVERIFY2(said.contains("127.0.0.1:9: Connection refused"), said.constData());
 }
 
 void TestShowPrint::printThroughTheTool()

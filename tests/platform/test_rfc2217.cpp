@@ -8,6 +8,7 @@
 #include "TestRig.h"
 #include "editor/SettingsCommands.h"
 #include "platform/Rfc2217.h"
+#include "platform/Rfc2217Module.h"
 #include "platform/Rfc2217Port.h"
 
 #include <QElapsedTimer>
@@ -321,6 +322,8 @@ bool eventually(const std::function<bool()> &done, int ms)
 class Rfc2217Test : public QObject {
     Q_OBJECT
 private slots:
+    // The transport in process, where the programs load it as a module.
+    void initTestCase() { useNetworkModule(rfc2217Module()); }
     void sessionWithARecordedServer_data();
     void sessionWithARecordedServer();
     void dataBytesAndPurge();
