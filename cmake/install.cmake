@@ -40,6 +40,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The udev rule a permission message points to (PortAccess.h, kUdevRuleExample).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/examples/70-qel-settings-serial.rules
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qelctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qelctl)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides

@@ -438,6 +438,18 @@ Writing was stopped.</translation>
         <source>回線が切れました（%1）</source>
         <translation>the line went away (%1)</translation>
     </message>
+    <message>
+        <source>アクセス権がありません（%1 だけが開けます。モード %2。udev の規則でグループ dialout に与えられます（例: %3）。その後 sudo usermod -aG dialout $USER を実行し、ログインし直す）</source>
+        <translation>permission denied: only %1 may open it (mode %2); a udev rule can give it to group dialout (example: %3), then add yourself with &apos;sudo usermod -aG dialout $USER&apos; and log in again</translation>
+    </message>
+    <message>
+        <source>他のプログラムが使用中です（ロックファイル %1 にプロセスがなく、使用者は不明）</source>
+        <translation>in use by another program (its lock file %1 names no process: holder unknown)</translation>
+    </message>
+    <message>
+        <source>%1 と root</source>
+        <translation>%1 and root</translation>
+    </message>
 </context>
 <context>
     <name>qel::PortSelect</name>

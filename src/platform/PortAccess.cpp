@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <locale.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -36,9 +38,94 @@ QString groupName(gid_t gid)
     return QString::number(gid);
 }
 
+QString userName(uid_t uid)
+{
+    char buf[4096];
+    struct passwd pw;
+    struct passwd *found = nullptr;
+    if (getpwuid_r(uid, &pw, buf, sizeof buf, &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(uid);
+}
+
 bool processAlive(qint64 pid)
 {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+// The system's text for an error, in English whatever the locale (the
+// tool's lines are English; a window shows them under its message too).
+QString systemText(int err)
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return QString::fromLocal8Bit(c ? strerror_l(err, c) : std::strerror(err));
+}
+
+// The UUCP lock files other programs may hold for the device:
+// LCK..NAME, NAME the path below /dev with '/' as '_', in every lock
+// folder in use (the same folder once, whatever its names).
+QStringList lockFiles(const QString &resolvedPath)
+{
+    QString name = resolvedPath;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QStringList files, folders;
+    for (const char *dir : {"/run/lock", "/var/lock", "/var/lock/lockdev", "/var/spool/locks",
+                            "/var/spool/uucp", "/etc/locks", "/tmp", "/var/tmp"}) {
+        const QString folder = QFileInfo(QLatin1String(dir)).canonicalFilePath();
+        if (folder.isEmpty() || folders.contains(folder))
+            continue;
+        folders << folder;
+        const QString file = QStringLiteral("%1/LCK..%2").arg(folder, name);
+        if (QFileInfo::exists(file))
+            files << file;
+    }
+    return files;
+}
+
+// The process a lock file names: its id in ASCII first (as UUCP's "%10d\n"
+// and Qt's own lock files begin), or an old binary one of four bytes. 0 when
+// it names none (empty, unreadable, no number).
+qint64 lockFileHolder(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = f.read(64);
+    bool ok = false;
+    const qint64 pid = head.simplified().split(' ').value(0).toLongLong(&ok);
+    if (ok && pid > 0)
+        return pid;
+    if (head.size() == 4) {
+        qint32 binary = 0;
+        std::memcpy(&binary, head.constData(), 4);
+        return binary > 0 ? binary : 0;
+    }
+    return 0;
+}
+
+// Whether another program's lock file stands in the way of the device:
+// refused (with its holder, or its file when the holder is not known) for a
+// live holder or a lock that names none; a stale lock (its process gone) is
+// removed. True when the way is free.
+bool othersLockFilesAllow(const QString &resolvedPath, PortProblem &p)
+{
+    for (const QString &file : lockFiles(resolvedPath)) {
+        const qint64 pid = lockFileHolder(file);
+        if (pid == ::getpid())
+            continue;
+        if (pid > 0 && !processAlive(pid)) {
+            QFile::remove(file); // stale; if it cannot go, QSerialPort says so
+            continue;
+        }
+        p.cause = PortProblem::Busy;
+        p.pid = pid;
+        if (pid == 0)
+            p.lockFile = file;
+        return false;
+    }
+    return true;
 }
 
 // The holder of a flock on the inode, from /proc/locks
@@ -53,7 +140,7 @@ qint64 flockHolder(const struct stat &st)
         + QByteArray::number(qulonglong(st.st_ino));
     for (const QByteArray &line : f.readAll().split('\n')) {
         const QList<QByteArray> w = line.simplified().split(' ');
-        if (w.size() >= 6 && w[1] == "FLOCK" && w[5] == want)
+        if (w.size() >= 6 && w[1] == "FLOCK" && w[5] == want && w[4].toLongLong() != ::getpid())
             return w[4].toLongLong();
     }
     return 0;
@@ -88,19 +175,41 @@ QString describe(const PortProblem &p, bool ja)
             : pick("no such device", QT_TRANSLATE_NOOP("qel::PortProblem", "デバイスがありません"));
         break;
     case PortProblem::Permission:
-        cause = pick("permission denied: the device belongs to group %1; add yourself "
-                     "with 'sudo usermod -aG %1 $USER', then log in again",
-                     QT_TRANSLATE_NOOP("qel::PortProblem",
-                                       "アクセス権がありません（グループ %1 に追加してください: "
-                                       "sudo usermod -aG %1 $USER の後、ログインし直す）"))
-                    .arg(p.group);
+        if (!p.group.isEmpty()) {
+            cause = pick("permission denied: the device belongs to group %1; add yourself "
+                         "with 'sudo usermod -aG %1 $USER', then log in again",
+                         QT_TRANSLATE_NOOP("qel::PortProblem",
+                                           "アクセス権がありません（グループ %1 に追加してください: "
+                                           "sudo usermod -aG %1 $USER の後、ログインし直す）"))
+                        .arg(p.group);
+        } else {
+            // No group may use it: adding the user to one does not help.
+            cause = pick("permission denied: only %1 may open it (mode %2); a udev rule can give it to "
+                         "group dialout (example: %3), then add yourself with "
+                         "'sudo usermod -aG dialout $USER' and log in again",
+                         QT_TRANSLATE_NOOP("qel::PortProblem",
+                                           "アクセス権がありません（%1 だけが開けます。モード %2。udev の規則で"
+                                           "グループ dialout に与えられます（例: %3）。その後 "
+                                           "sudo usermod -aG dialout $USER を実行し、ログインし直す）"))
+                        .arg(p.owner == QLatin1String("root")
+                                 ? p.owner
+                                 : pick("%1 and root", QT_TRANSLATE_NOOP("qel::PortProblem", "%1 と root")).arg(p.owner))
+                        .arg(p.mode, 4, 8, QLatin1Char('0'))
+                        .arg(QLatin1String(kUdevRuleExample));
+        }
         break;
     case PortProblem::Busy:
-        cause = p.pid > 0
-            ? pick("in use by another program (process %1)",
-                   QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です（プロセス %1）"))
-                  .arg(p.pid)
-            : pick("in use by another program", QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です"));
+        if (p.pid > 0)
+            cause = pick("in use by another program (process %1)",
+                         QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です（プロセス %1）"))
+                        .arg(p.pid);
+        else if (!p.lockFile.isEmpty())
+            cause = pick("in use by another program (its lock file %1 names no process: holder unknown)",
+                         QT_TRANSLATE_NOOP("qel::PortProblem",
+                                           "他のプログラムが使用中です（ロックファイル %1 にプロセスがなく、使用者は不明）"))
+                        .arg(p.lockFile);
+        else
+            cause = pick("in use by another program", QT_TRANSLATE_NOOP("qel::PortProblem", "他のプログラムが使用中です"));
         break;
     case PortProblem::NotSerial:
         cause = pick("not a serial device", QT_TRANSLATE_NOOP("qel::PortProblem", "シリアルデバイスではありません"));
@@ -137,19 +246,9 @@ qint64 devicePortHolder(const QString &resolvedPath)
         if (const qint64 pid = flockHolder(st))
             return pid;
     }
-    // UUCP-style lock files: LCK..ttyUSB0 (a path below /dev with '/' as '_').
-    QString name = resolvedPath;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name = name.mid(5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *dir : {"/run/lock", "/var/lock", "/var/spool/locks", "/var/spool/uucp", "/tmp"}) {
-        QFile f(QStringLiteral("%1/LCK..%2").arg(QLatin1String(dir), name));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        // The process id in ASCII first (also how Qt's own lock files begin).
-        bool ok = false;
-        const qint64 pid = f.read(64).simplified().split(' ').value(0).toLongLong(&ok);
-        if (ok && processAlive(pid))
+    for (const QString &file : lockFiles(resolvedPath)) {
+        const qint64 pid = lockFileHolder(file);
+        if (pid != ::getpid() && processAlive(pid))
             return pid;
     }
     return 0;
@@ -189,7 +288,11 @@ PortProblem DeviceHold::acquire(const QString &path)
         case EACCES:
         case EPERM:
             p.cause = PortProblem::Permission;
-            p.group = groupName(st.st_gid);
+            p.owner = userName(st.st_uid);
+            p.mode = st.st_mode & 07777;
+            // A group is named only where joining it lets the user in.
+            if (st.st_gid != 0 && (st.st_mode & 060) == 060)
+                p.group = groupName(st.st_gid);
             break;
         case EBUSY: // another program set the line exclusive
             p.cause = PortProblem::Busy;
@@ -202,7 +305,7 @@ PortProblem DeviceHold::acquire(const QString &path)
             break;
         default:
             p.cause = PortProblem::Other;
-            p.detail = QString::fromLocal8Bit(std::strerror(e));
+            p.detail = systemText(e);
             break;
         }
         return p;
@@ -219,8 +322,12 @@ PortProblem DeviceHold::acquire(const QString &path)
             p.pid = devicePortHolder(device);
         } else {
             p.cause = PortProblem::Other;
-            p.detail = QString::fromLocal8Bit(std::strerror(e));
+            p.detail = systemText(e);
         }
+        return p;
+    }
+    if (!othersLockFilesAllow(device, p)) {
+        ::close(fd);
         return p;
     }
     holds().insert(device, Held{fd, 1});

@@ -10,10 +10,15 @@ namespace qel {
 struct PortProblem {
     enum Cause { None, Missing, Permission, Busy, NotSerial, Other, Lost };
     Cause cause = None;
-    QString path;   // as the user gave it
-    QString group;  // Permission: the group that owns the device node
-    qint64 pid = 0; // Busy: the process holding it, when known
-    QString detail; // Other: the system's own text; Lost: what the port said
+    QString path;     // as the user gave it
+    // Permission: the node's group when that group may read and write it
+    // (and is not root's), else empty; its owner and mode.
+    QString group;
+    QString owner;
+    uint mode = 0;
+    qint64 pid = 0;   // Busy: the process holding it, when known
+    QString lockFile; // Busy: the lock file of a holder that is not known
+    QString detail;   // Other: the system's own text; Lost: what the port said
 
     bool ok() const { return cause == None; }
     // "PATH: cause", in English (the command-line tool) ...
@@ -29,6 +34,14 @@ struct PortProblem {
 // on one device nest: the program's own ports, opened one after the other,
 // and a tool that holds the device for a whole command do not lock each
 // other out.
+//
+// Other programs lock a line with a UUCP lock file (LCK..ttyUSB0 in
+// /var/lock, /run/lock: their process id in ASCII). A lock whose process
+// lives refuses the hold and is never touched; one whose process is gone is
+// stale and removed (QSerialPort then writes its own); an empty or
+// unreadable one refuses the hold with its holder unknown. This is decided
+// here, before QSerialPort's own lock file handling, which takes a lock file
+// without a program name in it for stale even while its process lives.
 class DeviceHold {
 public:
     DeviceHold() = default;
@@ -46,8 +59,13 @@ private:
     QString device_;
 };
 
-// The process named by a lock file for the device (LCK..NAME in the usual
-// lock folders) or holding a flock on it; 0 when none is known.
+// Another process holding the device: one with a flock on it, else the
+// one a lock file names (LCK..NAME in the usual lock folders) while it
+// lives; 0 when none is known. This process never counts.
 qint64 devicePortHolder(const QString &resolvedPath);
+
+// Where a udev rule that gives serial ports to the group dialout is shown
+// (installed with the package).
+inline constexpr char kUdevRuleExample[] = "/usr/share/doc/qel-settings/examples/70-qel-settings-serial.rules";
 
 } // namespace qel

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -165,19 +166,40 @@ private slots:
     }
 
     // A node the user may not open: the message names its group and the
-    // command that lets the user in. Needs root to make an unprivileged user.
-    void permissionDeniedNamesTheGroup()
+    // command that lets the user in, but only a group that may read and
+    // write it, and never root's; otherwise it says who may open it and
+    // points to the udev rule. Needs root to make an unprivileged user.
+    void permissionHint_data()
     {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("cause"); // %1 the group
+        const QString onlyRoot = QStringLiteral(
+            "permission denied: only root may open it (mode %1); a udev rule can give it to group dialout "
+            "(example: /usr/share/doc/qel-settings/examples/70-qel-settings-serial.rules), then add yourself "
+            "with 'sudo usermod -aG dialout $USER' and log in again");
+        QTest::newRow("dialout may") << "dialout" << 0660
+                                     << "permission denied: the device belongs to group %1; add yourself with "
+                                        "'sudo usermod -aG %1 $USER', then log in again";
+        QTest::newRow("root only") << "root" << 0600 << onlyRoot.arg("0600");
+        QTest::newRow("group root") << "root" << 0660 << onlyRoot.arg("0660");
+        QTest::newRow("group may only read") << "dialout" << 0640 << onlyRoot.arg("0640");
+    }
+    void permissionHint()
+    {
+        QFETCH(QString, group);
+        QFETCH(int, mode);
+        QFETCH(QString, cause);
         if (::geteuid() != 0)
             QSKIP("QSKIP: needs root to run qelctl as an unprivileged user");
         SimPty sim;
         QVERIFY(sim.start({"--type", "5600"}));
         const QByteArray node = QFile::encodeName(sim.path());
-        struct group *g = ::getgrnam("dialout");
-        const gid_t gid = g ? g->gr_gid : 20;
+        struct group *g = ::getgrnam(group.toLocal8Bit().constData());
+        const gid_t gid = g ? g->gr_gid : (group == "root" ? 0 : 20);
         QVERIFY(::chown(node.constData(), 0, gid) == 0);
-        QVERIFY(::chmod(node.constData(), 0660) == 0);
-        const QString group = g ? QString::fromLocal8Bit(g->gr_name) : QStringLiteral("20");
+        QVERIFY(::chmod(node.constData(), mode_t(mode)) == 0);
+        const QString name = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(gid);
 
         QProcess p;
         p.start(QStringLiteral("setpriv"),
@@ -188,12 +210,74 @@ private slots:
             QSKIP("QSKIP: setpriv cannot run qelctl here");
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QCOMPARE(p.exitCode(), 1);
-        QVERIFY2(err.contains(QStringLiteral("qelctl: %1: permission denied: the device belongs to group "
-                                             "%2; add yourself with 'sudo usermod -aG %2 $USER', then "
-                                             "log in again\n")
-                                  .arg(sim.path(), group)),
-                 qPrintable(err));
+        QCOMPARE(err, QStringLiteral("qelctl: %1: %2\n").arg(sim.path(), cause.arg(name)));
         QVERIFY(sim.commands().isEmpty());
+    }
+
+    // Other programs lock a line with a UUCP lock file (LCK..pts_N in the
+    // lock folder, their process id in ASCII). A live holder's lock refuses
+    // the line and stays as it was; a stale one (its process gone) is taken;
+    // one that names no process refuses with the holder unknown (never this
+    // process). Nothing reaches the line while it is refused.
+    void otherProgramsLockFiles_data()
+    {
+        QTest::addColumn<QString>("holder"); // "live", "gone" or "none"
+        QTest::addColumn<QByteArray>("content"); // %1 the holder's id
+        QTest::addColumn<QString>("cause"); // %1 the holder's id, %2 the lock file; empty: the line is free
+        QTest::newRow("live, UUCP form") << "live" << QByteArray("%1\n") << "in use by another program (process %1)";
+        QTest::newRow("live, with a name") << "live" << QByteArray("%1\nminicom\n") << "in use by another program (process %1)";
+        QTest::newRow("gone") << "gone" << QByteArray("%1\n") << QString();
+        QTest::newRow("empty") << "none" << QByteArray()
+                               << "in use by another program (its lock file %2 names no process: holder unknown)";
+        QTest::newRow("no number") << "none" << QByteArray("locked\n")
+                                   << "in use by another program (its lock file %2 names no process: holder unknown)";
+    }
+    void otherProgramsLockFiles()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, cause);
+        const QString folder = QFileInfo(QStringLiteral("/var/lock")).canonicalFilePath();
+        if (folder.isEmpty() || ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+            QSKIP("QSKIP: the lock folder is not writable here");
+        SimPty sim;
+        QVERIFY(sim.start({"--type", "5600"}));
+        const QString lock = QStringLiteral("%1/LCK..%2").arg(folder, sim.path().mid(5).replace('/', '_'));
+
+        QProcess other;
+        qint64 pid = 0;
+        if (holder != QLatin1String("none")) {
+            other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            QVERIFY(other.waitForStarted());
+            pid = other.processId();
+            if (holder == QLatin1String("gone")) {
+                other.kill();
+                QVERIFY(other.waitForFinished());
+            }
+        }
+        const QByteArray bytes = content.contains('%') ? QString::fromLatin1(content).arg(pid, 10).toLatin1() : content;
+        QFile f(lock);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        const auto removeLock = qScopeGuard([&] { QFile::remove(lock); });
+
+        const auto r = runQelctl(sim.path(), {"detect"});
+        if (cause.isEmpty()) {
+            QCOMPARE(r.exit, 0);
+            QCOMPARE(r.lines, QStringList{"5600"});
+            QVERIFY(!QFile::exists(lock)); // taken, and left again at the end
+        } else {
+            QCOMPARE(r.exit, 1);
+            QCOMPARE(r.err, QStringLiteral("qelctl: %1: %2\n").arg(sim.path(), cause.contains("%1") ? cause.arg(pid) : cause.arg(lock)));
+            QVERIFY(sim.commands().isEmpty());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), bytes); // never touched
+        }
+        if (holder == QLatin1String("live")) {
+            other.kill();
+            other.waitForFinished();
+        }
     }
 
 private:
