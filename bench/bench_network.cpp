@@ -1,8 +1,9 @@
 // qel-bench-network: the figures of a converter behind a device server.
 // qelctl runs through ser2net (as shipped, and with chardelay: false) in
 // front of qel-sim, against the same on the local pseudo-terminal:
-//  - flood: a line that floods (qel-sim --stream nocr:0), local and through
-//    ser2net: each command's time and the largest qelctl process;
+//  - flood: a local line that floods (qel-sim --stream nocr:0), a device
+//    server that floods (in-process), ser2net in front of the flooding line:
+//    each command's time and the largest qelctl process;
 //  - read and write of a paced converter (qel-sim --pace): the time through
 //    ser2net against the local one (goal: 1.10 as shipped, whose chardelay
 //    holds serial input about two character times; 1.05 without it);
@@ -25,9 +26,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 using namespace qel::bench;
@@ -150,6 +153,68 @@ bool startSim(Sim &s, const Setup &env, const QStringList &args)
     return false;
 }
 
+// A device server that floods: it takes up RFC 2217 and answers every
+// COM-PORT command, then sends noise without CR as fast as the client takes
+// it (16 KB a millisecond at most), one client at a time.
+class FloodServer {
+public:
+    FloodServer()
+    {
+        std::atomic<bool> ready = false;
+        thread_ = std::thread([this, &ready] {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost, 0);
+            port_ = server.serverPort();
+            ready = true;
+            std::unique_ptr<QTcpSocket> s;
+            bool flooding = false;
+            const QByteArray noise = QByteArray("0123456789ABCDEF").repeated(1024);
+            while (!stop_) {
+                if (server.waitForNewConnection(s ? 0 : 10)) {
+                    s.reset(server.nextPendingConnection());
+                    flooding = false;
+                }
+                if (!s)
+                    continue;
+                if (s->waitForReadyRead(1)) {
+                    const QByteArray in = s->readAll();
+                    QByteArray out;
+                    if (in.contains("\xff\xfb\x2c"))
+                        out += "\xff\xfd\x2c"; // DO COM-PORT-OPTION
+                    for (qsizetype i = in.indexOf("\xff\xfa\x2c"); i >= 0; i = in.indexOf("\xff\xfa\x2c", i + 1)) {
+                        const qsizetype end = in.indexOf("\xff\xf0", i);
+                        if (end < 0 || end < i + 4)
+                            break;
+                        QByteArray answer = in.mid(i, end + 2 - i);
+                        answer[3] = char(answer[3] + 100);
+                        out += answer;
+                        flooding = true;
+                    }
+                    s->write(out);
+                }
+                if (flooding && s->bytesToWrite() < 65536)
+                    s->write(noise);
+                s->flush();
+                if (s->state() != QAbstractSocket::ConnectedState)
+                    s.reset();
+            }
+        });
+        while (!ready)
+            std::this_thread::yield();
+    }
+    ~FloodServer()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
+
+private:
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<quint16> port_ = 0;
+};
+
 // A flooding line: every command ends soon, the tool stays small. Run first,
 // while no other child has ended, so that the largest child is one of these.
 bool flood(const Setup &env)
@@ -157,10 +222,7 @@ bool flood(const Setup &env)
     Sim sim;
     if (!startSim(sim, env, {"--type", "5600", "--stream", "nocr:0"}))
         return false;
-    std::vector<Ser2net::Line> lines{{sim.path}};
-    Ser2net server;
-    if (!server.start(env.ser2net, lines))
-        return false;
+    FloodServer server;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("flood.pdt"));
     QFile f(file);
@@ -168,16 +230,31 @@ bool flood(const Setup &env)
     f.write(QByteArray(74, '0'));
     f.close();
     bool ok = true;
-    for (const auto &[name, port] : {std::pair{"local", sim.path}, std::pair{"ser2net", lines[0].url()}}) {
+    for (const auto &[name, port] :
+         {std::pair{"a flooding local line", sim.path}, std::pair{"a flooding device server", server.url()}}) {
         const Timed rd = runQelctl(env.qelctl, {"--port", port, "read", "-o", dir.filePath("out.pdt")});
         const Timed wr = runQelctl(env.qelctl, {"--port", port, "write", file});
-        std::printf("flood, %-8s read %6lld ms (exit %d), write %6lld ms (exit %d)\n", name,
+        std::printf("flood, %-26s read %6lld ms (exit %d), write %6lld ms (exit %d)\n", name,
                     static_cast<long long>(rd.ms), rd.exit, static_cast<long long>(wr.ms), wr.exit);
         ok = ok && rd.exit == 1 && wr.exit == 1 && rd.ms >= 0 && rd.ms < 10000 && wr.ms >= 0
             && wr.ms < 10000;
     }
     std::printf("flood: largest qelctl %lld KB\n", static_cast<long long>(maxRssKb()));
-    return ok && maxRssKb() < 100 * 1024;
+    ok = ok && maxRssKb() < 100 * 1024;
+
+    // ser2net itself in front of the flooding line: what the tool says of it.
+    std::vector<Ser2net::Line> lines{{sim.path}};
+    Ser2net s2n;
+    if (!s2n.start(env.ser2net, lines))
+        return false;
+    const Timed rd = runQelctl(env.qelctl, {"--port", lines[0].url(), "read", "-o", dir.filePath("out.pdt")});
+    QByteArray said;
+    for (const QByteArray &line : rd.err.split('\n'))
+        if (line.startsWith("qelctl:") || line.startsWith("rfc2217:"))
+            said = line;
+    std::printf("flood, ser2net in front of it      read %6lld ms (exit %d): %s\n",
+                static_cast<long long>(rd.ms), rd.exit, said.constData());
+    return ok && rd.exit == 1 && rd.ms < 10000;
 }
 
 // A read and a write of a paced converter, locally and through ser2net.
