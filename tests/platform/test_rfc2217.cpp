@@ -43,20 +43,47 @@ const QByteArray kSettingsAnswer
     = bytes({255, 250, 44, 101, 0, 0, 4, 176, 255, 240, 255, 250, 44, 102, 8, 255, 240,
              255, 250, 44, 103, 1, 255, 240, 255, 250, 44, 104, 1, 255, 240});
 
-// A device server on a thread of its own (the port blocks on its socket
-// while it waits). script() gets each chunk the client sent and returns
-// what to answer; an empty optional closes the connection.
-class ScriptedServer {
+// A server on a thread of its own (the port blocks on its socket while it
+// waits), listening on a free loopback port; serve() runs until stop().
+class ServerThread {
 public:
-    using Script = std::function<std::optional<QByteArray>(const QByteArray &)>;
-    explicit ScriptedServer(Script script) : script_(std::move(script))
+    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+protected:
+    void start(std::function<void(QTcpServer &)> serve)
     {
         std::atomic<bool> ready = false;
-        thread_ = std::thread([this, &ready] {
+        thread_ = std::thread([this, &ready, serve] {
             QTcpServer server;
             server.listen(QHostAddress::LocalHost, 0);
             port_ = server.serverPort();
             ready = true;
+            serve(server);
+        });
+        while (!ready)
+            std::this_thread::yield();
+    }
+    std::atomic<bool> stop_ = false;
+    std::atomic<quint16> port_ = 0;
+
+private:
+    std::thread thread_;
+};
+
+// A device server whose script() gets each chunk the client sent and returns
+// what to answer; an empty optional closes the connection.
+class ScriptedServer : public ServerThread {
+public:
+    using Script = std::function<std::optional<QByteArray>(const QByteArray &)>;
+    explicit ScriptedServer(Script script) : script_(std::move(script))
+    {
+        start([this](QTcpServer &server) {
             while (!stop_) {
                 if (!server.waitForNewConnection(50))
                     continue;
@@ -76,21 +103,11 @@ public:
                 }
             }
         });
-        while (!ready)
-            std::this_thread::yield();
     }
-    ~ScriptedServer()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
+    ~ScriptedServer() { stop(); }
 
 private:
     Script script_;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::atomic<quint16> port_ = 0;
 };
 
 // Answers COM-PORT-OPTION and every command with the value asked, except a
@@ -114,12 +131,11 @@ QByteArray answerAll(const QByteArray &in, quint32 heldBaud)
     return out;
 }
 
-// A device server in front of a simulated converter, on a thread of its
-// own, as ser2net serves a pseudo-terminal by default: COM-PORT commands
+// A device server in front of a simulated converter, as ser2net serves a pseudo-terminal by default: COM-PORT commands
 // answered with the value asked, RTS requests not answered, one client at a
 // time (another is told "Port already in use" and closed). The speed set
 // over the network is the one the converter judges bytes at.
-class DeviceServer {
+class DeviceServer : public ServerThread {
 public:
     struct Faults {
         int refuseFirst = 0;  // connections accepted and closed at once
@@ -132,26 +148,9 @@ public:
     explicit DeviceServer(int type) : DeviceServer(type, Faults()) {}
     DeviceServer(int type, Faults faults) : device_(type), faults_(std::move(faults))
     {
-        std::atomic<bool> ready = false;
-        thread_ = std::thread([this, &ready] {
-            QTcpServer server;
-            server.listen(QHostAddress::LocalHost, 0);
-            port_ = server.serverPort();
-            ready = true;
-            serve(server);
-        });
-        while (!ready)
-            std::this_thread::yield();
+        start([this](QTcpServer &server) { serve(server); });
     }
     ~DeviceServer() { stop(); }
-    void stop()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-    }
-    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
-    QString where() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     int accepted() const { return accepted_; }
     bool clientConnected() const { return connected_; }
     // Once stopped: the converter and what reached it.
@@ -286,9 +285,6 @@ private:
 
     sim::SimDevice device_;
     const Faults faults_;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::atomic<quint16> port_ = 0;
     std::atomic<int> accepted_ = 0;
     std::atomic<bool> connected_ = false;
     enum { Data, Iac, Verb, Sub, SubIac } state_ = Data;
