@@ -7,8 +7,8 @@
 //
 // Every wait for a reply goes through collect(): it blocks in the event loop
 // and ends at a chunk ending in CR (or once a fixed count of characters
-// waits), at a tick limit against the counter the caller names (and the same
-// limit against the clock), at once when the line goes away, or when the
+// waits), at a tick limit against the counter the caller names (and twice
+// that against the clock), at once when the line goes away, or when the
 // caller gives up. A reply that grows past kMaxReply characters is noise.
 
 #include "core/Context.h"
@@ -69,8 +69,8 @@ public:
     void send(const QByteArray &cmd);
     // Collects into `reply` (cleared first); what arrived stays there whatever
     // the outcome, cut at kMaxReply characters. The limit holds against the
-    // clock too (one tick's grace): late tick events, a busy event loop or a
-    // stopped tick timer do not stretch it.
+    // clock too: late tick events (a loaded machine), a busy event loop or a
+    // stopped tick timer stretch it to twice its time and a tick at most.
     Collected collect(QByteArray &reply, const Until &until);
     // send(), the tick count restarted, collect() against it.
     Collected exchange(const QByteArray &cmd, QByteArray &reply, Until until);

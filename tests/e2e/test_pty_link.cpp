@@ -27,6 +27,7 @@ private slots:
     void a521AnswersOnlyAt1200();
     void fullReadAndWriteReachTheDevice();
     void unpluggedDeviceEndsTheExchange();
+    void aFloodingLineWaitsInABoundedBuffer();
     void typeChangeSwitchesTheLineSpeed();
     void linkPathScriptedFaultAndExitDump();
     void aLongRunKeepsNoHistoryInMemory();
@@ -149,6 +150,21 @@ void PtyLinkTest::unpluggedDeviceEndsTheExchange()
     QVERIFY(!l.engine->OpenPort5600());
     QVERIFY(!l.engine->MSComm1().lastError().isEmpty());
     QCOMPARE(l.terminations, 0);
+}
+
+void PtyLinkTest::aFloodingLineWaitsInABoundedBuffer()
+{
+    // While nothing reads the port (the program shows a message box), a line
+    // that floods fills a bounded buffer, not the program's memory.
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600", "--stream", "nocr:0"}), qPrintable(sim.errorText()));
+    Live l(sim.path());
+    QVERIFY(l.engine->OpenPort5600());
+    QTest::qWait(300);
+    const int waiting = l.engine->MSComm1().bytesWaiting();
+    QVERIFY(waiting > 0);
+    QVERIFY2(waiting <= 65536, qPrintable(QString::number(waiting)));
+    l.engine->ClosePort();
 }
 
 void PtyLinkTest::typeChangeSwitchesTheLineSpeed()
