@@ -52,8 +52,8 @@ Collected Link::collect(QByteArray &reply, const Until &until)
     const int &ticks = until.counter ? *until.counter : ctx_.state.TickCount;
     Clock &clock = ctx_.clock();
     // Late tick events (a machine under load) may stretch a limit, but to no
-    // more than twice its time and a tick.
-    const int limitMs = 20 * until.limit + 10;
+    // more than twice its time and 0.1 s.
+    const int limitMs = 20 * until.limit + 100;
     const qint64 deadline = clock.nowMs() + limitMs;
     alarm_->start(limitMs);
     const auto end = [this](Collected c) {

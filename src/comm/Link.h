@@ -70,7 +70,7 @@ public:
     // Collects into `reply` (cleared first); what arrived stays there whatever
     // the outcome, cut at kMaxReply characters. The limit holds against the
     // clock too: late tick events (a loaded machine), a busy event loop or a
-    // stopped tick timer stretch it to twice its time and a tick at most.
+    // stopped tick timer stretch it to twice its time and 0.1 s at most.
     Collected collect(QByteArray &reply, const Until &until);
     // send(), the tick count restarted, collect() against it.
     Collected exchange(const QByteArray &cmd, QByteArray &reply, Until until);

@@ -225,8 +225,8 @@ void LinkTest::aLimitHoldsAgainstTheClock()
     const Collected c = r->engine->link().exchange(
         "RV\r", reply, {15, &frozen, 0, [&] { return r->clock.nowMs() - t0 > 5000; }});
     QCOMPARE(c, Collected::TimedOut);
-    // The 20 ms pause, then twice the 15 ticks and one from the write.
-    QCOMPARE(r->clock.nowMs() - t0, 20 + 310);
+    // The 20 ms pause, then twice the 15 ticks and 0.1 s from the write.
+    QCOMPARE(r->clock.nowMs() - t0, 20 + 400);
 }
 
 void LinkTest::exitSettingMode()
