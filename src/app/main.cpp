@@ -4,7 +4,7 @@
 // FILE (a settings file, as a desktop's double-click gives it) is loaded once
 // the start-up has detected and read the converter.
 
-#include "core/ui/Language.h"
+#include "core/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "platform/ui/CursorBlink.h"
 #include "core/ui/PortSelect.h"

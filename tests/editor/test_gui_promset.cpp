@@ -4,7 +4,7 @@
 #include "TestRig.h"
 #include "comm/Codes.h"
 #include "core/Settings.h"
-#include "core/ui/Language.h"
+#include "core/Language.h"
 #include "core/ui/OpningTitle.h"
 #include "editor/ui/PromSet.h"
 #include "files/DataFile.h"

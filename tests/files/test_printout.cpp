@@ -2,7 +2,7 @@
 // lines left by missing values, printer faults, and the Qt page's layout.
 #include "RecordingPrinter.h"
 #include "TestRig.h"
-#include "core/ui/Language.h"
+#include "core/Language.h"
 #include "files/FileCommands.h"
 #include "platform/ui/QtPrinter.h"
 

@@ -1,6 +1,6 @@
 #include "QtHelpViewer.h"
 
-#include "core/ui/Language.h"
+#include "core/Language.h"
 
 #include <QCollator>
 #include <QCoreApplication>
