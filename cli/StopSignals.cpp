@@ -10,6 +10,7 @@ namespace qel::cli {
 namespace {
 
 int gWriteFd = -1;
+int gStopWriteFd = -1;
 struct sigaction gOldInt, gOldTerm, gOldPipe;
 
 void onSignal(int)
@@ -18,6 +19,8 @@ void onSignal(int)
     const char c = 1;
     if (gWriteFd >= 0)
         (void)!::write(gWriteFd, &c, 1);
+    if (gStopWriteFd >= 0)
+        (void)!::write(gStopWriteFd, &c, 1);
     errno = saved;
 }
 
@@ -27,7 +30,14 @@ StopSignals::StopSignals()
 {
     if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    if (::pipe2(stopFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+        fds_[0] = fds_[1] = -1;
+        return;
+    }
     gWriteFd = fds_[1];
+    gStopWriteFd = stopFds_[1];
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -61,9 +71,9 @@ StopSignals::~StopSignals()
     sigaction(SIGTERM, &gOldTerm, nullptr);
     sigaction(SIGPIPE, &gOldPipe, nullptr);
     notifier_.reset();
-    gWriteFd = -1;
-    ::close(fds_[0]);
-    ::close(fds_[1]);
+    gWriteFd = gStopWriteFd = -1;
+    for (const int fd : {fds_[0], fds_[1], stopFds_[0], stopFds_[1]})
+        ::close(fd);
 }
 
 } // namespace qel::cli

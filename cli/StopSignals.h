@@ -19,11 +19,15 @@ public:
 
     bool ok() const { return notifier_ != nullptr; }
     int received() const { return received_; } // signals seen so far
+    // Readable from the first signal on, for good: a wait outside the event
+    // loop (a write to a full pipe, StreamOutput) ends on it.
+    int stopFd() const { return stopFds_[0]; }
     // Called in the event loop once for every signal received.
     std::function<void()> onStop;
 
 private:
     int fds_[2] = {-1, -1};
+    int stopFds_[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> notifier_;
     int received_ = 0;
 };

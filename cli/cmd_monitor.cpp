@@ -5,6 +5,7 @@
 
 #include "monitor/MonitorEngine.h"
 #include "monitor/MonitorRecorder.h"
+#include "platform/StreamOutput.h"
 
 #include <QDateTime>
 #include <cstdio>
@@ -66,7 +67,7 @@ int cmdTypeChange(Env &env)
 {
     // A value such as "-5" reaches here as an option the command does not know.
     if (env.badOption.isNull() ? env.args.size() != 1 : !env.args.isEmpty()) {
-        err(QStringLiteral("usage: qelctl type-change 521|527|5600"));
+        err(QStringLiteral("qelctl: usage: qelctl type-change 521|527|5600"));
         return ExitUsage;
     }
     const QString &want = env.badOption.isNull() ? env.args[0] : env.badOption;
@@ -101,14 +102,29 @@ int cmdMonitor(Env &env)
 {
     MonitorOptions o;
     if (!parseMonitorArgs(env, o)) {
-        err(QStringLiteral("usage: qelctl monitor [--count N] [--csv FILE|-] [--time]"));
+        err(QStringLiteral("qelctl: usage: qelctl monitor [--count N] [--csv FILE|-] [--time]"));
         return ExitUsage;
     }
 
+    // A CSV target that is no regular file (a FIFO, a device, standard
+    // output) is opened before the port: one nobody reads is refused now,
+    // not after the line was taken. A regular file is made only once a
+    // converter answered.
+    StreamOutput csvStream, console;
+    const bool csvIsStream = !o.csv.isEmpty() && StreamOutput::isStream(o.csv);
+    if (csvIsStream && !csvStream.open(o.csv)) {
+        err(QStringLiteral("qelctl: %1: %2").arg(o.csv, csvStream.error()));
+        return ExitFile;
+    }
+    console.open(QStringLiteral("-"));
+
     if (!env.claimPort())
         return ExitDevice;
-    // From here on SIGINT and SIGTERM end the run cleanly.
+    // From here on SIGINT and SIGTERM end the run cleanly, a wait for a
+    // reader included.
     StopSignals stopSignals;
+    csvStream.setStopFd(stopSignals.stopFd());
+    console.setStopFd(stopSignals.stopFd());
     const TypeCheckResult found = env.typeChange->TypeCheck();
     if (stopSignals.received())
         return ExitOk;
@@ -118,7 +134,7 @@ int cmdMonitor(Env &env)
     }
 
     MonitorRecorder recorder(env.clock);
-    if (!o.csv.isEmpty() && !recorder.start(o.csv)) {
+    if (!o.csv.isEmpty() && !(csvIsStream ? recorder.start(&csvStream, o.csv) : recorder.start(o.csv))) {
         err(QStringLiteral("qelctl: cannot write %1: %2").arg(o.csv, recorder.error()));
         return ExitFile;
     }
@@ -137,7 +153,7 @@ int cmdMonitor(Env &env)
                                      : d.hex.trimmed() + u' ' + d.percent.trimmed();
             if (o.time)
                 line = MonitorRecorder::timeText(now) + u' ' + line;
-            if (!stdoutGone && !put(stdout, (line + u'\n').toLocal8Bit())) {
+            if (!stdoutGone && !console.write((line + u'\n').toLocal8Bit())) {
                 stdoutGone = true;
                 monitor.Command1_Click();
             }
@@ -170,7 +186,7 @@ int cmdMonitor(Env &env)
         recordFailed = true;
     }
     if (stdoutGone)
-        err(QStringLiteral("qelctl: cannot write to standard output"));
+        err(QStringLiteral("qelctl: cannot write to standard output: %1").arg(console.error()));
     if (monitor.closedOnError())
         return ExitDevice;
     if (recordFailed || stdoutGone)

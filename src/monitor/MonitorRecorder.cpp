@@ -44,6 +44,23 @@ bool MonitorRecorder::start(const QString &path)
     }
     path_ = path;
     file_ = std::move(file);
+    return begin();
+}
+
+bool MonitorRecorder::start(StreamOutput *stream, const QString &name)
+{
+    stop();
+    error_.clear();
+    rows_ = 0;
+    committed_ = 0;
+    regular_ = false;
+    path_ = name;
+    stream_ = stream;
+    return begin();
+}
+
+bool MonitorRecorder::begin()
+{
     pending_ = header();
     if (!writeOut())
         return false;
@@ -53,7 +70,7 @@ bool MonitorRecorder::start(const QString &path)
 
 void MonitorRecorder::record(const MonitorDisplay &d, const QDateTime &at)
 {
-    if (!file_)
+    if (!isRecording())
         return;
     pending_ += row(at, d);
     ++rows_;
@@ -61,25 +78,35 @@ void MonitorRecorder::record(const MonitorDisplay &d, const QDateTime &at)
 
 bool MonitorRecorder::flush()
 {
-    if (!file_)
+    if (!isRecording())
         return error_.isEmpty();
     return writeOut();
 }
 
 bool MonitorRecorder::stop()
 {
-    if (!file_)
+    if (!isRecording())
         return error_.isEmpty();
     if (!writeOut())
         return false;
     flushTimer_->stop();
-    file_->close();
+    if (file_)
+        file_->close();
     file_.reset();
+    stream_ = nullptr;
     return true;
 }
 
 bool MonitorRecorder::writeOut()
 {
+    if (stream_) {
+        // A stream keeps what it took; what it did not is lost with it.
+        const bool ok = stream_->write(pending_);
+        pending_.clear();
+        if (!ok)
+            fail(stream_->error());
+        return ok;
+    }
     qint64 done = 0;
     while (done < pending_.size()) {
         // A short write is followed by one more for the rest, which then
@@ -107,8 +134,10 @@ void MonitorRecorder::fail(const QString &why)
     if (regular_)
         file_->resize(committed_);
     flushTimer_->stop();
-    file_->close();
+    if (file_)
+        file_->close();
     file_.reset();
+    stream_ = nullptr;
     pending_.clear();
 }
 

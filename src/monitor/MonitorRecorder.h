@@ -13,6 +13,7 @@
 
 #include "monitor/MonitorEngine.h"
 #include "platform/Clock.h"
+#include "platform/StreamOutput.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -38,6 +39,10 @@ public:
     // Creates (or empties) path, "-" for standard output, and writes the
     // header. False with error() when the file cannot be opened or written.
     bool start(const QString &path);
+    // Records into a stream opened beforehand (a pipe, a FIFO, standard
+    // output; named `name` in messages): the rows go into it as the file's
+    // do, a write it cannot take ends the recording.
+    bool start(StreamOutput *stream, const QString &name);
     // Appends one row for this reading (no effect when not recording),
     // stamped now or at the given time.
     void record(const MonitorDisplay &d) { record(d, wall_()); }
@@ -49,7 +54,7 @@ public:
     // recording has then stopped.
     bool flush();
 
-    bool isRecording() const { return file_ != nullptr; }
+    bool isRecording() const { return file_ != nullptr || stream_ != nullptr; }
     QString path() const { return path_; }
     QString error() const { return error_; }
     qint64 rows() const { return rows_; }
@@ -63,11 +68,13 @@ public:
     static QByteArray header() { return QByteArrayLiteral("time,da_hex,percent\n"); }
 
 private:
+    bool begin();
     bool writeOut();
     void fail(const QString &why);
 
     std::function<QDateTime()> wall_;
     std::unique_ptr<QFile> file_;
+    StreamOutput *stream_ = nullptr; // instead of file_
     std::unique_ptr<Timer> flushTimer_;
     QString path_;
     QString error_;

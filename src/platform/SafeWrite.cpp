@@ -106,9 +106,14 @@ bool SafeWrite::open()
     if (exists && S_ISDIR(st.st_mode))
         return fail(systemError(EISDIR));
     if (exists && !S_ISREG(st.st_mode)) {
-        // A device or a pipe: nothing to rename over, the bytes go straight in.
-        fd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        // A device or a pipe: nothing to rename over, the bytes go straight
+        // in. Opened without blocking, so that a FIFO nobody reads is refused
+        // at once instead of waiting for a reader; then written blocking.
+        fd_ = ::open(target_.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd_ < 0)
+            return errno == ENXIO ? fail(QStringLiteral("no program reads from this pipe")) : failErrno();
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
             return failErrno();
         direct_ = true;
         return true;

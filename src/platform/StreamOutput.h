@@ -1,0 +1,45 @@
+#pragma once
+// Output to what is not a regular file: standard output ("-"), a pipe or a
+// FIFO, a terminal, a device. Such a target cannot be replaced whole, as a
+// file is (SafeWrite), so it is opened before any work is done (a FIFO
+// without a reader is refused at once instead of blocking the open) and
+// written straight, every write checked: a short write is a failure. A full
+// pipe is waited for; the wait ends, and the write fails, as soon as the
+// stop descriptor becomes readable (a stop signal, StopSignals::stopFd).
+
+#include <QByteArray>
+#include <QString>
+
+namespace qel {
+
+class StreamOutput {
+public:
+    StreamOutput() = default;
+    ~StreamOutput();
+    StreamOutput(const StreamOutput &) = delete;
+    StreamOutput &operator=(const StreamOutput &) = delete;
+
+    // "-", or a path that exists and is no regular file or folder (links
+    // followed). A path that does not exist names a file to be made.
+    static bool isStream(const QString &path);
+
+    // Opens "-" (standard output) or the stream at `path`; false with
+    // error() when it cannot be written (a FIFO nobody reads, no rights).
+    bool open(const QString &path);
+    // All of `bytes`, or false with error().
+    bool write(const QByteArray &bytes);
+    // Ends any wait for room when `fd` becomes readable; -1: never.
+    void setStopFd(int fd) { stopFd_ = fd; }
+    bool isOpen() const { return fd_ >= 0; }
+    QString error() const { return error_; }
+
+private:
+    bool fail(const QString &why);
+
+    int fd_ = -1;
+    bool own_ = false; // opened here (closed at the end), not standard output
+    int stopFd_ = -1;
+    QString error_;
+};
+
+} // namespace qel
