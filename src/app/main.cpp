@@ -1,5 +1,5 @@
 // qel-settings: the settings program of the QEL converters.
-//   qel-settings [--port DEVICE] [FILE]
+//   qel-settings [--port DEVICE] [--trace FILE] [FILE]
 // DEVICE replaces, for this run, the device path of whatever COM port is chosen.
 // FILE (a settings file, as a desktop's double-click gives it) is loaded once
 // the start-up has detected and read the converter.
@@ -15,6 +15,7 @@
 #include "platform/PortList.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
+#include "platform/WireTrace.h"
 #include "platform/ui/QtDialogs.h"
 #include "platform/ui/QtHelpViewer.h"
 #include "platform/ui/QtMessageBoxes.h"
@@ -70,6 +71,13 @@ int main(int argc, char **argv)
                                                        "window's choice does not change it)."),
                                         QStringLiteral("DEVICE"));
     args.addOption(portOption);
+    const QCommandLineOption traceOption(QStringList{QStringLiteral("trace")},
+                                         QStringLiteral("Write every byte on the serial line each way, with "
+                                                        "the time to the millisecond, the line settings and RTS "
+                                                        "at each open and a network line's Telnet negotiation, "
+                                                        "into FILE (also QEL_TRACE=FILE)."),
+                                         QStringLiteral("FILE"));
+    args.addOption(traceOption);
     args.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("Settings file (.pdt) to open once the converter "
                                               "has been detected and read."),
@@ -107,6 +115,15 @@ int main(int argc, char **argv)
     if (!qel::installLanguage(QLocale::system()))
         std::fprintf(stderr, "qel-settings: the English translation is not installed; "
                              "the windows stay in Japanese\n");
+
+    // The wire trace, when asked for; the program runs on without one.
+    const QString tracePath = args.isSet(traceOption) ? args.value(traceOption) : qEnvironmentVariable("QEL_TRACE");
+    QString traceError;
+    if (!tracePath.isEmpty()
+        && !qel::WireTrace::start(tracePath, QStringLiteral("qel-settings %1").arg(QStringLiteral(QEL_VERSION_TEXT)),
+                                  traceError))
+        std::fprintf(stderr, "qel-settings: %s: cannot write the trace: %s\n", qPrintable(tracePath),
+                     qPrintable(traceError));
 
     qel::QtClock clock;
     qel::QSettingsStore store;

@@ -2,6 +2,7 @@
 
 #include "NetworkPort.h"
 #include "QtSerialPort.h"
+#include "WireTrace.h"
 
 namespace qel {
 
@@ -77,6 +78,8 @@ bool LinePort::open()
     const QString path = devicePath();
     if (!line_ || path != linePath_) {
         line_ = createTransport(path);
+        if (WireTrace *trace = WireTrace::active())
+            line_ = tracedPort(std::move(line_), path, *trace);
         linePath_ = path;
     }
     line_->setPortNumber(number_);

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QtEndian>
+#include <iterator>
 #include <utility>
 
 namespace qel::rfc2217 {
@@ -151,6 +152,8 @@ QByteArray Session::receive(const QByteArray &bytes)
 
 void Session::onNegotiation(unsigned char verb, unsigned char option)
 {
+    if (heard)
+        heard(negotiation(verb, option));
     const bool ours = option == OptBinary || option == OptSuppressGoAhead || option == OptComPort;
     switch (verb) {
     case DO:
@@ -197,6 +200,8 @@ void Session::onNegotiation(unsigned char verb, unsigned char option)
 
 void Session::onSubNegotiation(const QByteArray &payload)
 {
+    if (heard)
+        heard(QByteArray("\xff\xfa", 2) + escape(payload) + QByteArray("\xff\xf0", 2));
     if (payload.size() < 2 || static_cast<unsigned char>(payload[0]) != OptComPort)
         return;
     const int code = static_cast<unsigned char>(payload[1]);
@@ -223,6 +228,97 @@ void Session::dropData(bool untilPurgeAnswer)
 std::optional<QByteArray> Session::answer(unsigned char c) const
 {
     return answers_[c];
+}
+
+namespace {
+
+QString optionName(uchar o)
+{
+    switch (o) {
+    case OptBinary: return QStringLiteral("BINARY");
+    case 1: return QStringLiteral("ECHO");
+    case OptSuppressGoAhead: return QStringLiteral("SUPPRESS-GO-AHEAD");
+    case OptComPort: return QStringLiteral("COM-PORT-OPTION");
+    default: return QString::number(o);
+    }
+}
+
+QString comCommandName(uchar c)
+{
+    static const char *const names[] = {"SIGNATURE", "SET-BAUDRATE", "SET-DATASIZE", "SET-PARITY",
+                                        "SET-STOPSIZE", "SET-CONTROL", "NOTIFY-LINESTATE",
+                                        "NOTIFY-MODEMSTATE", "FLOWCONTROL-SUSPEND", "FLOWCONTROL-RESUME",
+                                        "SET-LINESTATE-MASK", "SET-MODEMSTATE-MASK", "PURGE-DATA"};
+    const bool answer = c >= kServerOffset;
+    const uchar base = answer ? uchar(c - kServerOffset) : c;
+    const QString name = base < std::size(names) ? QLatin1String(names[base]) : QString::number(c);
+    return answer ? name + QStringLiteral(" (answer)") : name;
+}
+
+// "IAC SB COM-PORT-OPTION SET-BAUDRATE 9600 IAC SE" and the like.
+QString subNegotiationText(const QByteArray &payload)
+{
+    if (payload.isEmpty())
+        return QStringLiteral("IAC SB IAC SE");
+    const uchar option = uchar(payload[0]);
+    QString text = QStringLiteral("IAC SB ") + optionName(option);
+    if (option == OptComPort && payload.size() >= 2) {
+        const uchar c = uchar(payload[1]);
+        const QByteArray value = payload.mid(2);
+        text += u' ' + comCommandName(c);
+        const uchar base = c >= kServerOffset ? uchar(c - kServerOffset) : c;
+        if (base == SetBaudRate && value.size() == 4)
+            text += u' ' + QString::number(baudFromValue(value));
+        else if (base == Signature)
+            text += QStringLiteral(" \"%1\"").arg(QString::fromLatin1(value));
+        else
+            for (const char v : value)
+                text += u' ' + QString::number(uchar(v));
+    } else {
+        for (const char v : payload.mid(1))
+            text += u' ' + QString::number(uchar(v));
+    }
+    return text + QStringLiteral(" IAC SE");
+}
+
+} // namespace
+
+QString describe(const QByteArray &bytes)
+{
+    QStringList parts;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (uchar(bytes[i]) != IAC || i + 1 >= bytes.size()) {
+            parts << QStringLiteral("%1").arg(uchar(bytes[i]), 2, 16, QLatin1Char('0')).toUpper();
+            ++i;
+            continue;
+        }
+        const uchar verb = uchar(bytes[i + 1]);
+        if (verb == SB) {
+            // Up to IAC SE; IAC IAC inside is one 0xFF.
+            QByteArray payload;
+            qsizetype j = i + 2;
+            for (; j < bytes.size(); ++j) {
+                if (uchar(bytes[j]) == IAC && j + 1 < bytes.size()) {
+                    if (uchar(bytes[j + 1]) == SE)
+                        break;
+                    ++j; // IAC IAC
+                }
+                payload += bytes[j];
+            }
+            parts << subNegotiationText(payload);
+            i = j + 2;
+            continue;
+        }
+        static const char *const verbs[] = {"WILL", "WONT", "DO", "DONT"};
+        if (verb >= WILL && verb <= DONT && i + 2 < bytes.size()) {
+            parts << QStringLiteral("IAC %1 %2").arg(QLatin1String(verbs[verb - WILL]), optionName(uchar(bytes[i + 2])));
+            i += 3;
+            continue;
+        }
+        parts << QStringLiteral("IAC %1").arg(verb);
+        i += 2;
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace qel::rfc2217

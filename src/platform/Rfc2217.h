@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace qel::rfc2217 {
@@ -51,6 +52,9 @@ QByteArray negotiation(unsigned char verb, unsigned char option);
 QByteArray comPortCommand(unsigned char command, const QByteArray &value);
 QByteArray baudValue(quint32 baud); // 4 bytes, network order
 quint32 baudFromValue(const QByteArray &value);
+// The Telnet commands in `bytes` in words, for the wire trace: "IAC WILL
+// COM-PORT-OPTION; IAC SB COM-PORT-OPTION SET-BAUDRATE 9600 IAC SE".
+QString describe(const QByteArray &bytes);
 
 class Session {
 public:
@@ -85,6 +89,10 @@ public:
 
     bool comPortAccepted() const { return comPort_ == Accepted; }
     bool comPortRefused() const { return comPort_ == Refused; }
+
+    // Told every negotiation and sub-negotiation the server sends, as its
+    // bytes (for the wire trace).
+    std::function<void(const QByteArray &)> heard;
 
 private:
     void onNegotiation(unsigned char verb, unsigned char option);

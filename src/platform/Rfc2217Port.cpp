@@ -218,6 +218,7 @@ void Rfc2217Port::send(const QByteArray &bytes)
 {
     if (bytes.isEmpty() || !connected())
         return;
+    traceProtocol(QStringLiteral("> ") + describe(bytes));
     conn_->sock.write(bytes);
     conn_->sock.flush();
     quickAck(conn_->sock);
@@ -268,6 +269,7 @@ bool Rfc2217Port::open()
     if (Connection *c = takeLingering(where())) {
         conn_ = c;
         c->owner = this;
+        traceProtocol(QStringLiteral("session with %1 taken up again").arg(where()));
         open_ = true;
         QString why;
         if (setUpLine(why))
@@ -294,6 +296,11 @@ bool Rfc2217Port::connectNew()
         conn_->key = where();
         conn_->owner = this;
         Connection *c = conn_;
+        c->telnet.heard = [c](const QByteArray &bytes) {
+            if (c->owner)
+                c->owner->traceProtocol(QStringLiteral("< ") + describe(bytes));
+        };
+        traceProtocol(QStringLiteral("connecting to %1").arg(where()));
         c->sock.setReadBufferSize(kSocketBuffer);
         QObject::connect(&c->sock, &QAbstractSocket::disconnected, c,
                          [c] { c->lost(QStringLiteral("the server closed the connection")); });
@@ -315,6 +322,7 @@ bool Rfc2217Port::connectNew()
             return false;
         }
         c->sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        traceProtocol(QStringLiteral("connected"));
         open_ = true;
         QString why;
         if (negotiate(why) && setUpLine(why))

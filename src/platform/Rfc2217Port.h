@@ -76,6 +76,8 @@ public:
     void discardInput() override;
     bool write(const QByteArray &data) override;
     bool lineLost() const override { return lost_; }
+    // The connection and the Telnet negotiation, both ways.
+    void setProtocolTrace(std::function<void(const QString &)> trace) override { trace_ = std::move(trace); }
 
     struct Connection;
 
@@ -95,6 +97,11 @@ private:
     void fail(const QString &why);
     void onLost(const QString &why);
     QString where() const;
+    void traceProtocol(const QString &text) const
+    {
+        if (trace_)
+            trace_(QStringLiteral("telnet ") + text);
+    }
 
     QString url_;
     QString host_;
@@ -107,6 +114,7 @@ private:
     int answerMs_ = 2000;
     int lingerMs_ = 1500;
     int retryMs_ = 3000;
+    std::function<void(const QString &)> trace_;
 };
 
 } // namespace qel

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace qel {
@@ -44,6 +45,11 @@ public:
 
     // True once the line has gone away under an open port (device unplugged).
     virtual bool lineLost() const { return false; }
+
+    // For the wire trace (WireTrace.h): a transport with a protocol of its
+    // own below the data (a network line's Telnet negotiation) tells it here,
+    // one line a step.
+    virtual void setProtocolTrace(std::function<void(const QString &)> trace) { (void)trace; }
 
 protected:
     // The properties as last set, for a port that keeps them itself.

@@ -148,9 +148,22 @@ void TestSer2net::detectReadWriteMonitor()
     Ser2net server;
     QVERIFY2(server.start(sim.path(), kickOldUser), qPrintable(server.output()));
 
-    QelctlRun r = qelctl(server.url(), {"detect"});
+    const QString trace = dir_.filePath(QStringLiteral("wire-%1.txt").arg(type));
+    QelctlRun r = qelctl(server.url(), {"detect", "--trace", trace});
     QVERIFY2(r.exit == 0, qPrintable(r.err));
     QCOMPARE(r.lines, QStringList{type});
+    // The wire trace of a network line: the Telnet negotiation below the
+    // data, the line set at each speed as the server answered it.
+    QFile t(trace);
+    QVERIFY(t.open(QIODevice::ReadOnly));
+    const QString wire = QString::fromUtf8(t.readAll());
+    for (const QString &step :
+         {QStringLiteral(" open %1: 9600,N,8,1, RTS off\n").arg(server.url()),
+          QStringLiteral(" telnet > IAC WILL BINARY; IAC DO BINARY"), QStringLiteral(" telnet < IAC DO COM-PORT-OPTION\n"),
+          QStringLiteral(" telnet > IAC SB COM-PORT-OPTION SET-BAUDRATE 9600 IAC SE"),
+          QStringLiteral(" telnet < IAC SB COM-PORT-OPTION SET-BAUDRATE (answer) 9600 IAC SE\n"),
+          QStringLiteral(" > 45 0D  \"E\\r\"\n")})
+        QVERIFY2(wire.contains(step), qPrintable(step + "\n" + wire));
 
     const QString file = dir_.filePath(QStringLiteral("net-%1.pdt").arg(type));
     r = qelctl(server.url(), {"read", "-o", file});

@@ -1,0 +1,228 @@
+#include "WireTrace.h"
+
+#include "FileName.h"
+#include "StreamOutput.h"
+
+#include <QDateTime>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qel {
+
+namespace {
+
+std::unique_ptr<WireTrace> &theTrace()
+{
+    static std::unique_ptr<WireTrace> t;
+    return t;
+}
+
+QString systemText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// The port between the line's user and its transport: every call passes
+// through, and what reaches the line is written into the trace.
+class TracedPort : public SerialPort {
+public:
+    TracedPort(std::unique_ptr<SerialPort> inner, const QString &path, WireTrace &trace)
+        : inner_(std::move(inner)), path_(path), trace_(trace)
+    {
+        inner_->setProtocolTrace([this](const QString &text) { trace_.note(text); });
+    }
+
+    void setPortNumber(int n) override
+    {
+        number_ = n;
+        inner_->setPortNumber(n);
+    }
+    int portNumber() const override { return inner_->portNumber(); }
+    void setSettings(const QString &s) override
+    {
+        settings_ = s;
+        if (inner_->isOpen())
+            trace_.note(QStringLiteral("settings %1").arg(s));
+        inner_->setSettings(s);
+    }
+    QString settings() const override { return inner_->settings(); }
+
+    bool open() override
+    {
+        trace_.note(QStringLiteral("open %1: %2, RTS %3")
+                        .arg(path_, inner_->settings(), inner_->rts() ? QStringLiteral("on") : QStringLiteral("off")));
+        const bool ok = inner_->open();
+        if (!ok)
+            trace_.note(QStringLiteral("open failed: %1").arg(inner_->lastError()));
+        lostTold_ = false;
+        return ok;
+    }
+    void close() override
+    {
+        if (inner_->isOpen())
+            trace_.note(QStringLiteral("close"));
+        inner_->close();
+    }
+    bool isOpen() const override { return inner_->isOpen(); }
+    QString lastError() const override { return inner_->lastError(); }
+    PortProblem openProblem() const override { return inner_->openProblem(); }
+
+    bool setRts(bool on) override
+    {
+        rts_ = on;
+        if (inner_->isOpen())
+            trace_.note(on ? QStringLiteral("RTS on") : QStringLiteral("RTS off"));
+        return inner_->setRts(on);
+    }
+    bool rts() const override { return inner_->rts(); }
+
+    int bytesWaiting() override { return inner_->bytesWaiting(); }
+    QByteArray readAllWaiting() override
+    {
+        const QByteArray got = inner_->readAllWaiting();
+        if (!got.isEmpty())
+            trace_.data('<', got);
+        tellLoss();
+        return got;
+    }
+    void discardInput() override
+    {
+        // What waits is dropped: the trace shows what that was.
+        const QByteArray dropped = inner_->isOpen() ? inner_->readAllWaiting() : QByteArray();
+        if (!dropped.isEmpty())
+            trace_.note(QStringLiteral("< dropped (input discarded): %1").arg(WireTrace::bytesText(dropped)));
+        inner_->discardInput();
+    }
+    bool write(const QByteArray &data) override
+    {
+        const bool ok = inner_->write(data);
+        trace_.data('>', data);
+        if (!ok)
+            trace_.note(QStringLiteral("the write failed: %1").arg(inner_->lastError()));
+        return ok;
+    }
+    bool lineLost() const override
+    {
+        const bool lost = inner_->lineLost();
+        if (lost)
+            const_cast<TracedPort *>(this)->tellLoss();
+        return lost;
+    }
+
+private:
+    void tellLoss()
+    {
+        if (lostTold_ || !inner_->lineLost())
+            return;
+        lostTold_ = true;
+        trace_.note(QStringLiteral("line lost: %1").arg(inner_->lastError()));
+    }
+
+    std::unique_ptr<SerialPort> inner_;
+    QString path_;
+    WireTrace &trace_;
+    bool lostTold_ = false;
+};
+
+} // namespace
+
+bool WireTrace::start(const QString &path, const QString &program, QString &error)
+{
+    auto t = std::unique_ptr<WireTrace>(new WireTrace);
+    if (StreamOutput::isStream(path)) {
+        t->stream_ = std::make_unique<StreamOutput>();
+        if (!t->stream_->open(path)) {
+            error = t->stream_->error();
+            return false;
+        }
+    } else {
+        t->fd_ = ::open(fileNameBytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+        if (t->fd_ < 0) {
+            error = systemText(errno);
+            return false;
+        }
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    t->line(QStringLiteral("# %1 wire trace, started %2, process %3\n"
+                           "# > to the line, < from it (hex, then the text); telnet: the network line's own negotiation")
+                .arg(program, now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs))
+                .arg(::getpid())
+                .toUtf8());
+    theTrace() = std::move(t);
+    return true;
+}
+
+WireTrace *WireTrace::active()
+{
+    return theTrace().get();
+}
+
+WireTrace::~WireTrace()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void WireTrace::line(const QByteArray &text)
+{
+    if (failed_)
+        return;
+    const QByteArray bytes = text + '\n';
+    if (stream_) {
+        failed_ = !stream_->write(bytes);
+        return;
+    }
+    // One write a line: lines from one process never interleave.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed_ = true;
+            return;
+        }
+        done += n;
+    }
+}
+
+void WireTrace::note(const QString &text)
+{
+    line(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() + ' ' + text.toUtf8());
+}
+
+void WireTrace::data(char direction, const QByteArray &bytes)
+{
+    note(QString(QLatin1Char(direction)) + u' ' + bytesText(bytes));
+}
+
+QString WireTrace::bytesText(const QByteArray &bytes)
+{
+    QString hex, text;
+    for (const char c : bytes) {
+        const uchar u = uchar(c);
+        if (!hex.isEmpty())
+            hex += u' ';
+        hex += QStringLiteral("%1").arg(u, 2, 16, QLatin1Char('0')).toUpper();
+        if (c == '\r')
+            text += QStringLiteral("\\r");
+        else if (c == '\n')
+            text += QStringLiteral("\\n");
+        else if (c == '\\' || c == '"')
+            text += QString(QLatin1Char('\\')) + QLatin1Char(c);
+        else if (u >= 0x20 && u < 0x7F)
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1  \"%2\"").arg(hex, text);
+}
+
+std::unique_ptr<SerialPort> tracedPort(std::unique_ptr<SerialPort> port, const QString &path, WireTrace &trace)
+{
+    return std::make_unique<TracedPort>(std::move(port), path, trace);
+}
+
+} // namespace qel
