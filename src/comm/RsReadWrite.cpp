@@ -33,12 +33,8 @@ void RsReadWrite::DspRSErr(int ErrFlg, const PortProblem &problem, const QString
     if (ErrFlg < 1 || ErrFlg > 3)
         return;
     const auto tr = [](const char *text) { return QCoreApplication::translate("qel::RsReadWrite", text); };
-    QString text = tr(kMessages[ErrFlg - 1][1]);
-    if (!problem.ok())
-        text += QLatin1Char('\n') + problem.textJa();
-    if (!note.isEmpty())
-        text += QLatin1Char('\n') + note;
-    ctx_.boxes().show(text, tr(kMessages[ErrFlg - 1][0]), MsgIcon::Question, MsgButtons::Ok);
+    ctx_.boxes().showPortProblem(tr(kMessages[ErrFlg - 1][1]), problem, tr(kMessages[ErrFlg - 1][0]),
+                                 MsgIcon::Question, MsgButtons::Ok, note);
 }
 
 ExitResult RsReadWrite::ExitSettingMode()

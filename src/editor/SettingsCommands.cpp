@@ -75,10 +75,9 @@ CommandOutcome SettingsCommands::WritingOut()
             refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-52XにはQEL-5600のパラメータは書き込めません");
         else if (st.DeviceType == Type521 || st.DeviceType == Type527)
             refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-5600にはQEL-52Xのパラメータは書き込めません");
-        QString text = refusal + QCoreApplication::translate("qel::SettingsCommands", "\n一度パラメータを読み込んで下さい");
-        if (!typeChange_.lastOpenProblem().ok())
-            text += QLatin1Char('\n') + typeChange_.lastOpenProblem().textJa();
-        ctx_.boxes().show(text, applicationTitle(), MsgIcon::None, MsgButtons::Ok);
+        const QString text = refusal + QCoreApplication::translate("qel::SettingsCommands", "\n一度パラメータを読み込んで下さい");
+        ctx_.boxes().showPortProblem(text, typeChange_.lastOpenProblem(), applicationTitle(), MsgIcon::None,
+                                     MsgButtons::Ok);
     } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
                || st.DeviceType == Type527) {
         view_->setStatus(QCoreApplication::translate("qel::SettingsCommands", "書き込み中"));

@@ -16,61 +16,134 @@
 
 namespace qel {
 
-bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
+namespace {
+
+QString systemText(int err)
 {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+QString FileProblem::text() const
+{
+    QString cause;
+    switch (this->cause) {
+    case None:
+        return {};
+    case Missing:
+        cause = QStringLiteral("no such settings file");
+        break;
+    case Unreadable:
+        cause = QStringLiteral("cannot read the settings file: %1").arg(why);
+        break;
+    case Folder:
+        cause = QStringLiteral("a folder, not a settings file");
+        break;
+    case NotRegular:
+        cause = QStringLiteral("not a regular file, so not read as a settings file");
+        break;
+    case TooShort:
+        cause = QStringLiteral("not a settings file (%1 bytes, %2 needed)").arg(size).arg(ParameterRecord::Size);
+        break;
+    case ShortRead:
+        cause = QStringLiteral("cannot read the settings file (only %1 bytes could be read)").arg(size);
+        break;
+    case Unwritable:
+        cause = QStringLiteral("cannot save the settings file: %1").arg(why);
+        break;
+    case FolderInTheWay:
+        cause = QStringLiteral("cannot save the settings file: a folder of that name is in the way");
+        break;
+    case NotRegularTarget:
+        cause = QStringLiteral("cannot save the settings file: not a regular file");
+        break;
+    }
+    return QStringLiteral("%1: %2").arg(path, cause);
+}
+
+QString FileProblem::message() const
+{
+    const QString at = QDir::toNativeSeparators(path);
+    switch (cause) {
+    case None:
+        return {};
+    case Missing:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルが見つかりません。\n%1").arg(at);
+    case Unreadable:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2").arg(at, why);
+    case Folder:
+        return QCoreApplication::translate("qel::DataFile", "フォルダは設定データファイルとして読み込めません。\n%1").arg(at);
+    case NotRegular:
+        return QCoreApplication::translate("qel::DataFile", "通常のファイルではないため読み込めません。\n%1").arg(at);
+    case TooShort:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
+            .arg(size)
+            .arg(ParameterRecord::Size)
+            .arg(at);
+    case ShortRead:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2").arg(size).arg(at);
+    case Unwritable:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(at, why);
+    case FolderInTheWay:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(at, QCoreApplication::translate("qel::DataFile", "同じ名前のフォルダがあります。"));
+    case NotRegularTarget:
+        return QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(at, QCoreApplication::translate("qel::DataFile", "通常のファイルではありません。"));
+    }
+    return {};
+}
+
+bool loadDataFile(const QString &path, ParameterRecord &rec, FileProblem &problem)
+{
+    problem = {};
+    problem.path = path;
+    const auto refused = [&](FileProblem::Cause cause, const QString &why = {}, qint64 size = 0) {
+        problem.cause = cause;
+        problem.why = why;
+        problem.size = size;
+        return false;
+    };
     // By the name's own bytes: a name that is not UTF-8 is found too.
     const QByteArray name = fileNameBytes(path);
     struct stat st;
-    if (::stat(name.constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            error = QCoreApplication::translate("qel::DataFile", "設定データファイルが見つかりません。\n%1").arg(QDir::toNativeSeparators(path));
-        else
-            error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = QCoreApplication::translate("qel::DataFile", "フォルダは設定データファイルとして読み込めません。\n%1")
-                    .arg(QDir::toNativeSeparators(path));
-        return false;
-    }
+    if (::stat(name.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? refused(FileProblem::Missing)
+                                                   : refused(FileProblem::Unreadable, systemText(errno));
+    if (S_ISDIR(st.st_mode))
+        return refused(FileProblem::Folder);
     // Only a regular file: a pipe or a device would block or never end.
-    if (!S_ISREG(st.st_mode)) {
-        error = QCoreApplication::translate("qel::DataFile", "通常のファイルではないため読み込めません。\n%1")
-                    .arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    if (st.st_size < ParameterRecord::Size) {
-        error = QCoreApplication::translate("qel::DataFile", "設定データファイルではありません（%1 バイト、%2 バイト必要）。\n%3")
-                    .arg(qint64(st.st_size))
-                    .arg(ParameterRecord::Size)
-                    .arg(QDir::toNativeSeparators(path));
-        return false;
-    }
+    if (!S_ISREG(st.st_mode))
+        return refused(FileProblem::NotRegular);
+    if (st.st_size < ParameterRecord::Size)
+        return refused(FileProblem::TooShort, {}, qint64(st.st_size));
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません。\n%1\n%2")
-                    .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (fd < 0)
+        return refused(FileProblem::Unreadable, systemText(errno));
     QFile f;
     f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const QByteArray data = f.read(ParameterRecord::Size);
-    if (data.size() != ParameterRecord::Size) {
-        // Shrunk since it was looked at, or a read error.
-        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを読み込めません（%1 バイトしか読めません）。\n%2")
-                    .arg(qMax<qint64>(data.size(), 0))
-                    .arg(QDir::toNativeSeparators(path));
-        return false;
-    }
+    // Shrunk since it was looked at, or a read error.
+    if (data.size() != ParameterRecord::Size)
+        return refused(FileProblem::ShortRead, {}, qMax<qint64>(data.size(), 0));
     rec.setBytes(data);
     return true;
 }
 
-bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error)
+bool loadDataFile(const QString &path, ParameterRecord &rec, QString &error)
 {
-    const auto fail = [&](const QString &why) {
-        error = QCoreApplication::translate("qel::DataFile", "設定データファイルを保存できません。\n%1\n%2").arg(QDir::toNativeSeparators(path), why);
+    FileProblem problem;
+    const bool ok = loadDataFile(path, rec, problem);
+    error = problem.message();
+    return ok;
+}
+
+bool saveDataFile(const QString &path, const ParameterRecord &rec, FileProblem &problem)
+{
+    problem = {};
+    problem.path = path;
+    const auto fail = [&](FileProblem::Cause cause, const QString &why = {}) {
+        problem.cause = cause;
+        problem.why = why;
         return false;
     };
 
@@ -87,13 +160,13 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
     struct stat st;
     if (::stat(name.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return fail(QCoreApplication::translate("qel::DataFile", "同じ名前のフォルダがあります。"));
+            return fail(FileProblem::FolderInTheWay);
         if (!S_ISREG(st.st_mode))
-            return fail(QCoreApplication::translate("qel::DataFile", "通常のファイルではありません。"));
+            return fail(FileProblem::NotRegularTarget);
         if (st.st_size > ParameterRecord::Size) {
             oldFd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
             if (oldFd < 0)
-                return fail(QString::fromLocal8Bit(std::strerror(errno)));
+                return fail(FileProblem::Unwritable, systemText(errno));
             tailSize = st.st_size - ParameterRecord::Size;
         }
     }
@@ -102,8 +175,16 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &erro
     if (!f.open() || !f.write(rec.bytes())
         || (tailSize > 0 && !f.copyFrom(oldFd, ParameterRecord::Size, tailSize))
         || !f.commit())
-        return fail(f.errorString());
+        return fail(FileProblem::Unwritable, f.errorString());
     return true;
+}
+
+bool saveDataFile(const QString &path, const ParameterRecord &rec, QString &error)
+{
+    FileProblem problem;
+    const bool ok = saveDataFile(path, rec, problem);
+    error = problem.message();
+    return ok;
 }
 
 } // namespace qel

@@ -117,11 +117,9 @@ TypeCheckResult TypeChange::TypeCheck()
 
         // Nothing answered at either speed, or the port did not open (then
         // one more line says why).
-        QString text = QCoreApplication::translate("qel::TypeChange", "QEL-5600と通信ができません\n電源、通信線を確認してください。");
-        if (!openProblem_.ok())
-            text += QLatin1Char('\n') + openProblem_.textJa();
-        const MsgResult answer = ctx_.boxes().show(
-            text,
+        const QString text = QCoreApplication::translate("qel::TypeChange", "QEL-5600と通信ができません\n電源、通信線を確認してください。");
+        const MsgResult answer = ctx_.boxes().showPortProblem(
+            text, openProblem_,
             QCoreApplication::translate("qel::TypeChange", "ＱＥＬ－５６００　通信エラー"), MsgIcon::Question,
             MsgButtons::AbortRetryIgnore);
         if (answer == MsgResult::Abort) {
