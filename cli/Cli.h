@@ -9,6 +9,8 @@
 #include "wiring/Wiring.h"
 
 #include <QCommandLineOption>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QCommandLineParser>
 #include <QStringList>
 #include <cstdio>
@@ -26,6 +28,10 @@ class StderrBoxes : public MessageBoxes {
 public:
     MsgResult show(const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
+    // The port's problem as the tool's own line after the box:
+    // "qelctl: PATH: CAUSE", in English, as claimPort says it.
+    MsgResult showPortProblem(const QString &text, const PortProblem &problem, const QString &title,
+                              MsgIcon icon, MsgButtons buttons, const QString &after) override;
     int count = 0;
 };
 
@@ -59,8 +65,11 @@ struct Env {
     void setUp();
     // Locks the device of the port for the whole command, so that no other
     // program (another qelctl through another path included) talks to the
-    // converter in between; prints "qelctl: PATH: CAUSE" when refused.
-    bool claimPort();
+    // converter in between; prints "qelctl: PATH: CAUSE" when refused (and
+    // hands the problem to `problem`). Holding it already is no new claim.
+    bool claimPort(PortProblem *problem = nullptr);
+    // The device path or address the session's port leads to.
+    QString portPath() const;
 };
 
 void err(const QString &text);
@@ -79,6 +88,22 @@ int detectDevice(Env &env);
 // the engine's result.
 bool readSettings(Env &env, CommResult *result = nullptr);
 
+// A setting F1..F30 that a converter holds otherwise than a file says.
+struct SettingDifference {
+    SettingEntry file, device;
+};
+
+// What came of a write, for write --json.
+struct WriteReport {
+    QString type;    // the type detected ("none": nothing answered)
+    QString serial;  // the converter's serial number, once read
+    bool written = false;
+    bool verified = false;                 // --verify: the device holds what was written
+    QList<SettingDifference> differences;  // --verify: settings held otherwise (F1..F30)
+    QStringList notHeld;                   // --verify: what it holds otherwise, as stderr lists it
+    QString error;                         // why it stopped; empty when it did not
+};
+
 // A write of settings to the converter on the port (write, restore).
 struct WriteJob {
     ParameterRecord record;  // what goes to the converter (once chosen)
@@ -88,6 +113,7 @@ struct WriteJob {
     // Once detection (and the read) know the converter: its type text and
     // serial number as the history names them; picks `record`. ExitOk to go on.
     std::function<int(const QString &type, const QString &serial)> choose;
+    WriteReport report; // filled in by writeToConverter
 };
 // Detection, the present settings read and kept (unless not `keep`), the
 // serial number checked, the write, and the read back. Says what went wrong
@@ -95,10 +121,6 @@ struct WriteJob {
 // returns the exit code.
 int writeToConverter(Env &env, WriteJob &job);
 
-// A setting F1..F30 that a converter holds otherwise than a file says.
-struct SettingDifference {
-    SettingEntry file, device;
-};
 // Every setting F1..F30 that `b` holds otherwise than `a`, both records as
 // a device of `deviceType` holds them.
 QList<SettingDifference> recordDifferences(const ParameterRecord &a, const ParameterRecord &b,
@@ -111,6 +133,12 @@ QString differenceLine(const SettingDifference &d, const QString &labelA, const 
 QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st);
 // A setting's value for a message: its meaning and raw text, or the raw text.
 QString valueText(const SettingEntry &e);
+// The differences as JSON: one object a setting, {setting, name, nameJa,
+// fields, FILESIDE: {raw, meaning}, device: {raw, meaning}} (`fileSide` is
+// "file" for diff, "approved" for check).
+QJsonArray differencesJson(const QList<SettingDifference> &differences, const QString &fileSide);
+// One JSON value on stdout, and nothing else (keys in alphabetical order).
+void printJson(const QJsonValue &value);
 
 // One qelctl command. Each cmd_*.cpp declares its commands with a static
 // CommandRegistration; main() parses the command's arguments against its
@@ -124,6 +152,9 @@ struct Command {
     int (*run)(Env &env) = nullptr;
     // Draws pages: started with the GUI module's application (GuiModule.h).
     bool drawsPages = false;
+    // Works on files alone: no application object and no device side are
+    // built (Env::setUp is not called), so it starts as quickly as can be.
+    bool filesOnly = false;
 };
 
 // Adds a command to the tool (at static initialisation).
@@ -137,6 +168,11 @@ const QList<Command> &commands();
 // Command-line arguments are decoded without loss (decodeFileName in
 // platform/FileName.h): a file argument that is not UTF-8 (a Shift-JIS name)
 // reaches the files exactly as the shell gave it.
+
+// A settings file read or written for the tool: a problem is told on
+// stderr as "qelctl: PATH: cause", in English.
+bool loadSettingsFile(const QString &path, ParameterRecord &rec);
+bool saveSettingsFile(const QString &path, const ParameterRecord &rec);
 
 // After detection: the identification (F31..F34) of the converter found
 // into the record; false when it could not be read.

@@ -200,9 +200,19 @@ FleetArgs fleetArgs(Env &env)
     if (ports.isEmpty() && !a.fleet)
         ports = defaultPorts(env);
     for (const QString &p : ports) {
-        if (!seen.contains(deviceKey(p)))
-            a.ports << FleetPort{p, {}, {}, 0};
-        seen.insert(deviceKey(p), 0);
+        const QString device = deviceKey(p);
+        if (!seen.contains(device)) {
+            a.ports << FleetPort{p, {}, {}, 0, {}};
+            seen.insert(device, 0);
+            continue;
+        }
+        // Another name of a device already listed (a link and its target):
+        // listed as that device; the same name twice counts once.
+        const auto first = std::find_if(a.ports.cbegin(), a.ports.cend(), [&](const FleetPort &f) {
+            return f.sameAs.isEmpty() && deviceKey(f.port) == device;
+        });
+        if (first != a.ports.cend() && !fleetPort(a, p))
+            a.ports << FleetPort{p, {}, {}, 0, first->port};
     }
     return a;
 }
@@ -231,6 +241,27 @@ void addFleetKeys(const FleetArgs &a, QJsonObject &o)
         o[QStringLiteral("serialMismatch")] = true;
 }
 
+// A child's stderr, told as its port's: the tool's own lines ("qelctl:
+// ...") name the port once, the program's messages (a box's title and text)
+// follow, unchanged, a line that names it.
+void relayMessages(const QString &port, const QString &text)
+{
+    const QString tool = QStringLiteral("qelctl: ");
+    bool named = false;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(tool)) {
+            const QString rest = line.mid(tool.size());
+            err(rest.startsWith(port + QStringLiteral(": ")) ? line : tool + port + QStringLiteral(": ") + rest);
+            named = false;
+            continue;
+        }
+        if (!named)
+            err(tool + port + u':');
+        named = true;
+        err(line);
+    }
+}
+
 QJsonArray runPerPort(const FleetArgs &a, const QStringList &args, QJsonObject silent)
 {
     std::vector<Child> children;
@@ -247,9 +278,7 @@ QJsonArray runPerPort(const FleetArgs &a, const QStringList &args, QJsonObject s
             c.proc->kill();
             c.proc->waitForFinished();
         }
-        for (const QString &line : QString::fromUtf8(c.proc->readAllStandardError())
-                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            err(QStringLiteral("%1: %2").arg(c.port, line));
+        relayMessages(c.port, QString::fromUtf8(c.proc->readAllStandardError()));
         const QJsonArray got = QJsonDocument::fromJson(c.proc->readAllStandardOutput()).array();
         silent[QStringLiteral("port")] = c.port;
         if (got.isEmpty())
@@ -265,17 +294,28 @@ QJsonArray runPerPort(const FleetArgs &a, const QStringList &args, QJsonObject s
 QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArgs,
                        QJsonObject silent, const std::function<QJsonObject(const QString &)> &one)
 {
-    QJsonArray all;
-    if (a.ports.size() == 1) {
-        usePort(env, a.ports.first().port);
-        all << one(a.ports.first().port);
+    FleetArgs work = a;
+    work.ports.removeIf([](const FleetPort &p) { return !p.sameAs.isEmpty(); });
+    QJsonArray worked;
+    if (work.ports.size() == 1) {
+        usePort(env, work.ports.first().port);
+        worked << one(work.ports.first().port);
     } else {
-        all = runPerPort(a, childArgs, silent);
+        worked = runPerPort(work, childArgs, silent);
     }
-    for (QJsonValueRef v : all) {
-        QJsonObject o = v.toObject();
+    QHash<QString, QJsonObject> byPort;
+    for (const QJsonValue &v : worked)
+        byPort.insert(v.toObject().value(QStringLiteral("port")).toString(), v.toObject());
+    QJsonArray all;
+    for (const FleetPort &p : a.ports) {
+        QJsonObject o = byPort.value(p.sameAs.isEmpty() ? p.port : p.sameAs);
+        if (!p.sameAs.isEmpty()) {
+            err(QStringLiteral("qelctl: %1: the same device as %2 (worked once)").arg(p.port, p.sameAs));
+            o[QStringLiteral("port")] = p.port;
+            o[QStringLiteral("sameAs")] = p.sameAs;
+        }
         addFleetKeys(a, o);
-        v = o;
+        all << o;
     }
     return all;
 }
@@ -298,8 +338,12 @@ int fleetExit(const FleetArgs &a, const QJsonArray &all, int code, bool tell)
 
 QJsonObject detectOn(Env &env, const QString &port, int &code)
 {
-    code = detectDevice(env);
-    return {{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
+    PortProblem problem;
+    code = env.claimPort(&problem) ? detectDevice(env) : int(TypeNone);
+    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
+    if (!problem.ok())
+        o[QStringLiteral("portProblem")] = problem.text();
+    return o;
 }
 
 QString portLabel(const QJsonObject &o)
@@ -307,11 +351,6 @@ QString portLabel(const QJsonObject &o)
     const QString port = o.value(QStringLiteral("port")).toString();
     const QString name = o.value(QStringLiteral("name")).toString();
     return name.isEmpty() ? port : QStringLiteral("%1 (%2)").arg(port, name);
-}
-
-void printJson(const QJsonArray &a)
-{
-    out(QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Indented)).trimmed());
 }
 
 QString field(const ParameterRecord &rec, int n)

@@ -17,6 +17,9 @@ struct FleetPort {
     QString name;   // empty when none is given
     QString serial; // the serial number expected there; empty when none
     int line = 0;   // its line in the fleet file; 0 for a port not from one
+    // Another name (a link, its target) of a device an earlier port names:
+    // that port; the device is worked once, under that name.
+    QString sameAs;
 };
 
 struct FleetArgs {
@@ -46,14 +49,19 @@ FleetArgs fleetArgs(Env &env);
 // process by `one` (the session pointed at it); several by a child
 // `qelctl --port P CHILDARGS...` each, all at once, whose JSON arrays are
 // joined; a port whose child gave none has `silent` with its port (the
-// children's stderr is passed on, each line led by the port). Each object
+// children's stderr is passed on: the tool's lines naming the port, the
+// program's messages under a line that names it). A second name of one
+// device is not worked again: it gets the first name's result with its own
+// `port` and `sameAs` the first, and a line on stderr says so. Each object
 // then carries the fleet file's `name` and `expectedSerial` for its port,
 // and `serialMismatch` when the converter there has another serial number.
 QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArgs,
                        QJsonObject silent, const std::function<QJsonObject(const QString &)> &one);
 
-// Type detection on the session's port: {"port": PORT, "type": TYPE} of the
-// converter found ("none" when nothing answered), its type code in `code`.
+// Type detection on the session's port, once it is held (claimPort):
+// {"port": PORT, "type": TYPE} of the converter found ("none" when nothing
+// answered), its type code in `code`; a port that did not open has "none"
+// and `portProblem`, the line claimPort printed.
 QJsonObject detectOn(Env &env, const QString &port, int &code);
 
 // "PORT" or "PORT (NAME)", for messages.
@@ -63,7 +71,6 @@ QString portLabel(const QJsonObject &o);
 // expects (said on stderr here unless `tell` is false).
 int fleetExit(const FleetArgs &a, const QJsonArray &all, int code, bool tell = true);
 
-void printJson(const QJsonArray &a);
 // A field of the record without its padding blanks.
 QString field(const ParameterRecord &rec, int n);
 

@@ -29,13 +29,6 @@ bool exists(const QString &path)
     return ::stat(fileNameBytes(path).constData(), &st) == 0;
 }
 
-QJsonObject settingJson(const SettingEntry &e)
-{
-    QJsonObject o{{QStringLiteral("raw"), QString::fromLatin1(e.raw)}};
-    o[QStringLiteral("meaning")] = e.meaning ? QJsonValue(*e.meaning) : QJsonValue();
-    return o;
-}
-
 // Reads the converter on the session's port and compares it.
 QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
 {
@@ -67,20 +60,13 @@ QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
     }
     o[QStringLiteral("approved")] = *found;
     ParameterRecord approved;
-    QString error;
-    if (!loadDataFile(*found, approved, error)) {
+    FileProblem problem;
+    if (!loadDataFile(*found, approved, problem)) {
         o[QStringLiteral("status")] = QStringLiteral("approvedFileError");
-        o[QStringLiteral("error")] = error;
+        o[QStringLiteral("error")] = problem.text();
         return o;
     }
-    QJsonArray differences;
-    for (const SettingDifference &d : settingDifferences(approved, st))
-        differences << QJsonObject{{QStringLiteral("setting"), d.file.key},
-                                   {QStringLiteral("name"), d.file.name},
-                                   {QStringLiteral("nameJa"), d.file.nameJa},
-                                   {QStringLiteral("fields"), d.file.fields},
-                                   {QStringLiteral("approved"), settingJson(d.file)},
-                                   {QStringLiteral("device"), settingJson(d.device)}};
+    const QJsonArray differences = differencesJson(settingDifferences(approved, st), QStringLiteral("approved"));
     o[QStringLiteral("status")] = differences.isEmpty() ? QStringLiteral("same") : QStringLiteral("differs");
     if (!differences.isEmpty())
         o[QStringLiteral("differences")] = differences;

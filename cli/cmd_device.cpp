@@ -1,5 +1,6 @@
 // qelctl detect | read -o FILE | write [--verify] FILE
 #include "Cli.h"
+#include "Fleet.h"
 
 #include "comm/DeviceHolds.h"
 #include "comm/LineText.h"
@@ -7,6 +8,9 @@
 #include "editor/PartialWrite.h"
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
+#include "platform/StreamOutput.h"
+
+#include <QRegularExpression>
 
 
 namespace qel::cli {
@@ -24,11 +28,15 @@ bool usage(const QString &text)
 int cmdDetect(Env &env)
 {
     if (!env.badOption.isNull() || !env.args.isEmpty()) {
-        usage(QStringLiteral("detect takes no arguments"));
+        usage(QStringLiteral("detect takes only --json"));
         return ExitUsage;
     }
-    const int code = env.claimPort() ? detectDevice(env) : int(TypeNone);
-    out(typeText(code));
+    int code = TypeNone;
+    const QJsonObject o = detectOn(env, env.portPath(), code);
+    if (env.opts->isSet(QStringLiteral("json")))
+        printJson(o);
+    else
+        out(typeText(code));
     return code == TypeNone ? ExitDevice : ExitOk;
 }
 
@@ -39,6 +47,15 @@ int cmdRead(Env &env)
         return ExitUsage;
     }
     const QString path = env.opts->value(QStringLiteral("o"));
+    // Standard output ("-"), a pipe or a device is opened before the port
+    // (one nobody reads is refused now) and written straight; a file is
+    // written whole once the read succeeded.
+    StreamOutput stream;
+    const bool toStream = StreamOutput::isStream(path);
+    if (toStream && !stream.open(path)) {
+        err(QStringLiteral("qelctl: %1: %2").arg(path, stream.error()));
+        return ExitFile;
+    }
 
     if (!env.claimPort())
         return ExitDevice;
@@ -54,12 +71,14 @@ int cmdRead(Env &env)
             err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));
         return ExitDevice;
     }
-    QString error;
-    if (!saveDataFile(path, env.ctx->state.ParamRecord, error)) {
-        err(QStringLiteral("qelctl: %1").arg(error));
-        return ExitFile;
+    if (toStream) {
+        if (!stream.write(env.ctx->state.ParamRecord.bytes())) {
+            err(QStringLiteral("qelctl: %1: %2").arg(path, stream.error()));
+            return ExitFile;
+        }
+        return ExitOk;
     }
-    return ExitOk;
+    return saveSettingsFile(path, env.ctx->state.ParamRecord) ? ExitOk : ExitFile;
 }
 
 namespace {
@@ -86,37 +105,41 @@ bool readPresent(Env &env, int code, ParameterRecord &present)
 int writeToConverter(Env &env, WriteJob &job)
 {
     AppState &st = env.ctx->state;
-    if (!env.claimPort())
-        return ExitDevice;
-    const int code = detectDevice(env);
-    if (code == TypeNone) {
-        err(QStringLiteral("qelctl: no device answered; nothing written"));
+    WriteReport &report = job.report;
+    // Said on stderr, and kept for the report.
+    const auto fail = [&](int exit, const QString &why) {
+        err(QStringLiteral("qelctl: ") + why);
+        if (report.error.isEmpty())
+            report.error = why;
+        return exit;
+    };
+    PortProblem problem;
+    if (!env.claimPort(&problem)) {
+        report.error = problem.text();
         return ExitDevice;
     }
+    const int code = detectDevice(env);
+    report.type = typeText(code);
+    if (code == TypeNone)
+        return fail(ExitDevice, QStringLiteral("no device answered; nothing written"));
 
     // What the converter holds now: read before anything is written, to be
     // kept; without keeping, only its serial number when one is expected.
     ParameterRecord present;
     if (job.keep) {
-        if (!readPresent(env, code, present)) {
-            err(QStringLiteral("qelctl: the converter's present settings could not be read to be kept; "
-                               "nothing written"));
-            return ExitDevice;
-        }
+        if (!readPresent(env, code, present))
+            return fail(ExitDevice, QStringLiteral("the converter's present settings could not be read to be "
+                                                   "kept; nothing written"));
         st.ParamRecord = present;
         st.DeviceType = code;
     } else if (!job.expectSerial.isEmpty() && !readSerial(env, code)) {
-        err(QStringLiteral("qelctl: the serial number could not be read; nothing written"));
-        return ExitDevice;
+        return fail(ExitDevice, QStringLiteral("the serial number could not be read; nothing written"));
     }
-    if (!job.expectSerial.isEmpty()) {
-        const QByteArray serial = st.ParamRecord.field(32).trimmed();
-        if (!sameSerial(QString::fromLatin1(serial), job.expectSerial)) {
-            err(QStringLiteral("qelctl: the converter's serial number is %1, not %2; nothing written")
-                    .arg(QString::fromLatin1(serial), job.expectSerial));
-            return ExitDevice;
-        }
-    }
+    if (job.keep || !job.expectSerial.isEmpty())
+        report.serial = QString::fromLatin1(st.ParamRecord.field(32).trimmed());
+    if (!job.expectSerial.isEmpty() && !sameSerial(report.serial, job.expectSerial))
+        return fail(ExitDevice, QStringLiteral("the converter's serial number is %1, not %2; nothing written")
+                                    .arg(report.serial, job.expectSerial));
     if (job.choose) {
         const int chosen = job.choose(typeText(code), historySerial(st.ParamRecord.field(32)));
         if (chosen != ExitOk)
@@ -130,11 +153,9 @@ int writeToConverter(Env &env, WriteJob &job)
         if (env.ctx->platform.settingsRead)
             env.ctx->platform.settingsRead(st);
         QString error;
-        if (kept.path.isEmpty()) {
-            err(QStringLiteral("qelctl: nothing written, since the settings it would replace could not be kept "
-                               "(--no-keep writes without keeping them)"));
-            return ExitFile;
-        }
+        if (kept.path.isEmpty())
+            return fail(ExitFile, QStringLiteral("nothing written, since the settings it would replace could not "
+                                                 "be kept (--no-keep writes without keeping them)"));
         if (!markKeptBeforeWrite(historyRoot(), kept, error))
             err(QStringLiteral("qelctl: %1 holds the settings before this write, but: %2").arg(kept.path, error));
     }
@@ -149,21 +170,24 @@ int writeToConverter(Env &env, WriteJob &job)
                                     : QStringLiteral("the converter did not answer \"Q\" any more; nothing written"));
         for (const QString &line : lines)
             err(QStringLiteral("qelctl: ") + line);
+        report.error = lines.join(u'\n');
         return ExitDevice;
     }
+    report.written = true;
     if (!job.verify)
         return ExitOk;
 
     const ParameterRecord written = st.ParamRecord;
     const CommandOutcome back = commands.ReadingIn();
-    if (!back.transferred || back.result != CommResult::Ok) {
-        err(QStringLiteral("qelctl: verify: reading back failed"));
-        return ExitDevice;
-    }
-    const QStringList diffs = DeviceDifferences(written, st.ParamRecord, st.DeviceType, st.MemoryImage);
-    if (!diffs.isEmpty()) {
+    if (!back.transferred || back.result != CommResult::Ok)
+        return fail(ExitDevice, QStringLiteral("verify: reading back failed"));
+    report.serial = QString::fromLatin1(st.ParamRecord.field(32).trimmed());
+    report.notHeld = DeviceDifferences(written, st.ParamRecord, st.DeviceType, st.MemoryImage);
+    report.differences = settingDifferences(written, st);
+    report.verified = report.notHeld.isEmpty();
+    if (!report.verified) {
         err(QStringLiteral("qelctl: verify: the device holds other settings than written:"));
-        for (const QString &d : diffs)
+        for (const QString &d : report.notHeld)
             err(QStringLiteral("  ") + d);
         return ExitDevice;
     }
@@ -178,31 +202,54 @@ int cmdWrite(Env &env)
     job.keep = !(env.opts && env.opts->isSet(QStringLiteral("no-keep")));
     const bool checkSerial = env.opts && env.opts->isSet(QStringLiteral("expect-serial"));
     job.expectSerial = checkSerial ? env.opts->value(QStringLiteral("expect-serial")).trimmed() : QString();
-    if (checkSerial && job.expectSerial.isEmpty()) {
-        usage(QStringLiteral("--expect-serial needs the serial number N"));
+    // A converter's serial number is a number of up to five digits (leading
+    // zeros do not count): anything else could never match, and is refused
+    // before anything goes on the line.
+    static const QRegularExpression serialNumber(QStringLiteral("^0*[0-9]{1,5}$"));
+    if (checkSerial && !serialNumber.match(job.expectSerial).hasMatch()) {
+        usage(job.expectSerial.isEmpty()
+                  ? QStringLiteral("--expect-serial needs the serial number N")
+                  : QStringLiteral("--expect-serial wants a serial number of up to five digits, not '%1'")
+                        .arg(job.expectSerial));
         return ExitUsage;
     }
     if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
         usage(QStringLiteral("write needs one FILE"));
         return ExitUsage;
     }
-    QString error;
-    if (!loadDataFile(args[0], job.record, error)) {
-        err(QStringLiteral("qelctl: %1").arg(error));
+    if (!loadSettingsFile(args[0], job.record))
         return ExitFile;
-    }
     // Refused before anything goes on the line.
     char bad = 0;
     if (const int f = unsendableField(job.record, &bad)) {
         err(QStringLiteral("qelctl: %1\n%2").arg(unsendableMessage(f, bad), args[0]));
         return ExitFile;
     }
-    return writeToConverter(env, job);
+    const int code = writeToConverter(env, job);
+    if (env.opts->isSet(QStringLiteral("json"))) {
+        const WriteReport &r = job.report;
+        QJsonObject o{{QStringLiteral("port"), env.portPath()},
+                      {QStringLiteral("file"), args[0]},
+                      {QStringLiteral("type"), r.type.isEmpty() ? QStringLiteral("none") : r.type},
+                      {QStringLiteral("written"), r.written}};
+        if (!r.serial.isEmpty())
+            o[QStringLiteral("serial")] = r.serial;
+        if (job.verify && r.written && r.error.isEmpty()) {
+            o[QStringLiteral("verified")] = r.verified;
+            o[QStringLiteral("differences")] = differencesJson(r.differences, QStringLiteral("file"));
+            o[QStringLiteral("notHeld")] = QJsonArray::fromStringList(r.notHeld);
+        }
+        if (!r.error.isEmpty())
+            o[QStringLiteral("error")] = r.error;
+        printJson(o);
+    }
+    return code;
 }
 
 const CommandRegistration detectCommand({
-    QStringLiteral("detect"), QStringLiteral("detect"),
-    QStringLiteral("type detection as at start-up; prints 5600,\n521, 527 or none"), {}, cmdDetect});
+    QStringLiteral("detect"), QStringLiteral("detect [--json]"),
+    QStringLiteral("type detection as at start-up; prints 5600,\n521, 527 or none (--json: an object)"),
+    {QCommandLineOption(QStringLiteral("json"))}, cmdDetect});
 
 const CommandRegistration readCommand({
     QStringLiteral("read"), QStringLiteral("read -o FILE"),
@@ -210,7 +257,7 @@ const CommandRegistration readCommand({
     {QCommandLineOption(QStringLiteral("o"), QString(), QStringLiteral("FILE"))}, cmdRead});
 
 const CommandRegistration writeCommand({
-    QStringLiteral("write"), QStringLiteral("write [--verify] [--expect-serial N] [--no-keep] FILE"),
+    QStringLiteral("write"), QStringLiteral("write [--verify] [--expect-serial N] [--no-keep] [--json] FILE"),
     QStringLiteral("load FILE, detect, read the converter's present\n"
                    "settings into the device history, then write\n"
                    "FILE's settings with today's date code as update\n"
@@ -218,8 +265,9 @@ const CommandRegistration writeCommand({
                    "--verify reads them back and compares;\n"
                    "--expect-serial writes nothing unless the serial\n"
                    "number is N; --no-keep writes at once, keeping\n"
-                   "nothing (a 5600 is then not read first)"),
-    {QCommandLineOption(QStringLiteral("verify")),
+                   "nothing (a 5600 is then not read first); --json\n"
+                   "reports the outcome as an object"),
+    {QCommandLineOption(QStringLiteral("verify")), QCommandLineOption(QStringLiteral("json")),
      QCommandLineOption(QStringLiteral("expect-serial"), QString(), QStringLiteral("N")),
      QCommandLineOption(QStringLiteral("no-keep"))},
     cmdWrite});

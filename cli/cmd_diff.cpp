@@ -4,6 +4,9 @@
 #include "comm/DeviceHolds.h"
 #include "files/DataFile.h"
 #include "files/SettingsListing.h"
+#include "Fleet.h"
+
+#include <QJsonDocument>
 
 namespace qel::cli {
 
@@ -43,6 +46,36 @@ QList<SettingDifference> settingDifferences(const ParameterRecord &file, const A
     return recordDifferences(held, st.ParamRecord, st.DeviceType);
 }
 
+namespace {
+
+QJsonObject settingJson(const SettingEntry &e)
+{
+    QJsonObject o{{QStringLiteral("raw"), QString::fromLatin1(e.raw)}};
+    o[QStringLiteral("meaning")] = e.meaning ? QJsonValue(*e.meaning) : QJsonValue();
+    return o;
+}
+
+} // namespace
+
+QJsonArray differencesJson(const QList<SettingDifference> &differences, const QString &fileSide)
+{
+    QJsonArray all;
+    for (const SettingDifference &d : differences)
+        all << QJsonObject{{QStringLiteral("setting"), d.file.key},
+                           {QStringLiteral("name"), d.file.name},
+                           {QStringLiteral("nameJa"), d.file.nameJa},
+                           {QStringLiteral("fields"), d.file.fields},
+                           {fileSide, settingJson(d.file)},
+                           {QStringLiteral("device"), settingJson(d.device)}};
+    return all;
+}
+
+void printJson(const QJsonValue &value)
+{
+    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    out(QString::fromUtf8(doc.toJson(QJsonDocument::Indented)).trimmed());
+}
+
 QString differenceLine(const SettingDifference &d, const QString &labelA, const QString &labelB)
 {
     return QStringLiteral("%1 (%2, %3): %4 %5, %6 %7")
@@ -56,35 +89,50 @@ int cmdDiff(Env &env)
         return ExitUsage;
     }
     ParameterRecord file;
-    QString error;
-    if (!loadDataFile(env.args[0], file, error)) {
-        err(QStringLiteral("qelctl: %1").arg(error));
+    if (!loadSettingsFile(env.args[0], file))
         return ExitFile;
-    }
 
-    if (!env.claimPort())
+    const bool json = env.opts->isSet(QStringLiteral("json"));
+    int code = TypeNone;
+    QJsonObject o = detectOn(env, env.portPath(), code);
+    o[QStringLiteral("file")] = env.args[0];
+    const auto failed = [&](const QString &why) {
+        if (o.contains(QStringLiteral("portProblem"))) {
+            o[QStringLiteral("error")] = o.value(QStringLiteral("portProblem"));
+        } else {
+            err(QStringLiteral("qelctl: ") + why);
+            o[QStringLiteral("error")] = why;
+        }
+        if (json)
+            printJson(o);
         return ExitDevice;
-    if (detectDevice(env) == TypeNone) {
-        err(QStringLiteral("qelctl: no device answered"));
-        return ExitDevice;
-    }
-    if (!readSettings(env)) {
-        err(QStringLiteral("qelctl: the read did not complete"));
-        return ExitDevice;
-    }
+    };
+    if (code == TypeNone)
+        return failed(QStringLiteral("no device answered"));
+    if (!readSettings(env))
+        return failed(QStringLiteral("the read did not complete"));
 
-    const QList<SettingDifference> differences = settingDifferences(file, env.ctx->state);
-    for (const SettingDifference &d : differences)
-        out(differenceLine(d, QStringLiteral("file"), QStringLiteral("device")));
+    const AppState &st = env.ctx->state;
+    const QList<SettingDifference> differences = settingDifferences(file, st);
+    if (json) {
+        o[QStringLiteral("type")] = typeText(st.DeviceType);
+        o[QStringLiteral("serial")] = field(st.ParamRecord, 32);
+        o[QStringLiteral("differences")] = differencesJson(differences, QStringLiteral("file"));
+        printJson(o);
+    } else {
+        for (const SettingDifference &d : differences)
+            out(differenceLine(d, QStringLiteral("file"), QStringLiteral("device")));
+    }
     return differences.isEmpty() ? ExitOk : ExitDevice;
 }
 
 const CommandRegistration diffCommand({
-    QStringLiteral("diff"), QStringLiteral("diff FILE"),
+    QStringLiteral("diff"), QStringLiteral("diff FILE [--json]"),
     QStringLiteral("read the device and list every setting that\n"
                    "differs from FILE (name, file's value, device's\n"
                    "value), compared as the device can hold them;\n"
-                   "exit 0 when equal, 1 when different"),
-    {}, cmdDiff});
+                   "exit 0 when equal, 1 when different; --json:\n"
+                   "an object with the differences"),
+    {QCommandLineOption(QStringLiteral("json"))}, cmdDiff});
 
 } // namespace qel::cli

@@ -173,6 +173,8 @@ static int cmdBackup(Env &env)
     bool any = false;
     for (const QJsonValue &v : all) {
         const QJsonObject o = v.toObject();
+        if (o.contains(QStringLiteral("sameAs")))
+            continue; // its file is the first name's
         if (o.contains(QStringLiteral("file"))) {
             any = true;
             if (!a.json)
@@ -182,6 +184,9 @@ static int cmdBackup(Env &env)
             code = ExitFile;
             if (!a.json)
                 err(QStringLiteral("qelctl: %1").arg(o.value(QStringLiteral("fileError")).toString()));
+        } else if (o.contains(QStringLiteral("portProblem"))) {
+            if (code == ExitOk)
+                code = ExitDevice; // said when the port was claimed
         } else if (o.contains(QStringLiteral("error"))) {
             any = true;
             if (code == ExitOk)
@@ -216,11 +221,12 @@ const CommandRegistration scanCommand({
     fleetOptions(), cmdScan});
 
 const CommandRegistration backupCommand({
-    QStringLiteral("backup"), QStringLiteral("backup DIR [--port P]... [--fleet FILE]"),
+    QStringLiteral("backup"), QStringLiteral("backup DIR [--port P]... [--fleet FILE] [--json]"),
     QStringLiteral("read every converter found, all at once, into\n"
                    "DIR/TYPE-SERIAL-YYYYMMDD-HHMMSS.pdt, one line a\n"
-                   "file; exit 1 when a converter's read failed or\n"
-                   "one the fleet file lists did not answer"),
+                   "file (--json: an array); exit 1 when a\n"
+                   "converter's read failed or one the fleet file\n"
+                   "lists did not answer"),
     fleetOptions(), cmdBackup});
 
 } // namespace

@@ -70,11 +70,8 @@ int diffCopies(const QList<HistoryEntry> &list, const QStringList &at)
     }
     ParameterRecord rec[2];
     for (int i = 0; i < 2; ++i) {
-        QString error;
-        if (!loadDataFile(list[pick[i]].path, rec[i], error)) {
-            err(QStringLiteral("qelctl: %1").arg(error));
+        if (!loadSettingsFile(list[pick[i]].path, rec[i]))
             return ExitFile;
-        }
     }
     const QList<SettingDifference> differences =
         recordDifferences(rec[0], rec[1], typeCode(list[pick[1]].type));

@@ -15,7 +15,7 @@ namespace {
 int cmdPorts(Env &env)
 {
     if (!env.badOption.isNull() || !env.args.isEmpty()) {
-        err(QStringLiteral("usage: qelctl ports [--json]"));
+        err(QStringLiteral("qelctl: usage: qelctl ports [--json]"));
         return ExitUsage;
     }
     SystemPortList list;

@@ -63,11 +63,8 @@ int cmdRestore(Env &env)
                     pick = i;
         }
         copy = copies[pick];
-        QString error;
-        if (!loadDataFile(copy.path, job.record, error)) {
-            err(QStringLiteral("qelctl: %1").arg(error));
+        if (!loadSettingsFile(copy.path, job.record))
             return int(ExitFile);
-        }
         return int(ExitOk);
     };
     const int code = writeToConverter(env, job);

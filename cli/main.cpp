@@ -2,14 +2,21 @@
 #include "Cli.h"
 #include "GuiModule.h"
 
+#include "core/Language.h"
 #include "core/Settings.h"
 #include "editor/SettingsCommands.h"
+#include "files/DataFile.h"
 #include "files/DeviceHistory.h"
 #include "platform/FileName.h"
 #include "platform/NetworkPort.h"
+#include "platform/WireTrace.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 
 namespace qel::cli {
@@ -42,6 +49,16 @@ MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
     return buttons == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
 }
 
+MsgResult StderrBoxes::showPortProblem(const QString &text, const PortProblem &problem,
+                                       const QString &title, MsgIcon icon, MsgButtons buttons,
+                                       const QString &after)
+{
+    const MsgResult answer = show(after.isEmpty() ? text : text + u'\n' + after, title, icon, buttons);
+    if (!problem.ok())
+        err(QStringLiteral("qelctl: ") + problem.text());
+    return answer;
+}
+
 void Env::setUp()
 {
     portMap = std::make_unique<PortMap>(&store);
@@ -67,17 +84,43 @@ void Env::setUp()
         ctx->state.CommPortNo = 1;
 }
 
-bool Env::claimPort()
+QString Env::portPath() const
 {
-    const int n = ctx->state.CommPortNo == 0 ? 1 : ctx->state.CommPortNo;
-    const QString path = portMap->devicePath(n);
+    return portMap->devicePath(ctx->state.CommPortNo == 0 ? 1 : ctx->state.CommPortNo);
+}
+
+bool Env::claimPort(PortProblem *problem)
+{
+    const QString path = portPath();
     // A device server keeps its own line to itself; there is no node to lock here.
     if (isNetworkUrl(path))
+        return true;
+    if (!hold.device().isEmpty() && hold.device() == QFileInfo(path).canonicalFilePath())
         return true;
     const PortProblem p = hold.acquire(path);
     if (p.ok())
         return true;
     err(QStringLiteral("qelctl: %1").arg(p.text()));
+    if (problem)
+        *problem = p;
+    return false;
+}
+
+bool loadSettingsFile(const QString &path, ParameterRecord &rec)
+{
+    FileProblem problem;
+    if (loadDataFile(path, rec, problem))
+        return true;
+    err(QStringLiteral("qelctl: ") + problem.text());
+    return false;
+}
+
+bool saveSettingsFile(const QString &path, const ParameterRecord &rec)
+{
+    FileProblem problem;
+    if (saveDataFile(path, rec, problem))
+        return true;
+    err(QStringLiteral("qelctl: ") + problem.text());
     return false;
 }
 
@@ -133,7 +176,7 @@ namespace {
 QString helpText()
 {
     QString text = QStringLiteral(
-        "Usage: qelctl [--port DEVICE] COMMAND [ARGS]\n"
+        "Usage: qelctl [--port DEVICE] [--trace FILE] COMMAND [ARGS]\n"
         "\n"
         "Talks to a QEL converter (5600 at 9600 baud, 521/527 at 1200 baud) on a\n"
         "serial port, or works on settings files (.pdt, 74 bytes, one record).\n"
@@ -143,6 +186,10 @@ QString helpText()
         "                  device server's port rfc2217://HOST:PORT; without it the\n"
         "                  stored port number (COM1..COM4) is used through its\n"
         "                  device mapping (default /dev/ttyS0../dev/ttyS3)\n"
+        "  --trace FILE    write every byte on the line each way, with the time\n"
+        "                  to the millisecond, the line settings and RTS at each\n"
+        "                  open and a network line's Telnet negotiation into FILE\n"
+        "                  (also QEL_TRACE=FILE)\n"
         "  -h, --help      show this text\n"
         "  --version       show the version\n"
         "\n"
@@ -165,6 +212,8 @@ QString helpText()
         "  /dev/serial/by-id/usb-FTDI_...-port0  pump-4   23456   # comment\n"
         "  rfc2217://10.0.4.21:4001              cab-4-1\n"
         "A bad line is reported with its number and skipped (exit 3 at the end).\n"
+        "\n"
+        "The tool's options (--port, --trace) may also follow the command.\n"
         "\n"
         "Exit codes: 0 success, 1 device or communication failure or refusal,\n"
         "2 usage error, 3 file error. The program's messages go to stderr.\n");
@@ -197,21 +246,43 @@ QString refusedArgument(const QStringList &args, const QList<QCommandLineOption>
     return args.isEmpty() ? QString(QLatin1String("")) : args.last();
 }
 
-} // namespace
+// Qt's own warnings (XDG_RUNTIME_DIR not set, a font it substitutes) are
+// kept, and told only after a run that failed: a script reads a successful
+// run's stderr as the tool's own.
+QStringList &qtMessages()
+{
+    static QStringList kept;
+    return kept;
+}
 
-int main(int argc, char **argv)
+void keepQtMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtFatalMsg)
+        err(QStringLiteral("qelctl: Qt: ") + text); // Qt ends the process next
+    else if (qtMessages().size() < 100)
+        qtMessages() << text;
+}
+
+// Options of the tool that may stand before the command or after it.
+struct GlobalOptions {
+    QCommandLineOption port{QStringLiteral("port"), QString(), QStringLiteral("DEVICE")};
+    QCommandLineOption trace{QStringLiteral("trace"), QString(), QStringLiteral("FILE")};
+};
+
+int run(int argc, char **argv)
 {
     QStringList args{QStringLiteral("qelctl")};
     for (int i = 1; i < argc; ++i)
         args << qel::decodeFileName(QByteArray(argv[i]));
 
-    // Options of the tool itself come before the command; everything from
-    // the command on belongs to the command.
-    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
+    // The tool's own options come before the command, or among the
+    // command's own after it; everything else from the command on belongs
+    // to the command.
+    const GlobalOptions g;
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     QCommandLineParser global;
-    global.addOptions({portOption, helpOption, versionOption});
+    global.addOptions({g.port, g.trace, helpOption, versionOption});
     global.addPositionalArgument(QStringLiteral("command"), QString());
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     // The help text: asked for, on stdout; after a wrong command line, on stderr.
@@ -232,45 +303,105 @@ int main(int argc, char **argv)
         return help(stderr, ExitUsage);
 
     Env env;
-    env.portOverride = global.value(portOption);
     env.command = rest.first();
     const QStringList commandArgs = rest.mid(1);
     if (commandArgs.contains(QLatin1String("--help")))
         return help(stdout, ExitOk);
     const auto found = std::find_if(commands().begin(), commands().end(),
                                     [&](const Command &c) { return c.name == env.command; });
-
-    QCommandLineParser parser;
-    if (found != commands().end()) {
-        parser.addOptions(found->options);
-        parser.addOption(helpOption);
-        if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
-            env.badOption = refusedArgument(commandArgs, found->options);
-        else if (parser.isSet(helpOption))
-            return help(stdout, ExitOk);
-        env.args = parser.positionalArguments();
-        env.opts = &parser;
-    }
-
-    // A command that draws pages needs fonts, hence a GUI application, which
-    // comes with the GUI module; every other command runs on Qt Core alone.
-    std::unique_ptr<QCoreApplication> app;
-    if (found != commands().end() && found->drawsPages && env.badOption.isNull()) {
-        QString error;
-        const GuiModule *gui = guiModule(error);
-        if (!gui) {
-            err(QStringLiteral("qelctl %1: cannot load the printing module: %2").arg(env.command, error));
-            return ExitFile;
-        }
-        app.reset(gui->makeApplication(argc, argv));
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    env.setUp();
-
     if (found == commands().end()) {
         err(QStringLiteral("qelctl: unknown command '%1' (see qelctl --help)").arg(env.command));
         return ExitUsage;
     }
+
+    // A command for many converters takes --port itself (repeatable).
+    const auto declares = [&](const QString &name) {
+        return std::any_of(found->options.begin(), found->options.end(),
+                           [&](const QCommandLineOption &o) { return o.names().contains(name); });
+    };
+    QList<QCommandLineOption> accepted = found->options;
+    if (!declares(QStringLiteral("port")))
+        accepted << g.port;
+    accepted << g.trace;
+    QCommandLineParser parser;
+    parser.addOptions(accepted);
+    parser.addOption(helpOption);
+    if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
+        env.badOption = refusedArgument(commandArgs, accepted);
+    else if (parser.isSet(helpOption))
+        return help(stdout, ExitOk);
+    env.args = parser.positionalArguments();
+    env.opts = &parser;
+
+    // One device and one trace a run, wherever the option stands.
+    const auto once = [&](const QCommandLineOption &o, bool after, QString &value) {
+        QStringList given = global.values(o);
+        if (after)
+            given += parser.values(o);
+        given.removeDuplicates();
+        if (given.size() > 1) {
+            err(QStringLiteral("qelctl: --%1 given twice (%2) (see qelctl --help)")
+                    .arg(o.names().first(), given.join(QStringLiteral(", "))));
+            return false;
+        }
+        value = given.value(0);
+        return true;
+    };
+    QString tracePath;
+    if (!once(g.port, !declares(QStringLiteral("port")), env.portOverride) || !once(g.trace, true, tracePath))
+        return ExitUsage;
+    if (tracePath.isEmpty())
+        tracePath = qEnvironmentVariable("QEL_TRACE");
+
+    // A command that draws pages needs fonts, hence a GUI application, which
+    // comes with the GUI module; one that reads files only needs none; every
+    // other command runs on Qt Core alone.
+    std::unique_ptr<QCoreApplication> app;
+    if (found->drawsPages && env.badOption.isNull()) {
+        QString error;
+        const GuiModule *gui = guiModule(error);
+        if (!gui) {
+            err(QStringLiteral("qelctl: %1: cannot load the printing module: %2").arg(env.command, error));
+            return ExitFile;
+        }
+        app.reset(gui->makeApplication(argc, argv));
+    } else if (!found->filesOnly) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (app) {
+        // The system's own texts (a file's or a port's error) in English, as
+        // the tool's lines are; the program's messages in English where the
+        // locale's language is English (its translation serves), otherwise
+        // as the program shows them.
+        std::setlocale(LC_MESSAGES, "C");
+        if (qel::usesEnglish(QLocale::system()))
+            qel::installLanguage(QLocale::system());
+    }
+    if (found->filesOnly)
+        return found->run(env);
+
+    if (!tracePath.isEmpty()) {
+        QString error;
+        if (!qel::WireTrace::start(tracePath, QStringLiteral("qelctl %1").arg(QStringLiteral(QEL_VERSION_TEXT)), error)) {
+            err(QStringLiteral("qelctl: %1: cannot write the trace: %2").arg(tracePath, error));
+            return ExitFile;
+        }
+    }
+    env.setUp();
     return found->run(env);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(keepQtMessage);
+    // A reader that went away is a write that failed, and is told; it does
+    // not end the process unseen.
+    std::signal(SIGPIPE, SIG_IGN);
+    const int code = run(argc, argv);
+    if (code != ExitOk)
+        for (const QString &m : qtMessages())
+            err(QStringLiteral("qelctl: Qt: ") + m);
+    return code;
 }

@@ -45,7 +45,7 @@ touch a.pdt B.PDT "my settings.pdt" notes.txt out.pdf
 # Commands and options before a command.
 expect "backup|check|detect|diff|history|monitor|ports|print|read|restore|scan|show|type-change|write" qelctl ""
 expect "detect|diff" qelctl d
-expect "--help|--port|--version" qelctl --
+expect "--help|--port|--trace|--version" qelctl --
 expect "detect|diff" qelctl --port /dev/ttyUSB0 d
 
 # --port: the ports qelctl finds and their by-id links, in both spellings.
@@ -66,10 +66,13 @@ expect "B.PDT|a.pdt|dir with blank|my settings.pdt|sub" qelctl print ""
 # Types and per-command options.
 expect "521|527|5600" qelctl type-change ""
 expect "521|527" qelctl show a.pdt --type 52
-expect "--expect-serial|--help|--no-keep|--verify" qelctl write --
-expect "--fleet|--help|--json|--port" qelctl scan --
+expect "--expect-serial|--help|--json|--no-keep|--port|--trace|--verify" qelctl write --
+expect "--help|--json|--port|--trace" qelctl detect --
+expect "/dev/ttyUSB0" ./fake-qelctl detect --port /dev/ttyU
+expect "notes.txt" qelctl --trace no
+expect "--fleet|--help|--json|--port|--trace" qelctl scan --
 expect "dir with blank|sub" qelctl backup ""
-expect "--fleet|--help|--json|--port" qelctl check approved --
+expect "--fleet|--help|--json|--port|--trace" qelctl check approved --
 expect "dir with blank|sub" qelctl check ""
 expect "notes.txt" qelctl backup out --fleet no
 expect "--help|--json|--type" qelctl show a.pdt --
@@ -81,7 +84,7 @@ export XDG_DATA_HOME=$WORK/data
 mkdir -p data/qel-settings/history/5600-23456 data/qel-settings/history/521-777
 touch data/qel-settings/history/5600-23456/20261207-101502.pdt data/qel-settings/history/5600-23456/20261208-090011-2.pdt
 expect "23456|777" qelctl restore ""
-expect "--at|--help|--port" qelctl restore 23456 --
+expect "--at|--help|--port|--trace" qelctl restore 23456 --
 expect "20261207-101502|20261208-090011-2" qelctl restore 23456 --at ""
 expect "--diff|--help|--json" qelctl history --
 expect "20261208-090011-2" qelctl history 23456 --diff 20261208
