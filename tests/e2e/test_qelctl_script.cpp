@@ -4,10 +4,10 @@
 // refused before anything goes on the line, the tool's options after the
 // command, one device under two names, JSON and nothing else on stdout, one
 // language a line in every locale, and the wire trace.
+#include "QelctlRun.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,40 +26,17 @@ using qel::test::SimPty;
 
 namespace {
 
-struct Run {
-    int exit = -1; // -1: crashed, or still running after the time-out (then killed)
-    QByteArray out;
-    QString err;
-    qint64 ms = 0;
-};
+using Run = qel::test::QelctlRun;
 
 // qelctl ARGS with `set` added to the environment and `unset` taken out.
 Run qelctl(const QStringList &args, const QMap<QString, QString> &set = {}, const QStringList &unset = {},
            int timeoutMs = 60000)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
     env.insert(QStringLiteral("QEL_TODAY"), QStringLiteral("2003-05-07"));
     for (auto it = set.begin(); it != set.end(); ++it)
         env.insert(it.key(), it.value());
-    for (const QString &name : unset)
-        env.remove(name);
-    p.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    p.start(qEnvironmentVariable("QELCTL"), args);
-    Run r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("timed out");
-        return r;
-    }
-    r.ms = t.elapsed();
-    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return qel::test::runQelctlWith(args, env, unset, timeoutMs);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -5,17 +5,19 @@
 
 namespace qel::test {
 
-QelctlRun runQelctl(const QString &port, const QStringList &args,
-                    const QProcessEnvironment &extraEnv, int timeoutMs)
+QelctlRun runQelctlWith(const QStringList &args, const QProcessEnvironment &extraEnv, const QStringList &unset,
+                        int timeoutMs)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &key : extraEnv.keys())
         env.insert(key, extraEnv.value(key));
+    for (const QString &key : unset)
+        env.remove(key);
     p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
-    p.start(qEnvironmentVariable("QELCTL"), QStringList{QStringLiteral("--port"), port} + args);
+    p.start(qEnvironmentVariable("QELCTL"), args);
     QelctlRun r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -25,9 +27,16 @@ QelctlRun runQelctl(const QString &port, const QStringList &args,
     }
     r.ms = t.elapsed();
     r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    r.out = p.readAllStandardOutput();
+    r.lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+QelctlRun runQelctl(const QString &port, const QStringList &args, const QProcessEnvironment &extraEnv,
+                    int timeoutMs)
+{
+    return runQelctlWith(QStringList{QStringLiteral("--port"), port} + args, extraEnv, {}, timeoutMs);
 }
 
 } // namespace qel::test
