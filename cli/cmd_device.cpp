@@ -60,7 +60,7 @@ int cmdRead(Env &env)
     if (!env.claimPort())
         return ExitDevice;
     if (detectDevice(env) == TypeNone) {
-        err(QStringLiteral("qelctl: no device answered; %1 not written").arg(path));
+        err(QStringLiteral("qelctl: no converter answered; %1 not written").arg(path));
         return ExitDevice;
     }
     CommResult result = CommResult::Ok;
@@ -121,7 +121,7 @@ int writeToConverter(Env &env, WriteJob &job)
     const int code = detectDevice(env);
     report.type = typeText(code);
     if (code == TypeNone)
-        return fail(ExitDevice, QStringLiteral("no device answered; nothing written"));
+        return fail(ExitDevice, QStringLiteral("no converter answered; nothing written"));
 
     // What the converter holds now: read before anything is written, to be
     // kept; without keeping, only its serial number when one is expected.

@@ -108,7 +108,7 @@ int cmdDiff(Env &env)
         return ExitDevice;
     };
     if (code == TypeNone)
-        return failed(QStringLiteral("no device answered"));
+        return failed(QStringLiteral("no converter answered"));
     if (!readSettings(env))
         return failed(QStringLiteral("the read did not complete"));
 

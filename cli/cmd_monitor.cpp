@@ -129,7 +129,7 @@ int cmdMonitor(Env &env)
     if (stopSignals.received())
         return ExitOk;
     if (found.aborted || found.code == TypeNone) {
-        err(QStringLiteral("qelctl: no device answers"));
+        err(QStringLiteral("qelctl: no converter answered"));
         return ExitDevice;
     }
 
