@@ -36,6 +36,7 @@ private slots:
     void fleetFileGoodAndBadLines();
     void checkComparesEachWithItsApprovedFile();
     void historyInGitCommitsEachNewCopy();
+    void cleanupTestCase();
 
 private:
     QelctlRun run(const QStringList &args, const QString &port);
@@ -497,6 +498,13 @@ void TestQelctlFleet::historyInGitCommitsEachNewCopy()
     QCOMPARE(gitSays({"log", "-2", "--format=%an"}).split(u'\n', Qt::SkipEmptyParts),
              QStringList({"Plant A", "Plant A"}));
     QCOMPARE(gitSays({"status", "--porcelain"}), QString());
+}
+
+void TestQelctlFleet::cleanupTestCase()
+{
+    // QTemporaryDir removes by names it can decode; the Shift-JIS folder made
+    // above is not one of them, so rm takes the bytes as they are.
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), dir_.path()});
 }
 
 QTEST_GUILESS_MAIN(TestQelctlFleet)
