@@ -134,6 +134,7 @@ int main(int argc, char **argv)
     qel::QtMessageBoxes boxes;
     qel::QtDialogs dialogs;
     qel::QtHelpViewer help;
+    help.english = qel::englishInForce();
 
     qel::Platform platform;
     platform.clock = &clock;

@@ -1,7 +1,7 @@
 // The 52X exchange at 1200 baud: the whole setting memory travels as one
 // 64-character hexadecimal image. "M" enters the setting mode, "R" + CR hands
 // the image over, "W" + characters 1..52 + CR takes it back, "E" + CR leaves.
-#include "Codes.h"
+#include "core/Codes.h"
 #include "LineText.h"
 #include "MemoryImage.h"
 #include "RsReadWrite.h"

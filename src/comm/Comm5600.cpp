@@ -9,7 +9,7 @@
 #include "Comm5600.h"
 #include "RsReadWrite.h"
 
-#include "Codes.h"
+#include "core/Codes.h"
 #include "LineText.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "LineText.h"
 
-#include "Codes.h"
+#include "core/Codes.h"
 
 #include <QCoreApplication>
 

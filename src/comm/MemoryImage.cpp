@@ -1,6 +1,6 @@
 #include "MemoryImage.h"
 
-#include "Codes.h"
+#include "core/Codes.h"
 
 namespace qel {
 

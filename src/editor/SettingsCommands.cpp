@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "comm/Codes.h"
+#include "core/Codes.h"
 #include "comm/LineText.h"
 #include "comm/MemoryImage.h"
 

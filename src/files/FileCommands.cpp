@@ -2,7 +2,7 @@
 
 #include "core/SettingTexts.h"
 #include "DataFile.h"
-#include "comm/Codes.h"
+#include "core/Codes.h"
 
 #include <QCoreApplication>
 #include <QDir>

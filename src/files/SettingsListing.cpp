@@ -1,7 +1,7 @@
 #include "SettingsListing.h"
 
 #include "core/SettingTexts.h"
-#include "comm/Codes.h"
+#include "core/Codes.h"
 #include "core/AppState.h"
 
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
 // The date code and the hexadecimal conversion.
-#include "comm/Codes.h"
+#include "core/Codes.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The 52X memory image: decoding it into the record, encoding the record back.
-#include "comm/Codes.h"
+#include "core/Codes.h"
 #include "comm/MemoryImage.h"
 
 #include <QRandomGenerator>

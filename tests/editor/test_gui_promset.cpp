@@ -2,7 +2,7 @@
 // the display of the record, the editing rules, the buttons and the ends.
 
 #include "TestRig.h"
-#include "comm/Codes.h"
+#include "core/Codes.h"
 #include "core/Settings.h"
 #include "core/Language.h"
 #include "core/ui/OpningTitle.h"

@@ -4,7 +4,7 @@
 #include "Controls.h"
 #include "EditRules.h"
 #include "ScaledValueRow.h"
-#include "comm/Codes.h"
+#include "core/Codes.h"
 #include "core/Settings.h"
 #include "core/ui/Fonts.h"
 #include "core/ui/FormPosition.h"

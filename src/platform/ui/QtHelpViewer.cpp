@@ -1,7 +1,5 @@
 #include "QtHelpViewer.h"
 
-#include "core/Language.h"
-
 #include <QCollator>
 #include <QCoreApplication>
 #include <QLocale>
@@ -117,11 +115,11 @@ bool QtHelpViewer::load(const QString &helpFile)
     };
     QString path = locate(helpFile);
     // In English the help comes from the English file beside it (name_en.hlp).
-    if (englishInForce()) {
+    if (english) {
         const QFileInfo named(helpFile);
-        const QString english = locate(named.completeBaseName() + QStringLiteral("_en.") + named.suffix());
-        if (QFile::exists(english))
-            path = english;
+        const QString inEnglish = locate(named.completeBaseName() + QStringLiteral("_en.") + named.suffix());
+        if (QFile::exists(inEnglish))
+            path = inEnglish;
     }
     if (path == loaded_ && QFile::exists(path))
         return true;

@@ -34,6 +34,9 @@ public:
     void partialKey(const QString &helpFile, const QString &key) override;
     void quit(const QString &helpFile) override;
 
+    // The help in English: the file's English version beside it (name_en.hlp)
+    // where there is one. The program sets it with its language.
+    bool english = false;
     // How the viewer tells that a file is missing; by default a modeless box.
     std::function<void(const QString &)> report;
     QString lastError() const { return lastError_; }

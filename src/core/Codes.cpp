@@ -1,6 +1,6 @@
 #include "Codes.h"
 
-#include "core/ParamRecord.h"
+#include "ParamRecord.h"
 
 namespace qel {
 
