@@ -103,7 +103,7 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     Context &ctx = rig.wiring->ctx;
 
     const TypeCheckResult det = rig.wiring->typeChange.TypeCheck();
-    if (det.code == TypeNone) {
+    if (!det.generation) {
         std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
         bench::stopSim(proc);
         return {};

@@ -220,9 +220,7 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
 
     Session s(path);
     const TypeCheckResult det = s.rig.wiring->typeChange.TypeCheck();
-    const int want = type == QLatin1String("5600") ? Type5600
-                     : type == QLatin1String("521") ? Type521
-                                                    : Type527;
+    const int want = deviceTypeNamed(type) ? deviceTypeNamed(type)->code : Type527;
     if (det.code != want) {
         std::fprintf(stderr, "qel-bench: detection found %d, expected %d\n", det.code, want);
         bench::stopSim(proc);

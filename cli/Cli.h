@@ -79,9 +79,9 @@ void out(const QString &text);
 bool put(FILE *to, const QByteArray &bytes);
 
 // Type detection as at start-up (TypeCheck: the "E" probe and "Q" at 9600,
-// then at 1200 baud with the 52X image read). Returns the type code, 0 when
-// nothing answered (or the user aborted).
-int detectDevice(Env &env);
+// then at 1200 baud with the 52X image read). Returns what answered: no
+// generation (and code 0) when nothing did, or the user aborted.
+TypeCheckResult detectDevice(Env &env);
 
 // The Read button's work after detection (presence check, full read, the
 // history's copy); true when the settings came in whole. `result` receives
@@ -176,6 +176,6 @@ bool saveSettingsFile(const QString &path, const ParameterRecord &rec);
 
 // After detection: the identification (F31..F34) of the converter found
 // into the record; false when it could not be read.
-bool readSerial(Env &env, int code);
+bool readSerial(Env &env, const Generation *found);
 
 } // namespace qel::cli

@@ -336,11 +336,11 @@ int fleetExit(const FleetArgs &a, const QJsonArray &all, int code, bool tell)
     return a.exit == ExitFile ? ExitFile : code;
 }
 
-QJsonObject detectOn(Env &env, const QString &port, int &code)
+QJsonObject detectOn(Env &env, const QString &port, TypeCheckResult &found)
 {
     PortProblem problem;
-    code = env.claimPort(&problem) ? detectDevice(env) : int(TypeNone);
-    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
+    found = env.claimPort(&problem) ? detectDevice(env) : TypeCheckResult();
+    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(found.code)}};
     if (!problem.ok())
         o[QStringLiteral("portProblem")] = problem.text();
     return o;

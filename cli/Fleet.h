@@ -60,9 +60,9 @@ QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArg
 
 // Type detection on the session's port, once it is held (claimPort):
 // {"port": PORT, "type": TYPE} of the converter found ("none" when nothing
-// answered), its type code in `code`; a port that did not open has "none"
+// answered), what answered in `found`; a port that did not open has "none"
 // and `portProblem`, the line claimPort printed.
-QJsonObject detectOn(Env &env, const QString &port, int &code);
+QJsonObject detectOn(Env &env, const QString &port, TypeCheckResult &found);
 
 // "PORT" or "PORT (NAME)", for messages.
 QString portLabel(const QJsonObject &o);

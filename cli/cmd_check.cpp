@@ -32,8 +32,8 @@ bool exists(const QString &path)
 // Reads the converter on the session's port and compares it.
 QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
 {
-    int code = TypeNone;
-    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(code)}};
+    TypeCheckResult detected;
+    QJsonObject o{{QStringLiteral("port"), port}, {QStringLiteral("type"), typeText(detected.code)}};
     const auto notAnswering = [&](const QString &why) {
         o[QStringLiteral("status")] = QStringLiteral("notAnswering");
         o[QStringLiteral("error")] = why;
@@ -41,8 +41,8 @@ QJsonObject checkOne(Env &env, const QString &dir, const QString &port)
     };
     if (!env.claimPort())
         return notAnswering(QStringLiteral("the port did not open"));
-    o = detectOn(env, port, code);
-    if (code == TypeNone)
+    o = detectOn(env, port, detected);
+    if (!detected.generation)
         return notAnswering(QStringLiteral("no converter answered"));
     if (!readSettings(env))
         return notAnswering(QStringLiteral("the read did not complete"));

@@ -2,9 +2,8 @@
 #include "Cli.h"
 #include "Fleet.h"
 
-#include "comm/DeviceHolds.h"
+#include "comm/Generation.h"
 #include "comm/LineText.h"
-#include "comm/MemoryImage.h"
 #include "editor/PartialWrite.h"
 #include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
@@ -31,13 +30,13 @@ int cmdDetect(Env &env)
         usage(QStringLiteral("detect takes only --json"));
         return ExitUsage;
     }
-    int code = TypeNone;
-    const QJsonObject o = detectOn(env, env.portPath(), code);
+    TypeCheckResult found;
+    const QJsonObject o = detectOn(env, env.portPath(), found);
     if (env.opts->isSet(QStringLiteral("json")))
         printJson(o);
     else
-        out(typeText(code));
-    return code == TypeNone ? ExitDevice : ExitOk;
+        out(typeText(found.code));
+    return found.generation ? ExitOk : ExitDevice;
 }
 
 int cmdRead(Env &env)
@@ -59,7 +58,7 @@ int cmdRead(Env &env)
 
     if (!env.claimPort())
         return ExitDevice;
-    if (detectDevice(env) == TypeNone) {
+    if (!detectDevice(env).generation) {
         err(QStringLiteral("qelctl: no converter answered; %1 not written").arg(path));
         return ExitDevice;
     }
@@ -81,27 +80,6 @@ int cmdRead(Env &env)
     return saveSettingsFile(path, env.ctx->state.ParamRecord) ? ExitOk : ExitFile;
 }
 
-namespace {
-
-// The converter's present settings, as a read of them finds them: a 5600 is
-// read in full (the commands of `read`), a 52X's image came with detection.
-bool readPresent(Env &env, int code, ParameterRecord &present)
-{
-    AppState &st = env.ctx->state;
-    if (code == Type5600) {
-        if (env.engine->ReadData56() != CommResult::Ok || env.terminated)
-            return false;
-        present = st.ParamRecord;
-        return true;
-    }
-    if (!st.MemoryImageFromDevice)
-        return false;
-    DecodeMemoryImage(st.MemoryImage, present);
-    return true;
-}
-
-} // namespace
-
 int writeToConverter(Env &env, WriteJob &job)
 {
     AppState &st = env.ctx->state;
@@ -118,21 +96,22 @@ int writeToConverter(Env &env, WriteJob &job)
         report.error = problem.text();
         return ExitDevice;
     }
-    const int code = detectDevice(env);
-    report.type = typeText(code);
-    if (code == TypeNone)
+    const TypeCheckResult found = detectDevice(env);
+    report.type = typeText(found.code);
+    if (!found.generation)
         return fail(ExitDevice, QStringLiteral("no converter answered; nothing written"));
 
     // What the converter holds now: read before anything is written, to be
     // kept; without keeping, only its serial number when one is expected.
     ParameterRecord present;
     if (job.keep) {
-        if (!readPresent(env, code, present))
+        // A 5600 is read in full (the commands of `read`); a 52X's image came with detection.
+        if (!found.generation->presentSettings(*env.engine, present) || env.terminated)
             return fail(ExitDevice, QStringLiteral("the converter's present settings could not be read to be "
                                                    "kept; nothing written"));
         st.ParamRecord = present;
-        st.DeviceType = code;
-    } else if (!job.expectSerial.isEmpty() && !readSerial(env, code)) {
+        st.DeviceType = found.code;
+    } else if (!job.expectSerial.isEmpty() && !readSerial(env, found.generation)) {
         return fail(ExitDevice, QStringLiteral("the serial number could not be read; nothing written"));
     }
     if (job.keep || !job.expectSerial.isEmpty())
@@ -141,7 +120,7 @@ int writeToConverter(Env &env, WriteJob &job)
         return fail(ExitDevice, QStringLiteral("the converter's serial number is %1, not %2; nothing written")
                                     .arg(report.serial, job.expectSerial));
     if (job.choose) {
-        const int chosen = job.choose(typeText(code), historySerial(st.ParamRecord.field(32)));
+        const int chosen = job.choose(typeText(found.code), historySerial(st.ParamRecord.field(32)));
         if (chosen != ExitOk)
             return chosen;
     }
@@ -182,7 +161,7 @@ int writeToConverter(Env &env, WriteJob &job)
     if (!back.transferred || back.result != CommResult::Ok)
         return fail(ExitDevice, QStringLiteral("verify: reading back failed"));
     report.serial = QString::fromLatin1(st.ParamRecord.field(32).trimmed());
-    report.notHeld = DeviceDifferences(written, st.ParamRecord, st.DeviceType, st.MemoryImage);
+    report.notHeld = DeviceDifferences(written, st);
     report.differences = settingDifferences(written, st);
     report.verified = report.notHeld.isEmpty();
     if (!report.verified) {

@@ -1,7 +1,7 @@
 // qelctl diff FILE: read the device and list the settings that differ from FILE.
 #include "Cli.h"
 
-#include "comm/DeviceHolds.h"
+#include "comm/Generation.h"
 #include "files/DataFile.h"
 #include "files/SettingsListing.h"
 #include "Fleet.h"
@@ -42,7 +42,7 @@ QList<SettingDifference> recordDifferences(const ParameterRecord &a, const Param
 
 QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st)
 {
-    const ParameterRecord held = DeviceHolds(file, st.DeviceType, st.ParamRecord.field(34), st.MemoryImage);
+    const ParameterRecord held = DeviceHolds(file, st);
     return recordDifferences(held, st.ParamRecord, st.DeviceType);
 }
 
@@ -93,8 +93,8 @@ int cmdDiff(Env &env)
         return ExitFile;
 
     const bool json = env.opts->isSet(QStringLiteral("json"));
-    int code = TypeNone;
-    QJsonObject o = detectOn(env, env.portPath(), code);
+    TypeCheckResult found;
+    QJsonObject o = detectOn(env, env.portPath(), found);
     o[QStringLiteral("file")] = env.args[0];
     const auto failed = [&](const QString &why) {
         if (o.contains(QStringLiteral("portProblem"))) {
@@ -107,7 +107,7 @@ int cmdDiff(Env &env)
             printJson(o);
         return ExitDevice;
     };
-    if (code == TypeNone)
+    if (!found.generation)
         return failed(QStringLiteral("no converter answered"));
     if (!readSettings(env))
         return failed(QStringLiteral("the read did not complete"));

@@ -38,9 +38,12 @@ bool parse(const Env &env, bool allowOutput, bool several, FileArgs &a)
         return usage(QStringLiteral("unknown option '%1'").arg(env.badOption));
     const QCommandLineParser &opts = *env.opts;
     a.json = opts.optionNames().contains(QStringLiteral("json"));
-    if (opts.isSet(QStringLiteral("type"))
-        && (a.deviceType = typeCode(opts.value(QStringLiteral("type")))) == TypeNone)
-        return usage(QStringLiteral("--type must be 521, 527 or 5600"));
+    if (opts.isSet(QStringLiteral("type"))) {
+        const DeviceTypeInfo *type = deviceTypeNamed(opts.value(QStringLiteral("type")));
+        if (!type)
+            return usage(QStringLiteral("--type must be 521, 527 or 5600"));
+        a.deviceType = type->code;
+    }
     if (env.args.size() > 1 && !several)
         return usage(QStringLiteral("one settings file only"));
     if (env.args.isEmpty() || env.args.contains(QString()))

@@ -17,11 +17,11 @@ namespace {
 // Type, serial number and version of the converter on the session's port.
 QJsonObject identify(Env &env, const QString &port)
 {
-    int code = TypeNone;
-    QJsonObject o = detectOn(env, port, code);
-    if (code == TypeNone)
+    TypeCheckResult found;
+    QJsonObject o = detectOn(env, port, found);
+    if (!found.generation)
         return o;
-    if (readSerial(env, code)) {
+    if (readSerial(env, found.generation)) {
         o[QStringLiteral("serial")] = field(env.ctx->state.ParamRecord, 32);
         o[QStringLiteral("version")] = field(env.ctx->state.ParamRecord, 34);
     }
@@ -51,16 +51,11 @@ QString scanLine(const QJsonObject &o, bool named)
 
 } // namespace
 
-bool readSerial(Env &env, int code)
+bool readSerial(Env &env, const Generation *found)
 {
     // A 52X's detection has read its memory image; a 5600 is asked for its
     // identification (read commands only).
-    if (code == Type5600)
-        return env.engine->Read56XVer() == CommResult::Ok;
-    if (code != Type521 && code != Type527)
-        return false;
-    env.typeChange->IdentFromImage();
-    return true;
+    return found && found->readIdentity(*env.engine) == CommResult::Ok;
 }
 
 // No port to work on: the fleet file's problem, else none found.
@@ -110,9 +105,9 @@ static int cmdScan(Env &env)
 // Reads the converter on the session's port into DIR/TYPE-SERIAL-TIME.pdt.
 static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
 {
-    int code = TypeNone;
-    QJsonObject o = detectOn(env, port, code);
-    if (code == TypeNone)
+    TypeCheckResult found;
+    QJsonObject o = detectOn(env, port, found);
+    if (!found.generation)
         return o;
     if (!readSettings(env)) {
         o[QStringLiteral("error")] = QStringLiteral("the read did not complete");

@@ -71,12 +71,11 @@ int cmdTypeChange(Env &env)
         return ExitUsage;
     }
     const QString &want = env.badOption.isNull() ? env.args[0] : env.badOption;
-    const int wanted = typeCode(want);
-    if (wanted == TypeNone) {
+    const DeviceTypeInfo *wanted = deviceTypeNamed(want);
+    if (!wanted) {
         err(QStringLiteral("qelctl: type-change wants 521, 527 or 5600, not '%1'").arg(want));
         return ExitUsage;
     }
-    const char digit = wanted == Type521 ? '1' : wanted == Type527 ? '7' : '4';
 
     const auto none = [] {
         out(QStringLiteral("none"));
@@ -86,16 +85,16 @@ int cmdTypeChange(Env &env)
         return none();
     // Detection as at start-up; with nothing on the line there is nothing to change.
     const TypeCheckResult found = env.typeChange->TypeCheck();
-    if (found.aborted || found.code == TypeNone)
+    if (found.aborted || !found.generation)
         return none();
 
-    const TypeChange::ChangeResult r = env.typeChange->ChangeType(digit);
+    const TypeChange::ChangeResult r = env.typeChange->ChangeType(wanted->digit());
     if (r.aborted)
         return none();
     out(typeText(r.detected));
     if (r.refused || r.noEcho)
         return ExitDevice;
-    return r.detected == wanted ? ExitOk : ExitDevice;
+    return r.detected == wanted->code ? ExitOk : ExitDevice;
 }
 
 int cmdMonitor(Env &env)
@@ -128,7 +127,7 @@ int cmdMonitor(Env &env)
     const TypeCheckResult found = env.typeChange->TypeCheck();
     if (stopSignals.received())
         return ExitOk;
-    if (found.aborted || found.code == TypeNone) {
+    if (found.aborted || !found.generation) {
         err(QStringLiteral("qelctl: no converter answered"));
         return ExitDevice;
     }

@@ -124,15 +124,15 @@ bool saveSettingsFile(const QString &path, const ParameterRecord &rec)
     return false;
 }
 
-int detectDevice(Env &env)
+TypeCheckResult detectDevice(Env &env)
 {
     // TypeCheck alone: the 5600's identification read that follows it at
     // start-up fills only F31..F34, which a read overwrites and a write
     // takes from its file, so the tool leaves it off the line.
     const TypeCheckResult r = env.typeChange->TypeCheck();
     if (r.aborted || env.terminated)
-        return TypeNone;
-    return r.code;
+        return {};
+    return r;
 }
 
 bool readSettings(Env &env, CommResult *result)

@@ -7,7 +7,7 @@
 // as it was. A write touches the record only in F31, the update date code,
 // which keeps today's code only once the device has accepted it.
 #include "Comm5600.h"
-#include "RsReadWrite.h"
+#include "Generation.h"
 
 #include "core/Codes.h"
 #include "LineText.h"
@@ -195,7 +195,7 @@ CommResult RsReadWrite::Read56XVer()
 
 CommResult RsReadWrite::ReadData56()
 {
-    if (const CommResult r = openForExchange(kSettings5600, 5, true); r != CommResult::Ok)
+    if (const CommResult r = openForExchange(generation5600(), true); r != CommResult::Ok)
         return r;
     return readAndCommit(*this, ctx_.state, parameterItems());
 }
@@ -204,10 +204,10 @@ CommResult RsReadWrite::WriteData56()
 {
     ParameterRecord &rec = ctx_.state.ParamRecord;
     beginWrite(int(writeItems().size()) + 1); // the settings, then the update date
-    if (const CommResult r = openForExchange(kSettings5600, 5, true); r != CommResult::Ok)
+    if (const CommResult r = openForExchange(generation5600(), true); r != CommResult::Ok)
         return r;
 
-    if (const StepResult r = runStep({"M", kAck, 3, false}); r != StepResult::Accepted)
+    if (const StepResult r = runStep({"M", kAck, generation5600().sends, false}); r != StepResult::Accepted)
         return abandonWrite(r);
     for (const WriteItem &item : writeItems()) {
         if (const StepResult r = runSettingStep({buildWrite(rec, item), kAccepted, item.maxSends}, item.field);
@@ -225,6 +225,101 @@ CommResult RsReadWrite::WriteData56()
         return abandonWrite(r);
     }
     return finishWrite();
+}
+
+// ---------------------------------------------------------------------------
+// The 5600 as a generation.
+
+namespace {
+
+int identify5600(RsReadWrite &engine)
+{
+    AppState &st = engine.context().state;
+    st.DeviceType = Type5600;
+    st.ReplyTimeoutTicks = generation5600().replyTicks;
+    engine.context().hooks.setStatus(QString());
+    st.Is5600Series = true;
+    return Type5600;
+}
+
+// A 5600 is read in full.
+bool presentSettings5600(RsReadWrite &engine, ParameterRecord &present)
+{
+    if (engine.ReadData56() != CommResult::Ok)
+        return false;
+    present = engine.context().state.ParamRecord;
+    return true;
+}
+
+ParameterRecord holds5600(const ParameterRecord &rec, const AppState &device)
+{
+    ParameterRecord held = rec;
+    for (int f : kValueGroups) {
+        // The exponent letter is never sent; the device's own is always "E".
+        held.setField(f + 1, "E");
+        // The short form carries no exponent sign: the device takes "+".
+        if (ShortValueForm(device.ParamRecord.field(34), held.field(f + 3)))
+            held.setField(f + 2, "+");
+    }
+    return held;
+}
+
+QStringList differences5600(const ParameterRecord &written, const AppState &device)
+{
+    // Both in the forms the write used, so an unsent exponent sign is not a difference.
+    ParameterRecord back = device.ParamRecord;
+    back.setField(34, written.field(34));
+    const QList<QByteArray> want = WriteCommands56(written);
+    const QList<QByteArray> got = WriteCommands56(back);
+    QStringList diffs;
+    for (int i = 0; i < want.size(); ++i) {
+        if (want[i] != got[i])
+            diffs << QStringLiteral("%1 written, device holds %2")
+                         .arg(QString::fromLatin1(want[i].trimmed()), QString::fromLatin1(got[i].trimmed()));
+    }
+    return diffs;
+}
+
+// The monitor's set-up reads the measurement mode and the bias as parameters.
+SetUpStep InitMonitor56(const MonitorAsk &ask, const std::function<void(bool)> &period, int &bias)
+{
+    QByteArray r;
+    if (!ask("RP01\r", r, 2))
+        return SetUpStep::Stopped;
+    period(replyInteger(r) != 0);
+    if (!ask("RP03\r", r, 2))
+        return SetUpStep::Stopped;
+    bias = r == kRefused ? 0 : replyInteger(r);
+    return SetUpStep::Done;
+}
+
+} // namespace
+
+const Generation &generation5600()
+{
+    static const Generation g{
+        .name = "5600",
+        .lineSettings = "9600,N,8,1",
+        .types = {Type5600},
+        .replyTicks = 15,
+        .probeTicks = 10,
+        .detectTicks = 5,
+        .presenceTicks = 25,
+        .exchangeTicks = 5,
+        .sends = 3,
+        .readStatus = "Read 5600",
+        .writeRefusal = QT_TRANSLATE_NOOP("qel::SettingsCommands", "QEL-52XにはQEL-5600のパラメータは書き込めません"),
+        .identify = identify5600,
+        .readSettings = [](RsReadWrite &e) { return e.ReadData56(); },
+        .writeSettings = [](RsReadWrite &e) { return e.WriteData56(); },
+        .readIdentity = [](RsReadWrite &e) { return e.Read56XVer(); },
+        .identityInDetection = false,
+        .presentSettings = presentSettings5600,
+        .holds = holds5600,
+        .differences = differences5600,
+        .monitor = {2, 10, 2, InitMonitor56},
+    };
+    return g;
 }
 
 } // namespace qel

@@ -19,10 +19,6 @@
 
 namespace qel {
 
-// The settings texts of the two generations.
-inline const char *kSettings5600 = "9600,N,8,1";
-inline const char *kSettings52X = "1200,N,8,1";
-
 // The longest reply of the converters is a 52X memory image: 64 characters
 // and CR. A reply longer than twice that has not ended as any reply ends.
 constexpr int kMaxReply = 128;

@@ -1,5 +1,7 @@
 #include "RsReadWrite.h"
 
+#include "Generation.h"
+
 #include <QCoreApplication>
 
 namespace qel {
@@ -142,21 +144,20 @@ bool RsReadWrite::openPort(const char *settings)
 
 bool RsReadWrite::OpenPort5600()
 {
-    return openPort(kSettings5600);
+    return openPort(generation5600().lineSettings);
 }
 
 bool RsReadWrite::OpenPort52X()
 {
-    return openPort(kSettings52X);
+    return openPort(generation52X().lineSettings);
 }
 
-CommResult RsReadWrite::openForExchange(const char *settings, int presenceLimit,
-                                        bool letEventsThrough)
+CommResult RsReadWrite::openForExchange(const Generation &g, bool letEventsThrough)
 {
-    if (!openPort(settings))
+    if (!openPort(g.lineSettings))
         return CommResult::PortError;
     // Program-mode check on this open port: is anything listening at all?
-    if (!link_.presence(presenceLimit)) {
+    if (!link_.presence(g.exchangeTicks)) {
         ClosePort();
         return CommResult::NoAnswer;
     }

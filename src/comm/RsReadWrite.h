@@ -26,12 +26,15 @@ enum class CommResult {
 
 enum class ExitResult { Ok, TimedOut, Failed };
 
+struct Generation;
+
 class RsReadWrite {
 public:
     explicit RsReadWrite(Context &ctx);
 
     SerialPort &MSComm1() { return link_.port(); }
     Link &link() { return link_; }
+    Context &context() { return ctx_; }
 
     void Wait10ms(int ii) { link_.wait10ms(ii); }
     void CMD_Send(const QByteArray &send) { link_.send(send); }
@@ -88,9 +91,9 @@ private:
     // Everything accepted: leave the setting mode, close.
     CommResult finishWrite();
     bool openPort(const char *settings);
-    // Opened and something listening (else closed again); then waiting
-    // events let through once when asked.
-    CommResult openForExchange(const char *settings, int presenceLimit, bool letEventsThrough);
+    // Opened at the generation's settings and something listening (else
+    // closed again); then waiting events let through once when asked.
+    CommResult openForExchange(const Generation &g, bool letEventsThrough);
 
     Context &ctx_;
     Link link_;

@@ -2,6 +2,7 @@
 // The application-wide state that the windows and the device procedures share.
 // One object, owned by the Context; nothing else keeps a copy.
 
+#include "DeviceTypes.h"
 #include "ParamRecord.h"
 
 #include <QByteArray>
@@ -12,9 +13,6 @@ namespace qel {
 // A main-window command left for the monitor to carry out between two
 // readings (the buttons' "読み出し", "書き込み" and "ﾀｲﾌﾟ変更").
 enum class Pending { None, Read, Write, TypeChange };
-
-// DeviceType values.
-enum : int { TypeNone = 0, Type521 = 1, Type5600 = 4, Type527 = 7 };
 
 // How far the last write of the settings got: the 5600's settings go one
 // command each (fifteen, the update date last), a 52X's whole image in one.

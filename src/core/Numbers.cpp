@@ -76,4 +76,14 @@ double roundHalfEven(double x)
     return std::nearbyint(x); // the default rounding mode: to nearest, ties to even
 }
 
+int replyInteger(const QByteArray &reply)
+{
+    const double r = roundHalfEven(leadingValue(reply));
+    if (!(r >= -32768.0))
+        return -32768;
+    if (r > 32767.0)
+        return 32767;
+    return int(r);
+}
+
 } // namespace qel

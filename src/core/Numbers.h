@@ -20,4 +20,8 @@ double leadingValue(const QByteArray &text);
 // screen's zero-padding rounds halves away from zero on purpose (zeroPattern).
 double roundHalfEven(double x);
 
+// A device reply's leading decimal number (0 if none), to the nearest
+// integer (a half to even), held to the 16-bit range.
+int replyInteger(const QByteArray &reply);
+
 } // namespace qel

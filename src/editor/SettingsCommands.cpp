@@ -2,9 +2,8 @@
 
 #include <QCoreApplication>
 
-#include "core/Codes.h"
 #include "comm/LineText.h"
-#include "comm/MemoryImage.h"
+#include "core/Codes.h"
 
 namespace qel {
 
@@ -30,15 +29,10 @@ CommandOutcome SettingsCommands::ReadingIn()
         }
     }
 
-    const bool is52X = st.DeviceType == Type521 || st.DeviceType == Type527;
-    if (is52X || st.DeviceType == Type5600) {
-        view_->setStatus(is52X ? QStringLiteral("Read 52X ") : QStringLiteral("Read 5600"));
+    if (const Generation *g = generationOf(st.DeviceType)) {
+        view_->setStatus(QString::fromLatin1(g->readStatus));
         out.transferred = true;
-        out.result = is52X ? engine_.Read52X() : engine_.ReadData56();
-        // A failed 52X read redraws from the image held so far; a malformed
-        // image leaves the record as it was.
-        if (is52X && out.result != CommResult::Unexpected)
-            DecodeMemoryImage(st);
+        out.result = g->readSettings(engine_);
         view_->setStatus(QString());
     }
 
@@ -69,20 +63,17 @@ CommandOutcome SettingsCommands::WritingOut()
         return out;
     }
 
+    const Generation *g = generationOf(st.DeviceType);
     if (!typeChange_.CheckQmode(100)) {
-        QString refusal;
-        if (st.DeviceType == Type5600)
-            refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-52XにはQEL-5600のパラメータは書き込めません");
-        else if (st.DeviceType == Type521 || st.DeviceType == Type527)
-            refusal = QCoreApplication::translate("qel::SettingsCommands", "QEL-5600にはQEL-52Xのパラメータは書き込めません");
+        const QString refusal =
+            g ? QCoreApplication::translate("qel::SettingsCommands", g->writeRefusal) : QString();
         const QString text = refusal + QCoreApplication::translate("qel::SettingsCommands", "\n一度パラメータを読み込んで下さい");
         ctx_.boxes().showPortProblem(text, typeChange_.lastOpenProblem(), applicationTitle(), MsgIcon::None,
                                      MsgButtons::Ok);
-    } else if (st.DeviceType == Type5600 || st.DeviceType == Type521
-               || st.DeviceType == Type527) {
+    } else if (g) {
         view_->setStatus(QCoreApplication::translate("qel::SettingsCommands", "書き込み中"));
         out.transferred = true;
-        out.result = st.DeviceType == Type5600 ? engine_.WriteData56() : engine_.Writedata52();
+        out.result = g->writeSettings(engine_);
         view_->setUpdateLabel(DateDeCord(st.ParamRecord.field(31)));
         view_->setStatus(QString());
     }

@@ -13,8 +13,6 @@ namespace {
 
 const QString kStamp = QStringLiteral("yyyyMMdd-HHmmss");
 const QString kBeforeWrite = QStringLiteral("before-last-write");
-const std::pair<int, const char *> kTypeTexts[] = {
-    {Type5600, "5600"}, {Type521, "521"}, {Type527, "527"}};
 
 // A reader waits this long for another keeping a copy of the same converter;
 // then it goes on alone (the names stay exclusive, at worst a copy is kept twice).
@@ -101,18 +99,14 @@ bool sameSerial(const QString &a, const QString &b)
 
 QString typeText(int code)
 {
-    for (const auto &[c, text] : kTypeTexts)
-        if (c == code)
-            return QString::fromLatin1(text);
-    return QStringLiteral("none");
+    const DeviceTypeInfo *t = deviceTypeInfo(code);
+    return t ? QString::fromLatin1(t->name) : QStringLiteral("none");
 }
 
 int typeCode(const QString &text)
 {
-    for (const auto &[code, t] : kTypeTexts)
-        if (text == QLatin1String(t))
-            return code;
-    return TypeNone;
+    const DeviceTypeInfo *t = deviceTypeNamed(text);
+    return t ? t->code : int(TypeNone);
 }
 
 bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,

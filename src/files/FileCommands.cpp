@@ -451,10 +451,9 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.label(kUpdateTimeLabel);
         p.stay(r.text(8));
         p.stay(QStringLiteral("  "));
-        if (st.DeviceType == Type521)
-            p.end(QCoreApplication::translate("qel::FileCommands", "× 10 ms"));
-        else if (st.DeviceType == Type5600 || st.DeviceType == Type527)
-            p.end(QStringLiteral("ms"));
+        if (const DeviceTypeInfo *type = deviceTypeInfo(st.DeviceType))
+            p.end(type->timeUnitMs > 1 ? QCoreApplication::translate("qel::FileCommands", "× 10 ms")
+                                       : QStringLiteral("ms"));
 
         p.label(kDivisionLabel);
         p.end(r.text(9));

@@ -236,20 +236,21 @@ QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
     const char *extra = "Additional functions (付加機能)";
     {
         const auto n = number(r.field(8));
+        const DeviceTypeInfo *type = deviceTypeInfo(deviceType);
         std::optional<QString> m;
         if (n) {
-            if (deviceType == Type521)
-                m = QString::number(n->toLongLong() * 10) + QStringLiteral(" ms (%1 × 10 ms)").arg(*n);
-            else if (deviceType == Type5600 || deviceType == Type527)
-                m = *n + QStringLiteral(" ms");
-            else
+            if (!type)
                 m = *n + QStringLiteral(" (× 10 ms on type 521, ms on types 527 and 5600)");
+            else if (type->timeUnitMs > 1)
+                m = QString::number(n->toLongLong() * type->timeUnitMs)
+                    + QStringLiteral(" ms (%1 × %2 ms)").arg(*n).arg(type->timeUnitMs);
+            else
+                m = *n + QStringLiteral(" ms");
         }
         // On an unknown type the unit is unknown: the value is the field's count.
-        const bool known = deviceType == Type521 || deviceType == Type527 || deviceType == Type5600;
         out << withNumber(entry(extra, "outputUpdateTime", "Output update time", "出力更新時間",
                                 "F8", r.field(8), m),
-                          n, deviceType == Type521 ? 10 : 1, known ? "ms" : "");
+                          n, type ? type->timeUnitMs : 1, type ? "ms" : "");
     }
     out << withNumber(entry(extra, "frequencyDivisionRatio", "Frequency division ratio", "分周比",
                             "F9", r.field(9), number(r.field(9))),

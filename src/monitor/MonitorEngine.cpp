@@ -97,21 +97,20 @@ void MonitorEngine::poll()
     if (NeedInit) {
         setLabel3(QCoreApplication::translate("qel::MonitorEngine", "データ読み出し中"));
         NeedInit = false;
-        if (st.DeviceType == TypeNone) {
+        const Generation *g = generationOf(st.DeviceType);
+        if (!g) {
             ctx_.boxes().show(QCoreApplication::translate("qel::MonitorEngine", "機器ﾀｲﾌﾟが認識できません。"), applicationTitle(),
                               MsgIcon::Exclamation, MsgButtons::Ok);
             closeOnError();
             return;
         }
-        if (!openConfigured()) {
+        link_.configure(g->screenSettings());
+        if (!SetPortState(true)) {
             engine_.DspRSErr(1, link_.port().openProblem());
             closeOnError();
             return;
         }
-        if (st.DeviceType == Type5600)
-            InitMonitor56();
-        else
-            InitMonitor52();
+        InitMonitor(g->monitor);
         if (!alive(s))
             return;
         setLabel3(QString());
@@ -184,13 +183,6 @@ bool MonitorEngine::SetPortState(bool state)
     return true;
 }
 
-bool MonitorEngine::openConfigured()
-{
-    link_.configure(ctx_.state.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
-                                                      : QStringLiteral("1200,n,8,1"));
-    return SetPortState(true);
-}
-
 // ---------------------------------------------------------------- exchanges
 
 bool MonitorEngine::MonitorDataReadWrite(const QByteArray &command, QByteArray &reply,
@@ -239,11 +231,10 @@ bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply,
     return false;
 }
 
-// The set-up of both generations: full scale, setting mode, the reads of
-// `settings` (measurement kind and bias), test mode, zero count, back to
-// measuring. `fast` is the wait of "P", "M" and "E"; `test` of "T" and "U".
-bool MonitorEngine::initMonitor(int fast, int test, int exitWait,
-                                const std::function<bool(QByteArray &)> &settings)
+// The set-up of a generation: full scale, setting mode, the generation's
+// reads of the measurement kind and the bias, test mode, zero count, back to
+// measuring.
+bool MonitorEngine::InitMonitor(const MonitorSetUp &setUp)
 {
     QByteArray r;
     auto failed = [this] {
@@ -251,60 +242,39 @@ bool MonitorEngine::initMonitor(int fast, int test, int exitWait,
         return false;
     };
 
-    if (!MonitorCommand("P", r, fast))
+    if (!MonitorCommand("P", r, setUp.fast))
         return false;
     FullCount = HexReplyValue(r);
     if (FullCount == 0)
         FullCount = 1;
 
-    if (!MonitorCommand("M", r, fast))
+    if (!MonitorCommand("M", r, setUp.fast))
         return false;
     if (r != "A\r")
         return failed();
 
-    if (!settings(r))
+    const auto ask = [this](const QByteArray &command, QByteArray &reply, int ticks) {
+        return MonitorCommand(command, reply, ticks);
+    };
+    switch (setUp.read(ask, [this](bool period) { setCaptions(period); }, BiasPercent)) {
+    case SetUpStep::Stopped:
         return false;
+    case SetUpStep::Wrong:
+        return failed();
+    case SetUpStep::Done:
+        break;
+    }
 
-    if (!MonitorCommand("T\r", r, test))
+    if (!MonitorCommand("T\r", r, setUp.test))
         return false;
     if (r != "T\r")
         return failed();
 
-    if (!MonitorCommand("U\r", r, test))
+    if (!MonitorCommand("U\r", r, setUp.test))
         return false;
     ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
 
-    return MonitorCommand("E\r", r, exitWait);
-}
-
-bool MonitorEngine::InitMonitor52()
-{
-    return initMonitor(100, 20, 150, [this](QByteArray &r) {
-        if (!MonitorCommand("R\r", r, 150))
-            return false;
-        if (r == "?\r") {
-            engine_.DspRSErr(1);
-            return false;
-        }
-        const QByteArray image = r.left(64).leftJustified(64, ' ');
-        // Bit value 2 of the second digit: period measurement.
-        setCaptions((HexValue(image.mid(1, 1)) & 2) != 0);
-        BiasPercent = HexValue(image.mid(42, 2));
-        return true;
-    });
-}
-
-bool MonitorEngine::InitMonitor56()
-{
-    return initMonitor(2, 10, 2, [this](QByteArray &r) {
-        if (!MonitorCommand("RP01\r", r, 2))
-            return false;
-        setCaptions(DecimalReplyValue(r) != 0);
-        if (!MonitorCommand("RP03\r", r, 2))
-            return false;
-        BiasPercent = r == "?\r" ? 0 : DecimalReplyValue(r);
-        return true;
-    });
+    return MonitorCommand("E\r", r, setUp.leave);
 }
 
 void MonitorEngine::ShowReading()
@@ -370,16 +340,6 @@ MonitorDisplay MonitorEngine::Convert(qint32 X, qint32 full, qint32 zero, int bi
     d.percent = PadLeft8(QString::number(pct, 'f', 2));
     d.value = pct;
     return d;
-}
-
-int MonitorEngine::DecimalReplyValue(const QByteArray &reply)
-{
-    const double r = roundHalfEven(leadingValue(reply));
-    if (!(r >= -32768.0))
-        return -32768;
-    if (r > 32767.0)
-        return 32767;
-    return int(r);
 }
 
 // ---------------------------------------------------------------- display

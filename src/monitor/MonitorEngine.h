@@ -5,7 +5,7 @@
 // of a reading into the two box texts. The window (or the command-line tool)
 // plugs in through MonitorView.
 
-#include "comm/RsReadWrite.h"
+#include "comm/Generation.h"
 #include "core/Context.h"
 
 #include <QByteArray>
@@ -80,9 +80,8 @@ public:
     // Retries up to 20 times. False only when the monitor had to close (after
     // message 1) or was closed while waiting.
     bool MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout);
-    // True when every check passed.
-    bool InitMonitor52();
-    bool InitMonitor56();
+    // The set-up exchange of the device's generation; true when every check passed.
+    bool InitMonitor(const MonitorSetUp &setUp);
     void ShowReading();
 
     // --- conversion ---
@@ -91,7 +90,7 @@ public:
     static MonitorDisplay Convert(qint32 X, qint32 full, qint32 zero, int biasPercent);
     // Leading decimal number of a reply (0 if none), to the nearest integer,
     // an exact half to the even neighbour, held to the 16-bit range.
-    static int DecimalReplyValue(const QByteArray &reply);
+    static int DecimalReplyValue(const QByteArray &reply) { return replyInteger(reply); }
 
     // --- screen variables ---
     int MonTickCount = 0;
@@ -110,14 +109,11 @@ public:
 
 private:
     void poll();
-    bool initMonitor(int fast, int test, int exitWait,
-                     const std::function<bool(QByteArray &)> &settings);
     bool alive(quint64 session) const { return loaded_ && session_ == session; }
     void closeOnError();
     void setCaptions(bool period);
     void setText(int index, const QString &text);
     void setLabel3(const QString &text);
-    bool openConfigured();
 
     Context &ctx_;
     RsReadWrite &engine_;

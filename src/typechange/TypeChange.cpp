@@ -48,10 +48,9 @@ bool TypeChange::CheckQmode(int max_ww)
         return link_.presence(max_ww);
     int limit = 0; // no type: the settings left as they are, a single look
     QString settings = link_.port().settings();
-    const int type = ctx_.state.DeviceType;
-    if (type == Type521 || type == Type527 || type == Type5600) {
-        settings = QString::fromLatin1(type == Type5600 ? kSettings5600 : kSettings52X);
-        limit = type == Type5600 ? 25 : 100;
+    if (const Generation *g = generationOf(ctx_.state.DeviceType)) {
+        settings = QString::fromLatin1(g->lineSettings);
+        limit = g->presenceTicks;
     }
     link_.configure(settings);
     if (!SetPortState(true))
@@ -83,34 +82,16 @@ TypeCheckResult TypeChange::TypeCheck()
         st.ReplyTimeoutTicks = 100;
         openProblem_ = {};
 
-        // The 5600, at 9600 baud.
-        SetPortState(false);
-        if (configureAndOpen(kSettings5600)) {
-            probeLeaveMode(10);
-            if (CheckQmode(5)) {
-                st.DeviceType = Type5600;
-                st.ReplyTimeoutTicks = 15;
-                ctx_.hooks.setStatus(QString());
-                st.Is5600Series = true;
-                SetPortState(false);
-                return {Type5600, false};
-            }
-
-            // The 52X, at 1200 baud.
+        // Each generation at its speed, the 5600 first: any setting mode
+        // left, then "Q"; what answers tells its type.
+        for (const Generation *g : generations()) {
             SetPortState(false);
-            if (configureAndOpen(kSettings52X)) {
-                probeLeaveMode(20);
-                const bool answered = CheckQmode(100);
+            if (!configureAndOpen(g->lineSettings))
+                break;
+            probeLeaveMode(g->probeTicks);
+            if (CheckQmode(g->detectTicks)) {
                 SetPortState(false);
-                if (answered) {
-                    engine_.Read52X();
-                    const int code = ImageWord(st.MemoryImage, kImageVersion) >= 1000 ? Type527
-                                                                                     : Type521;
-                    st.DeviceType = code;
-                    st.ReplyTimeoutTicks = 150;
-                    st.Is5600Series = ImageWord(st.MemoryImage, kImageSerial) >= 20000;
-                    return {code, false};
-                }
+                return {g->identify(engine_), false, g};
             }
         }
         SetPortState(false);

@@ -4,15 +4,15 @@
 // the operation type change itself. It owns a serial port of its own; its
 // dialog face (TypeChangeDialog) only shows options and calls these.
 
-#include "comm/RsReadWrite.h"
+#include "comm/Generation.h"
 #include "core/Context.h"
-
 
 namespace qel {
 
 struct TypeCheckResult {
     int code = 0;         // 4, 1, 7, or 0 when nothing answered
     bool aborted = false; // the user pressed Abort: the program is to end
+    const Generation *generation = nullptr; // what answered; nullptr: nothing
 };
 
 class TypeChange {

@@ -27,7 +27,8 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     res.detected = st.DeviceType;
 
     // A genuine 52X cannot work as a 5600.
-    if (typeDigit == '4' && !st.Is5600Series) {
+    const DeviceTypeInfo *asked = deviceTypeInfo(typeDigit - '0');
+    if (asked && asked->needs5600Series && !st.Is5600Series) {
         ctx_.boxes().show(QCoreApplication::translate("qel::TypeChange", "QEL-5200はQEL-5600モードにできません"),
                           applicationTitle(), MsgIcon::None, MsgButtons::Ok);
         res.refused = true;
@@ -35,8 +36,7 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     }
 
     // Addressed at the speed of the type the device works as now.
-    link_.configure(st.DeviceType == Type5600 ? QStringLiteral("9600,n,8,1")
-                                              : QStringLiteral("1200,n,8,1"));
+    link_.configure(addressedAs(st.DeviceType).screenSettings());
     if (!SetPortState(true)) {
         engine_.DspRSErr(1, link_.port().openProblem());
         res.noEcho = true;
@@ -75,10 +75,8 @@ TypeChange::ChangeResult TypeChange::ChangeType(char typeDigit)
     }
     st.DeviceType = again.code;
     res.detected = again.code;
-    if (again.code == Type521 || again.code == Type527)
-        IdentFromImage();
-    else if (again.code == Type5600)
-        engine_.Read56XVer();
+    if (again.generation)
+        again.generation->readIdentity(engine_);
     return res;
 }
 

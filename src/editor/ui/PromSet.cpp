@@ -396,8 +396,9 @@ void PromSet::Form_Load()
     if (r.aborted)
         return;
     st.DeviceType = r.code;
-    if (st.DeviceType == Type5600)
-        engine_.Read56XVer();
+    // A 52X's identification came with its image; a 5600 is asked for it.
+    if (r.generation && !r.generation->identityInDetection)
+        r.generation->readIdentity(engine_);
     typeChangeDialog_->selectByType(st.DeviceType);
     Command1_Click();
     // The cursor waits in the first setting.
@@ -600,7 +601,6 @@ void PromSet::DspData()
     fieldInput_->setFilling(true);
     const auto filled = qScopeGuard([this] { fieldInput_->setFilling(false); });
     ParameterRecord &rec = ctx_.state.ParamRecord;
-    const int type = ctx_.state.DeviceType;
 
     // 1. Tab 0 and 1 text boxes, the full scale whole.
     fullScale_->show();
@@ -623,14 +623,13 @@ void PromSet::DspData()
     Check1->setChecked(rec.field(11) == "1");
     Check2->setChecked(rec.field(12) == "1");
 
-    // 6. What type 527 does not have.
-    if (type == Type521 || type == Type5600 || type == Type527) {
-        const bool on = type != Type527;
+    // 6. What a type with fewer functions (the 527) does not have.
+    if (const DeviceTypeInfo *type = deviceTypeInfo(ctx_.state.DeviceType)) {
         QWidget *restricted[] = {Text5, Text6, Check1, Check2, Option5[1], Option5[2],
                                  Label17, Label18};
         for (QWidget *w : restricted)
-            w->setEnabled(on);
-        if (type == Type527 && (rec.field(14) == "1" || rec.field(14) == "2"))
+            w->setEnabled(!type->fewerFunctions);
+        if (type->fewerFunctions && (rec.field(14) == "1" || rec.field(14) == "2"))
             rec.setField(14, "0");
     }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <array>
 
 namespace qel {
 
@@ -76,11 +77,9 @@ void TypeChangeDialog::showEvent(QShowEvent *e)
 
 void TypeChangeDialog::selectByType(int type)
 {
-    const std::pair<int, QRadioButton *> options[] = {
-        {Type521, Option1}, {Type527, Option2}, {Type5600, Option3}};
-    for (const auto &[code, option] : options)
-        if (code == type)
-            option->setChecked(true);
+    // The options in the order of the types: 521, 527, 5600.
+    if (const DeviceTypeInfo *t = deviceTypeInfo(type))
+        std::array{Option1, Option2, Option3}[deviceTypes().indexOf(t)]->setChecked(true);
 }
 
 void TypeChangeDialog::Command1_Click()
