@@ -201,27 +201,15 @@ SetUpStep InitMonitor52(const MonitorAsk &ask, const std::function<void(bool)> &
 const Generation &generation52X()
 {
     static const Generation g{
-        .name = "52X",
-        .lineSettings = "1200,N,8,1",
-        .types = {Type521, Type527},
-        .replyTicks = kImageLimit,
-        .probeTicks = 20,
-        .detectTicks = 100,
-        .presenceTicks = 100,
-        .exchangeTicks = 100,
-        .sends = 3,
-        .readStatus = "Read 52X ",
+        .lineSettings = "1200,N,8,1", .types = {Type521, Type527},
+        .replyTicks = kImageLimit, .probeTicks = 20, .detectTicks = 100, .presenceTicks = 100,
+        .exchangeTicks = 100, .sends = 3, .readStatus = "Read 52X ",
         .writeRefusal = QT_TRANSLATE_NOOP("qel::SettingsCommands", "QEL-5600にはQEL-52Xのパラメータは書き込めません"),
-        .identify = identify52X,
-        .readSettings = readSettings52X,
+        .identify = identify52X, .readSettings = readSettings52X,
         .writeSettings = [](RsReadWrite &e) { return e.Writedata52(); },
-        .readIdentity = readIdentity52X,
-        .identityInDetection = true,
-        .presentSettings = presentSettings52X,
-        .holds = holds52X,
-        .differences = differences52X,
-        .monitor = {100, 20, kImageLimit, InitMonitor52},
-    };
+        .readIdentity = readIdentity52X, .identityInDetection = true,
+        .presentSettings = presentSettings52X, .holds = holds52X, .differences = differences52X,
+        .monitorFast = 100, .monitorTest = 20, .monitorLeave = kImageLimit, .monitorSetUp = InitMonitor52};
     return g;
 }
 

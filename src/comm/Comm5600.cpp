@@ -54,70 +54,44 @@ void store(ParameterRecord &rec, const ReadItem &item, const QByteArray &reply)
         rec.setField(item.field + i, reply.mid(4 + i, 1));
 }
 
-const std::vector<ReadItem> &identificationItems()
-{
-    static const std::vector<ReadItem> items = {
-        {"M", repeatUnlessAck},
-        {"RV\r", repeatOnRefusal, 34},
-        {"RS\r", repeatOnRefusal, 32},
-        {"RC\r", repeatOnRefusal, 33},
-        {"RP41\r", repeatOnRefusal, 31},
-        {"E\r", repeatUnlessEcho, 0, false, 5},
-    };
-    return items;
-}
-
-const std::vector<ReadItem> &parameterItems()
-{
-    static const std::vector<ReadItem> items = {
-        {"M", repeatUnlessAck},
-        {"RV\r", repeatOnRefusal, 34},
-        {"RS\r", repeatOnRefusal, 32},
-        {"RC\r", repeatOnRefusal, 33},
-        {"RP41\r", repeatOnRefusal, 31},
-        {"RP01\r", repeatOnRefusal, 1},
-        {"RP02\r", repeatOnValue, 2, true},
-        {"RP03\r", repeatOnRefusal, 7},
-        {"RP11\r", repeatOnRefusal, 8},
-        {"RP12\r", repeatOnRefusal, 9},
-        {"RP13\r", repeatOnRefusal, 10},
-        {"RP14\r", repeatOnRefusal, 11},
-        {"RP15\r", repeatOnRefusal, 12},
-        {"RP16\r", repeatOnRefusal, 13},
-        {"RP21\r", repeatOnRefusal, 14},
-        {"RP22\r", repeatOnValue, 15, true},
-        {"RP23\r", repeatOnValue, 20, true},
-        {"RP31\r", repeatOnRefusal, 25},
-        {"RP32\r", repeatOnValue, 26, true},
-        {"E\r", repeatUnlessEcho},
-    };
-    return items;
-}
-
-// A write command: the fixed head and the field(s) it carries. For a value
-// command `field` is the mantissa; sign, exponent digit and unit follow it
-// at +2, +3 and +4 (the record's own "E" at +1 is not sent).
-struct WriteItem {
-    const char *head;
+// The settings by the 5600's parameter numbers, in the order they are read
+// (after the identification) and written: the first field, whether it is a
+// value (nine characters into five fields: sign, exponent digit and unit
+// follow the mantissa at +2, +3 and +4; the record's own "E" at +1 is never
+// sent), and the sends of its write.
+struct Parameter {
+    const char *number;
     int field;
     bool value = false;
-    int maxSends = 3;
+    int writeSends = 3;
 };
+constexpr Parameter kParameters[] = {
+    {"01", 1},  {"02", 2, true}, {"03", 7},  {"11", 8},          {"12", 9},        {"13", 10}, {"14", 11},
+    {"15", 12}, {"16", 13},      {"21", 14}, {"22", 15, true, 2}, {"23", 20, true}, {"31", 25}, {"32", 26, true}};
 
-const std::vector<WriteItem> &writeItems()
+// The identification, then with `settings` every parameter; "E" last.
+const std::vector<ReadItem> &readItems(bool settings)
 {
-    static const std::vector<WriteItem> items = {
-        {"WP01,", 1},       {"WP02,", 2, true},  {"WP03,", 7},  {"WP11,", 8},
-        {"WP12,", 9},       {"WP13,", 10},       {"WP14,", 11}, {"WP15,", 12},
-        {"WP16,", 13},      {"WP21,", 14},       {"WP22,", 15, true, 2},
-        {"WP23,", 20, true}, {"WP31,", 25},      {"WP32,", 26, true},
+    const auto make = [](bool all) {
+        std::vector<ReadItem> items = {{"M", repeatUnlessAck},
+                                       {"RV\r", repeatOnRefusal, 34},
+                                       {"RS\r", repeatOnRefusal, 32},
+                                       {"RC\r", repeatOnRefusal, 33},
+                                       {"RP41\r", repeatOnRefusal, 31}};
+        for (const Parameter &p : kParameters)
+            if (all)
+                items.push_back({QByteArray("RP") + p.number + '\r', p.value ? repeatOnValue : repeatOnRefusal,
+                                 p.field, p.value});
+        items.push_back({"E\r", repeatUnlessEcho, 0, false, all ? 3 : 5});
+        return items;
     };
-    return items;
+    static const std::vector<ReadItem> identification = make(false), full = make(true);
+    return settings ? full : identification;
 }
 
-QByteArray buildWrite(const ParameterRecord &rec, const WriteItem &item)
+QByteArray buildWrite(const ParameterRecord &rec, const Parameter &item)
 {
-    QByteArray cmd(item.head);
+    QByteArray cmd = QByteArray("WP") + item.number + ',';
     const int f = item.field;
     if (!item.value) {
         cmd += rec.field(f);
@@ -135,7 +109,7 @@ QByteArray buildWrite(const ParameterRecord &rec, const WriteItem &item)
 QList<QByteArray> WriteCommands56(const ParameterRecord &rec)
 {
     QList<QByteArray> out;
-    for (const WriteItem &item : writeItems())
+    for (const Parameter &item : kParameters)
         out << buildWrite(rec, item);
     return out;
 }
@@ -190,27 +164,27 @@ CommResult RsReadWrite::Read56XVer()
     if (!OpenPort5600())
         return CommResult::PortError;
     ctx_.processPending(); // let waiting events through once
-    return readAndCommit(*this, ctx_.state, identificationItems());
+    return readAndCommit(*this, ctx_.state, readItems(false));
 }
 
 CommResult RsReadWrite::ReadData56()
 {
     if (const CommResult r = openForExchange(generation5600(), true); r != CommResult::Ok)
         return r;
-    return readAndCommit(*this, ctx_.state, parameterItems());
+    return readAndCommit(*this, ctx_.state, readItems(true));
 }
 
 CommResult RsReadWrite::WriteData56()
 {
     ParameterRecord &rec = ctx_.state.ParamRecord;
-    beginWrite(int(writeItems().size()) + 1); // the settings, then the update date
+    beginWrite(int(std::size(kParameters)) + 1); // the settings, then the update date
     if (const CommResult r = openForExchange(generation5600(), true); r != CommResult::Ok)
         return r;
 
     if (const StepResult r = runStep({"M", kAck, generation5600().sends, false}); r != StepResult::Accepted)
         return abandonWrite(r);
-    for (const WriteItem &item : writeItems()) {
-        if (const StepResult r = runSettingStep({buildWrite(rec, item), kAccepted, item.maxSends}, item.field);
+    for (const Parameter &item : kParameters) {
+        if (const StepResult r = runSettingStep({buildWrite(rec, item), kAccepted, item.writeSends}, item.field);
             r != StepResult::Accepted)
             return abandonWrite(r);
     }
@@ -298,27 +272,16 @@ SetUpStep InitMonitor56(const MonitorAsk &ask, const std::function<void(bool)> &
 const Generation &generation5600()
 {
     static const Generation g{
-        .name = "5600",
-        .lineSettings = "9600,N,8,1",
-        .types = {Type5600},
-        .replyTicks = 15,
-        .probeTicks = 10,
-        .detectTicks = 5,
-        .presenceTicks = 25,
-        .exchangeTicks = 5,
-        .sends = 3,
-        .readStatus = "Read 5600",
+        .lineSettings = "9600,N,8,1", .types = {Type5600},
+        .replyTicks = 15, .probeTicks = 10, .detectTicks = 5, .presenceTicks = 25, .exchangeTicks = 5,
+        .sends = 3, .readStatus = "Read 5600",
         .writeRefusal = QT_TRANSLATE_NOOP("qel::SettingsCommands", "QEL-52XにはQEL-5600のパラメータは書き込めません"),
         .identify = identify5600,
         .readSettings = [](RsReadWrite &e) { return e.ReadData56(); },
         .writeSettings = [](RsReadWrite &e) { return e.WriteData56(); },
-        .readIdentity = [](RsReadWrite &e) { return e.Read56XVer(); },
-        .identityInDetection = false,
-        .presentSettings = presentSettings5600,
-        .holds = holds5600,
-        .differences = differences5600,
-        .monitor = {2, 10, 2, InitMonitor56},
-    };
+        .readIdentity = [](RsReadWrite &e) { return e.Read56XVer(); }, .identityInDetection = false,
+        .presentSettings = presentSettings5600, .holds = holds5600, .differences = differences5600,
+        .monitorFast = 2, .monitorTest = 10, .monitorLeave = 2, .monitorSetUp = InitMonitor56};
     return g;
 }
 

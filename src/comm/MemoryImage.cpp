@@ -90,6 +90,17 @@ int predictionLevel(const QByteArray &f13)
     }
 }
 
+// The version text of an image's version and type word (characters 61..64):
+// word / 100 in single precision, less 10 on a 527 (word >= 1000), as "00.00".
+QByteArray VersionText(qint32 word)
+{
+    // Single precision, as the device's version word has always been read.
+    float v = float(word) / 100.0f;
+    if (v >= 10.0f)
+        v -= 10.0f;
+    return QString::asprintf("%05.2f", double(v)).toLatin1();
+}
+
 } // namespace
 
 qint32 ImageWord(const QByteArray &image, int firstChar)
@@ -124,15 +135,6 @@ void DecodeMemoryImage(const QByteArray &img, ParameterRecord &rec)
     rec.setField(25, (c2 & 8) ? "1" : "0");
     decodeGroup(img, 29, rec, 26, true);
     DecodeImageIdentity(img, rec);
-}
-
-QByteArray VersionText(qint32 word)
-{
-    // Single precision, as the device's version word has always been read.
-    float v = float(word) / 100.0f;
-    if (v >= 10.0f)
-        v -= 10.0f;
-    return QString::asprintf("%05.2f", double(v)).toLatin1();
 }
 
 void EncodeMemoryImage(const ParameterRecord &rec, QByteArray &image)

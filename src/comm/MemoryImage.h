@@ -26,8 +26,4 @@ inline void DecodeMemoryImage(AppState &st) { DecodeMemoryImage(st.MemoryImage, 
 // `image`; characters 45..48 and 53..64 are left as they are.
 void EncodeMemoryImage(const ParameterRecord &rec, QByteArray &image);
 
-// The version text of an image's version and type word (characters 61..64):
-// word / 100 in single precision, less 10 on a 527 (word >= 1000), as "00.00".
-QByteArray VersionText(qint32 word);
-
 } // namespace qel

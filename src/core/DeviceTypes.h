@@ -18,15 +18,33 @@ struct DeviceTypeInfo {
     bool fewerFunctions;  // no division ratio, moving average, chatter suppression,
                           // stepless, spread or logarithmic output (F9..F12, F14 "1", "2")
     bool needs5600Series; // a genuine 52X (serial number below 20000) cannot work as it
-    // The digit the type change sends for it.
-    char digit() const { return char('0' + code); }
+    char digit() const { return char('0' + code); } // what the type change sends for it
 };
 
-// The type of a DeviceType code; nullptr for none identified (0, any other value).
-const DeviceTypeInfo *deviceTypeInfo(int code);
-// The type a name gives ("521", "527", "5600"); nullptr for any other text.
-const DeviceTypeInfo *deviceTypeNamed(const QString &name);
 // Every type, in the type-change screen's order: 521, 527, 5600.
-const QList<const DeviceTypeInfo *> &deviceTypes();
+inline const QList<const DeviceTypeInfo *> &deviceTypes()
+{
+    static const DeviceTypeInfo types[] = {
+        {Type521, "521", 10, false, false}, {Type527, "527", 1, true, false}, {Type5600, "5600", 1, false, true}};
+    static const QList<const DeviceTypeInfo *> all{&types[0], &types[1], &types[2]};
+    return all;
+}
+
+// The type of a DeviceType code (an index into the codes 0..7); nullptr for
+// none identified.
+inline const DeviceTypeInfo *deviceTypeInfo(int code)
+{
+    static constexpr int byCode[] = {-1, 0, -1, -1, 2, -1, -1, 1};
+    return code >= 0 && code < 8 && byCode[code] >= 0 ? deviceTypes()[byCode[code]] : nullptr;
+}
+
+// The type a name gives ("521", "527", "5600"); nullptr for any other text.
+inline const DeviceTypeInfo *deviceTypeNamed(const QString &name)
+{
+    for (const DeviceTypeInfo *t : deviceTypes())
+        if (name == QLatin1String(t->name))
+            return t;
+    return nullptr;
+}
 
 } // namespace qel

@@ -1,8 +1,8 @@
 #include "FileCommands.h"
 
-#include "core/SettingTexts.h"
 #include "DataFile.h"
 #include "core/Codes.h"
+#include "core/SettingTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -204,45 +204,12 @@ namespace {
 
 struct PrinterFault {};
 
-// The labels of the setting lines. In Japanese each is eleven full-width
-// characters, so the values start in one column; another language's labels
-// are padded with blanks to the longest of them and two blanks more.
+// The labels of the setting lines (the settings' own in the table). In
+// Japanese each is eleven full-width characters, so the values start in one
+// column; another language's labels are padded with blanks to the longest of
+// them and two blanks more.
 const char *const kTypeLabel =
     QT_TRANSLATE_NOOP("qel::FileCommands", "　動作タイプ　　　　　");
-const char *const kModeLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　測定モード　　　　　");
-const char *const kFullScaleLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　フルスケール　　　　");
-const char *const kBiasLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　バイアス　　　　　　");
-const char *const kUpdateTimeLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　出力更新時間　　　　");
-const char *const kDivisionLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　分周比　　　　　　　");
-const char *const kAverageLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　移動平均　　　　　　");
-const char *const kChatterLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　チャタサプレス　　　");
-const char *const kSteplessLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　ステップレス　　　　");
-const char *const kPredictionLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　ダイナミック予測　　");
-const char *const kEventInLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　イベントイン　　　　");
-const char *const kSubScaleLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　サブスケール　　　　");
-const char *const kUpperScaleLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　上限スケール　　　　");
-const char *const kLowerScaleLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　下限スケール　　　　");
-const char *const kEventOutLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　イベントアウト　　　");
-const char *const kSetValueLabel =
-    QT_TRANSLATE_NOOP("qel::FileCommands", "　設定値　　　　　　　");
-const char *const kLabels[] = {kTypeLabel,      kModeLabel,       kFullScaleLabel, kBiasLabel,
-                               kUpdateTimeLabel, kDivisionLabel,  kAverageLabel,   kChatterLabel,
-                               kSteplessLabel,  kPredictionLabel, kEventInLabel,   kSubScaleLabel,
-                               kUpperScaleLabel, kLowerScaleLabel, kEventOutLabel, kSetValueLabel};
 
 QString translated(const char *source)
 {
@@ -264,8 +231,13 @@ int columns(const QString &text)
 // least two blanks after the longest label's text.
 int valueColumn()
 {
+    QList<const char *> labels{kTypeLabel};
+    for (const SettingDef &d : settingTable())
+        labels << d.printLabel << d.dualPrintLabel;
     int column = 0;
-    for (const char *source : kLabels) {
+    for (const char *source : labels) {
+        if (!source)
+            continue;
         QString label = translated(source);
         column = std::max(column, columns(label));
         while (!label.isEmpty() && label.back().isSpace())
@@ -324,25 +296,11 @@ public:
                                                    + QStringLiteral("　　") + c->ja).toUtf8().constData())
                     : shownText(*c));
     }
-    // A setting line: blank line, label, then the value items in style 1.
-    void label(const char *source)
-    {
-        style(0);
-        labelText(source);
-        style(1);
-    }
     // A label as translated, padded to the column of the values.
     void labelText(const char *source)
     {
         const QString text = translated(source);
         stay(text + QString(std::max(0, valueColumn_ - columns(text)), QLatin1Char(' ')));
-    }
-    // A section title with its rule, framed by blank lines.
-    void section(const char *title, int rule)
-    {
-        style(3);
-        titleLine(title, rule);
-        blank();
     }
     // A section title and its rule of `rule` characters after the Japanese
     // title: a title that takes more room gets a shorter rule, so that every
@@ -370,16 +328,46 @@ private:
     const int valueColumn_ = valueColumn();
 };
 
-// A scaled value from the field `first`: mantissa, the "E" text, sign and
-// exponent digit, two blanks, unit (nothing for a unit that is neither).
-void scaledValue(Page &p, const ParameterRecord &r, int first,
-                 const QString &e = QStringLiteral(" E"))
+// A setting's value items on its line: the field as stored, or the words
+// its character stands for (nothing, the line left open, for any other);
+// a scaled value as mantissa, the "E" text, sign and exponent digit, two
+// blanks and its unit.
+void printValue(Page &p, const SettingDef &d, const AppState &st)
 {
-    p.stay(r.text(first));
-    p.stay(e);
-    p.stay(r.text(first + 2) + r.text(first + 3));
-    p.stay(QStringLiteral("  "));
-    p.choice(r.field(first + 4), {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
+    const ParameterRecord &r = st.ParamRecord;
+    const QByteArray raw = r.field(d.field);
+    switch (d.kind) {
+    case SettingKind::Scaled:
+        p.stay(r.text(d.field));
+        p.stay(d.printE ? translated(d.printE) : QStringLiteral(" E"));
+        p.stay(r.text(d.field + 2) + r.text(d.field + 3));
+        p.stay(QStringLiteral("  "));
+        p.choice(r.field(d.field + 4), {{"H", QStringLiteral("Hz")}, {"S", QStringLiteral("sec")}});
+        break;
+    case SettingKind::Percent:
+        p.stay(r.text(d.field));
+        p.end(QCoreApplication::translate("qel::FileCommands", "　％"));
+        break;
+    case SettingKind::UpdateTime:
+        p.stay(r.text(d.field));
+        p.stay(QStringLiteral("  "));
+        if (const DeviceTypeInfo *type = deviceTypeInfo(st.DeviceType))
+            p.end(type->timeUnitMs > 1 ? QCoreApplication::translate("qel::FileCommands", "× 10 ms")
+                                       : QStringLiteral("ms"));
+        break;
+    case SettingKind::OnOff:
+        p.choice(raw, {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
+        break;
+    case SettingKind::Choice:
+    case SettingKind::Prediction:
+        if (d.printTexts[0])
+            p.choice(raw, {{"0", translated(d.printTexts[0])}, {"1", translated(d.printTexts[1])}});
+        else
+            p.choice(raw, d.choices());
+        break;
+    default:
+        p.end(r.text(d.field));
+    }
 }
 
 // The prediction lines as printed, for the translation file.
@@ -419,7 +407,10 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         }
         p.blank();
 
-        p.label(kTypeLabel);
+        // A setting line: blank line, label, then the value items in style 1.
+        p.style(0);
+        p.labelText(kTypeLabel);
+        p.style(1);
         const std::pair<int, const char *> types[] = {
             {Type521, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１")},
             {Type5600, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００")},
@@ -428,78 +419,40 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
             if (st.DeviceType == code)
                 p.end(QCoreApplication::translate("qel::FileCommands", name));
 
-        // Fundamental functions.
-        p.style(3);
-        p.blank();
-        p.titleLine(QT_TRANSLATE_NOOP("qel::FileCommands", "────　基本機能　"), 50);
-        p.blank();
-
-        p.label(kModeLabel);
-        p.choice(r.field(1), {{"0", QCoreApplication::translate("qel::FileCommands", "周波数計")}, {"1", QCoreApplication::translate("qel::FileCommands", "周期計")}});
-
-        p.label(kFullScaleLabel);
-        scaledValue(p, r, 2);
-
-        p.label(kBiasLabel);
-        p.stay(r.text(7));
-        p.end(QCoreApplication::translate("qel::FileCommands", "　％"));
-
-        // Additional functions.
-        p.blank();
-        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　付加機能　"), 50);
-
-        p.label(kUpdateTimeLabel);
-        p.stay(r.text(8));
-        p.stay(QStringLiteral("  "));
-        if (const DeviceTypeInfo *type = deviceTypeInfo(st.DeviceType))
-            p.end(type->timeUnitMs > 1 ? QCoreApplication::translate("qel::FileCommands", "× 10 ms")
-                                       : QStringLiteral("ms"));
-
-        p.label(kDivisionLabel);
-        p.end(r.text(9));
-
-        p.label(kAverageLabel);
-        p.end(r.text(10));
-
-        p.label(kChatterLabel);
-        p.choice(r.field(11), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
-
-        p.label(kSteplessLabel);
-        p.choice(r.field(12), {{"0", QStringLiteral("Off")}, {"1", QStringLiteral("On")}});
-
-        p.label(kPredictionLabel);
-        p.choice(r.field(13), predictionChoices());
-
-        // Event-in function.
-        p.blank();
-        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　イベントイン機能　"), 46);
-
+        // The settings, section by section, from the fundamental functions on.
         const QByteArray f14 = r.field(14);
-        p.label(kEventInLabel);
-        p.choice(f14, eventInChoices());
-
-        // This style change is made whatever F14 holds: without scale lines
-        // it leaves a blank line.
-        p.style(0);
-        if (f14 == "0" || f14 == "1" || f14 == "2") {
-            p.labelText(f14 == "0" ? kSubScaleLabel : kUpperScaleLabel);
+        const SettingSection *section = nullptr;
+        bool scalesOpened = false;
+        for (const SettingDef &d : settingTable()) {
+            if (!d.section->printTitle)
+                continue; // the identity, in the heading
+            if (d.section != section) {
+                if (section) {
+                    p.blank();
+                    p.style(3);
+                } else {
+                    p.style(3);
+                    p.blank();
+                }
+                section = d.section;
+                p.titleLine(section->printTitle, section->rule);
+                p.blank();
+            }
+            // The event-in scales' style change is made whatever F14 holds:
+            // without scale lines it leaves a blank line.
+            const bool used = d.usedWith(f14);
+            if (d.usedWhen && !scalesOpened) {
+                scalesOpened = true;
+                p.style(0);
+            } else if (used) {
+                p.style(0);
+            }
+            if (!used)
+                continue;
+            p.labelText(d.dualWith(f14) ? d.dualPrintLabel : d.printLabel);
             p.style(1);
-            scaledValue(p, r, 15);
+            printValue(p, d, st);
         }
-        if (f14 == "1" || f14 == "2") {
-            p.label(kLowerScaleLabel);
-            scaledValue(p, r, 20);
-        }
-
-        // Event-out function.
-        p.blank();
-        p.section(QT_TRANSLATE_NOOP("qel::FileCommands", "────　イベントアウト機能　"), 45);
-
-        p.label(kEventOutLabel);
-        p.choice(r.field(25), eventOutChoices());
-
-        p.label(kSetValueLabel);
-        scaledValue(p, r, 26, QCoreApplication::translate("qel::FileCommands", "　E")); // a full-width blank on this line
 
         p.endDoc();
     } catch (const PrinterFault &) {

@@ -1,8 +1,8 @@
 #include "SettingsListing.h"
 
-#include "core/SettingTexts.h"
 #include "core/Codes.h"
-#include "core/AppState.h"
+#include "core/DeviceTypes.h"
+#include "core/SettingTable.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,40 +51,6 @@ std::optional<QString> pick(const QByteArray &raw,
     return std::nullopt;
 }
 
-// A setting chosen from a list: "<English> (<Japanese>)", or the prediction's
-// "DF<code> <Japanese>".
-std::optional<QString> chosen(const QByteArray &raw, const QList<ChoiceText> &table)
-{
-    const ChoiceText *c = choiceFor(table, raw);
-    if (!c)
-        return std::nullopt;
-    if (&table == &predictionChoices())
-        return QStringLiteral("DF%1 %2").arg(QString::fromLatin1(raw), c->ja);
-    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c->en), c->ja);
-}
-
-std::optional<QString> date(const QByteArray &raw)
-{
-    const QByteArray t = trimmedRight(raw);
-    if (!allDigits(t))
-        return std::nullopt;
-    return DateDeCord(raw);
-}
-
-SettingEntry entry(const char *section, const char *key, const char *name, const char *nameJa,
-                   const char *fields, const QByteArray &raw, std::optional<QString> meaning)
-{
-    SettingEntry e;
-    e.section = QString::fromUtf8(section);
-    e.key = QString::fromLatin1(key);
-    e.name = QString::fromUtf8(name);
-    e.nameJa = QString::fromUtf8(nameJa);
-    e.fields = QString::fromLatin1(fields);
-    e.raw = raw;
-    e.meaning = std::move(meaning);
-    return e;
-}
-
 // Scaled value of the five fields from `first` (mantissa, "E", sign, digit, unit).
 std::optional<QString> scaled(const ParameterRecord &r, int first)
 {
@@ -96,34 +62,71 @@ std::optional<QString> scaled(const ParameterRecord &r, int first)
     return n + QLatin1Char(' ') + *unit;
 }
 
-// The scaled value's number and unit into e, when it is a valid one.
-SettingEntry withScaledValue(SettingEntry e)
+// The meaning of a setting's characters and, for a number, its value and unit.
+void describe(SettingEntry &e, const SettingDef &d, const ParameterRecord &r, int deviceType)
 {
-    if (e.meaning) {
-        const qsizetype blank = e.meaning->indexOf(QLatin1Char(' '));
-        e.value = e.meaning->left(blank).toDouble();
-        e.unit = e.meaning->mid(blank + 1);
+    const QByteArray &raw = e.raw;
+    const auto valued = [&e](const std::optional<QString> &n, double factor, const char *unit) {
+        if (n) {
+            e.value = n->toDouble() * factor;
+            e.unit = QString::fromLatin1(unit);
+        }
+    };
+    const auto n = number(raw);
+    switch (d.kind) {
+    case SettingKind::Number:
+        e.meaning = n;
+        valued(n, 1, "");
+        break;
+    case SettingKind::Percent:
+        if (n)
+            e.meaning = *n + QStringLiteral(" % of span");
+        valued(n, 1, "%");
+        break;
+    case SettingKind::UpdateTime: {
+        const DeviceTypeInfo *type = deviceTypeInfo(deviceType);
+        if (n && !type)
+            e.meaning = *n + QStringLiteral(" (× 10 ms on type 521, ms on types 527 and 5600)");
+        else if (n && type->timeUnitMs > 1)
+            e.meaning = QString::number(n->toLongLong() * type->timeUnitMs)
+                + QStringLiteral(" ms (%1 × %2 ms)").arg(*n).arg(type->timeUnitMs);
+        else if (n)
+            e.meaning = *n + QStringLiteral(" ms");
+        // On an unknown type the unit is unknown: the value is the field's count.
+        valued(n, type ? type->timeUnitMs : 1, type ? "ms" : "");
+        break;
     }
-    return e;
-}
-
-// A plain number's value and unit into e, when the field holds one.
-SettingEntry withNumber(SettingEntry e, const std::optional<QString> &n, double factor = 1,
-                        const char *unit = "")
-{
-    if (n) {
-        e.value = n->toDouble() * factor;
-        e.unit = QString::fromLatin1(unit);
+    case SettingKind::Scaled:
+        if ((e.meaning = scaled(r, d.field))) {
+            const qsizetype blank = e.meaning->indexOf(QLatin1Char(' '));
+            e.value = e.meaning->left(blank).toDouble();
+            e.unit = e.meaning->mid(blank + 1);
+        }
+        break;
+    case SettingKind::Choice:
+    case SettingKind::Prediction:
+        // "<English> (<Japanese>)", or the prediction's "DF<code> <Japanese>".
+        if (const ChoiceText *c = choiceFor(d.choices(), raw))
+            e.meaning = d.kind == SettingKind::Prediction
+                ? QStringLiteral("DF%1 %2").arg(QString::fromLatin1(raw), c->ja)
+                : QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c->en), c->ja);
+        break;
+    case SettingKind::OnOff:
+        e.meaning = pick(raw, {{"0", "off"}, {"1", "on"}});
+        break;
+    case SettingKind::Date:
+        if (allDigits(trimmedRight(raw)))
+            e.meaning = DateDeCord(raw);
+        break;
+    case SettingKind::Version: {
+        // A version read from a short device reply ends in its carriage return.
+        const int cr = raw.indexOf('\r');
+        const QByteArray v = trimmedRight(cr < 0 ? raw : raw.left(cr));
+        if (!v.isEmpty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+            e.meaning = QString::fromLatin1(v);
+        break;
     }
-    return e;
-}
-
-QByteArray scaledRaw(const ParameterRecord &r, int first)
-{
-    QByteArray raw;
-    for (int f = first; f < first + 5; ++f)
-        raw += r.field(f);
-    return raw;
+    }
 }
 
 // Display width in a terminal: East Asian wide and full-width characters
@@ -197,98 +200,23 @@ QString scaledNumber(const QByteArray &mantissa, char sign, char digit)
 
 QList<SettingEntry> describeRecord(const ParameterRecord &r, int deviceType)
 {
-    QList<SettingEntry> out;
-    const char *id = "Identity";
-    out << withNumber(entry(id, "serialNumber", "Serial number", "シリアル№", "F32", r.field(32),
-                            number(r.field(32))),
-                      number(r.field(32)));
-    {
-        // A version read from a short device reply ends in its carriage return.
-        QByteArray v = r.field(34);
-        const int cr = v.indexOf('\r');
-        v = trimmedRight(cr < 0 ? v : v.left(cr));
-        const bool printable = std::all_of(v.begin(), v.end(), [](char c) {
-            return c >= 0x20 && c < 0x7F;
-        });
-        out << entry(id, "version", "Version", "バージョン", "F34", r.field(34),
-                     v.isEmpty() || !printable
-                         ? std::nullopt
-                         : std::optional<QString>(QString::fromLatin1(v)));
-    }
-    out << entry(id, "creationDate", "Creation date", "作成日", "F33", r.field(33),
-                 date(r.field(33)));
-    out << entry(id, "updateDate", "Update date", "更新日", "F31", r.field(31), date(r.field(31)));
-
-    const char *basic = "Fundamental functions (基本機能)";
-    out << entry(basic, "measurementMode", "Measurement mode", "測定モード", "F1", r.field(1),
-                 pick(r.field(1), {{"0", "frequency measurement (周波数計測)"},
-                                   {"1", "period measurement (周期計測)"}}));
-    out << withScaledValue(entry(basic, "fullScale", "Full scale", "フルスケール", "F2-F6",
-                                 scaledRaw(r, 2), scaled(r, 2)));
-    {
-        const auto n = number(r.field(7));
-        out << withNumber(entry(basic, "bias", "Bias", "バイアス", "F7", r.field(7),
-                                n ? std::optional<QString>(*n + QStringLiteral(" % of span"))
-                                  : std::nullopt),
-                          n, 1, "%");
-    }
-
-    const char *extra = "Additional functions (付加機能)";
-    {
-        const auto n = number(r.field(8));
-        const DeviceTypeInfo *type = deviceTypeInfo(deviceType);
-        std::optional<QString> m;
-        if (n) {
-            if (!type)
-                m = *n + QStringLiteral(" (× 10 ms on type 521, ms on types 527 and 5600)");
-            else if (type->timeUnitMs > 1)
-                m = QString::number(n->toLongLong() * type->timeUnitMs)
-                    + QStringLiteral(" ms (%1 × %2 ms)").arg(*n).arg(type->timeUnitMs);
-            else
-                m = *n + QStringLiteral(" ms");
-        }
-        // On an unknown type the unit is unknown: the value is the field's count.
-        out << withNumber(entry(extra, "outputUpdateTime", "Output update time", "出力更新時間",
-                                "F8", r.field(8), m),
-                          n, type ? type->timeUnitMs : 1, type ? "ms" : "");
-    }
-    out << withNumber(entry(extra, "frequencyDivisionRatio", "Frequency division ratio", "分周比",
-                            "F9", r.field(9), number(r.field(9))),
-                      number(r.field(9)));
-    out << withNumber(entry(extra, "movingAverage", "Moving average", "移動平均", "F10",
-                            r.field(10), number(r.field(10))),
-                      number(r.field(10)));
-    out << entry(extra, "chatterSuppression", "Chatter suppression", "チャタサプレス", "F11",
-                 r.field(11), pick(r.field(11), {{"0", "off"}, {"1", "on"}}));
-    out << entry(extra, "stepless", "Stepless", "ステップレス", "F12", r.field(12),
-                 pick(r.field(12), {{"0", "off"}, {"1", "on"}}));
-    out << entry(extra, "dynamicPrediction", "Dynamic prediction", "ダイナミック予測", "F13",
-                 r.field(13),
-                 chosen(r.field(13), predictionChoices()));
-
-    const char *evIn = "Event-in function (イベントイン機能)";
     const QByteArray f14 = r.field(14);
-    out << entry(evIn, "eventInFunction", "Event-in function", "イベントイン", "F14", f14,
-                 chosen(f14, eventInChoices()));
-    {
-        const bool dual = f14 == "0";
-        SettingEntry up = entry(evIn, "eventInUpperScale", dual ? "Sub scale" : "Upper scale",
-                                dual ? "サブスケール" : "上限スケール", "F15-F19",
-                                scaledRaw(r, 15), scaled(r, 15));
-        up.used = dual || f14 == "1" || f14 == "2";
-        out << withScaledValue(up);
-        SettingEntry low = entry(evIn, "eventInLowerScale", "Lower scale", "下限スケール",
-                                 "F20-F24", scaledRaw(r, 20), scaled(r, 20));
-        low.used = f14 == "1" || f14 == "2";
-        out << withScaledValue(low);
+    QList<SettingEntry> out;
+    for (const SettingDef &d : settingTable()) {
+        SettingEntry e;
+        const bool dual = d.dualWith(f14);
+        e.section = QString::fromUtf8(d.section->title);
+        e.key = QString::fromLatin1(d.key);
+        e.name = QString::fromUtf8(dual ? d.dualName : d.name);
+        e.nameJa = QString::fromUtf8(dual ? d.dualNameJa : d.nameJa);
+        e.fields = d.lastField() == d.field ? QStringLiteral("F%1").arg(d.field)
+                                            : QStringLiteral("F%1-F%2").arg(d.field).arg(d.lastField());
+        e.raw = d.raw(r);
+        if (d.usedWhen)
+            e.used = d.usedWith(f14);
+        describe(e, d, r, deviceType);
+        out << e;
     }
-
-    const char *evOut = "Event-out function (イベントアウト機能)";
-    out << entry(evOut, "eventOutFunction", "Event-out function", "イベントアウト", "F25",
-                 r.field(25),
-                 chosen(r.field(25), eventOutChoices()));
-    out << withScaledValue(entry(evOut, "eventOutSetValue", "Set value", "設定値", "F26-F30",
-                                 scaledRaw(r, 26), scaled(r, 26)));
     return out;
 }
 

@@ -110,7 +110,7 @@ void MonitorEngine::poll()
             closeOnError();
             return;
         }
-        InitMonitor(g->monitor);
+        InitMonitor(*g);
         if (!alive(s))
             return;
         setLabel3(QString());
@@ -234,7 +234,7 @@ bool MonitorEngine::MonitorCommand(const QByteArray &command, QByteArray &reply,
 // The set-up of a generation: full scale, setting mode, the generation's
 // reads of the measurement kind and the bias, test mode, zero count, back to
 // measuring.
-bool MonitorEngine::InitMonitor(const MonitorSetUp &setUp)
+bool MonitorEngine::InitMonitor(const Generation &g)
 {
     QByteArray r;
     auto failed = [this] {
@@ -242,13 +242,13 @@ bool MonitorEngine::InitMonitor(const MonitorSetUp &setUp)
         return false;
     };
 
-    if (!MonitorCommand("P", r, setUp.fast))
+    if (!MonitorCommand("P", r, g.monitorFast))
         return false;
     FullCount = HexReplyValue(r);
     if (FullCount == 0)
         FullCount = 1;
 
-    if (!MonitorCommand("M", r, setUp.fast))
+    if (!MonitorCommand("M", r, g.monitorFast))
         return false;
     if (r != "A\r")
         return failed();
@@ -256,7 +256,7 @@ bool MonitorEngine::InitMonitor(const MonitorSetUp &setUp)
     const auto ask = [this](const QByteArray &command, QByteArray &reply, int ticks) {
         return MonitorCommand(command, reply, ticks);
     };
-    switch (setUp.read(ask, [this](bool period) { setCaptions(period); }, BiasPercent)) {
+    switch (g.monitorSetUp(ask, [this](bool period) { setCaptions(period); }, BiasPercent)) {
     case SetUpStep::Stopped:
         return false;
     case SetUpStep::Wrong:
@@ -265,16 +265,16 @@ bool MonitorEngine::InitMonitor(const MonitorSetUp &setUp)
         break;
     }
 
-    if (!MonitorCommand("T\r", r, setUp.test))
+    if (!MonitorCommand("T\r", r, g.monitorTest))
         return false;
     if (r != "T\r")
         return failed();
 
-    if (!MonitorCommand("U\r", r, setUp.test))
+    if (!MonitorCommand("U\r", r, g.monitorTest))
         return false;
     ZeroCount = r == "?\r" ? 0 : HexReplyValue(r);
 
-    return MonitorCommand("E\r", r, setUp.leave);
+    return MonitorCommand("E\r", r, g.monitorLeave);
 }
 
 void MonitorEngine::ShowReading()

@@ -81,7 +81,7 @@ public:
     // message 1) or was closed while waiting.
     bool MonitorCommand(const QByteArray &command, QByteArray &reply, int timeout);
     // The set-up exchange of the device's generation; true when every check passed.
-    bool InitMonitor(const MonitorSetUp &setUp);
+    bool InitMonitor(const Generation &g);
     void ShowReading();
 
     // --- conversion ---

@@ -1,6 +1,6 @@
 #include "PromSet.h"
 
-#include "core/SettingTexts.h"
+#include "core/SettingTable.h"
 #include "Controls.h"
 #include "EditRules.h"
 #include "ScaledValueRow.h"
