@@ -3,6 +3,7 @@
 // the record, the screens, the files and the tool need to know of each. How
 // a type is spoken to on the line is its generation's (comm/Generation.h).
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -18,6 +19,8 @@ struct DeviceTypeInfo {
     bool fewerFunctions;  // no division ratio, moving average, chatter suppression,
                           // stepless, spread or logarithmic output (F9..F12, F14 "1", "2")
     bool needs5600Series; // a genuine 52X (serial number below 20000) cannot work as it
+    const char *printName;   // the printout's type line (qel::FileCommands)
+    const char *screenTitle; // the settings screen's title after the model (qel::PromSet)
     char digit() const { return char('0' + code); } // what the type change sends for it
 };
 
@@ -25,7 +28,12 @@ struct DeviceTypeInfo {
 inline const QList<const DeviceTypeInfo *> &deviceTypes()
 {
     static const DeviceTypeInfo types[] = {
-        {Type521, "521", 10, false, false}, {Type527, "527", 1, true, false}, {Type5600, "5600", 1, false, true}};
+        {Type521, "521", 10, false, false, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１"),
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５２１タイプ）　設定変更")},
+        {Type527, "527", 1, true, false, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２７"),
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５２７タイプ）　設定変更")},
+        {Type5600, "5600", 1, false, true, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００"),
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５６００タイプ）　設定変更")}};
     static const QList<const DeviceTypeInfo *> all{&types[0], &types[1], &types[2]};
     return all;
 }

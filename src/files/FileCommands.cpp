@@ -411,13 +411,8 @@ void FileCommands::DataPrintOut(Printer &lp, const AppState &st)
         p.style(0);
         p.labelText(kTypeLabel);
         p.style(1);
-        const std::pair<int, const char *> types[] = {
-            {Type521, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１")},
-            {Type5600, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００")},
-            {Type527, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２７")}};
-        for (const auto &[code, name] : types)
-            if (st.DeviceType == code)
-                p.end(QCoreApplication::translate("qel::FileCommands", name));
+        if (const DeviceTypeInfo *type = deviceTypeInfo(st.DeviceType))
+            p.end(translated(type->printName));
 
         // The settings, section by section, from the fundamental functions on.
         const QByteArray f14 = r.field(14);

@@ -572,15 +572,9 @@ void PromSet::EventDspDown(bool sw)
 void PromSet::ModeTypeDsp()
 {
     // The title and the unit of the output update time by type.
-    const std::tuple<int, const char *, const char *> types[] = {
-        {Type521, QT_TR_NOOP("（５２１タイプ）　設定変更"), QT_TR_NOOP("×１０ｍｓ")},
-        {Type5600, QT_TR_NOOP("（５６００タイプ）　設定変更"), QT_TR_NOOP("ｍｓ")},
-        {Type527, QT_TR_NOOP("（５２７タイプ）　設定変更"), QT_TR_NOOP("ｍｓ")}};
-    for (const auto &[type, title, unit] : types) {
-        if (type != ctx_.state.DeviceType)
-            continue;
-        setWindowTitle(modelPrefix(ctx_.state.Is5600Series) + tr(title));
-        Label16->setText(tr(unit));
+    if (const DeviceTypeInfo *type = deviceTypeInfo(ctx_.state.DeviceType)) {
+        setWindowTitle(modelPrefix(ctx_.state.Is5600Series) + tr(type->screenTitle));
+        Label16->setText(type->timeUnitMs > 1 ? tr("×１０ｍｓ") : tr("ｍｓ"));
     }
 }
 
