@@ -21,7 +21,6 @@
 #include <memory>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -100,7 +99,7 @@ bool readFleet(const QString &path, FleetArgs &a, QHash<QString, int> &seen)
     };
     const int fd = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        problem({}, QStringLiteral("cannot read the fleet file: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        problem({}, QStringLiteral("cannot read the fleet file: %1").arg(systemError(errno)));
         return false;
     }
     QFile f;

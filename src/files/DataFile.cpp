@@ -9,21 +9,11 @@
 #include <QScopeGuard>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qel {
-
-namespace {
-
-QString systemText(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-} // namespace
 
 QString FileProblem::text() const
 {
@@ -108,7 +98,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, FileProblem &proble
     struct stat st;
     if (::stat(name.constData(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? refused(FileProblem::Missing)
-                                                   : refused(FileProblem::Unreadable, systemText(errno));
+                                                   : refused(FileProblem::Unreadable, systemError(errno));
     if (S_ISDIR(st.st_mode))
         return refused(FileProblem::Folder);
     // Only a regular file: a pipe or a device would block or never end.
@@ -118,7 +108,7 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, FileProblem &proble
         return refused(FileProblem::TooShort, {}, qint64(st.st_size));
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return refused(FileProblem::Unreadable, systemText(errno));
+        return refused(FileProblem::Unreadable, systemError(errno));
     QFile f;
     f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const QByteArray data = f.read(ParameterRecord::Size);
@@ -166,7 +156,7 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, FileProblem &
         if (st.st_size > ParameterRecord::Size) {
             oldFd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
             if (oldFd < 0)
-                return fail(FileProblem::Unwritable, systemText(errno));
+                return fail(FileProblem::Unwritable, systemError(errno));
             tailSize = st.st_size - ParameterRecord::Size;
         }
     }

@@ -1,5 +1,7 @@
 #include "FileName.h"
 
+#include <cstring>
+
 namespace qel {
 
 namespace {
@@ -70,6 +72,11 @@ QByteArray fileNameBytes(const QString &name)
         from = i + 1;
     }
     return out;
+}
+
+QString systemError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 } // namespace qel

@@ -15,5 +15,7 @@ namespace qel {
 QString decodeFileName(const QByteArray &bytes);
 // The bytes a file name stands for.
 QByteArray fileNameBytes(const QString &name);
+// The system's text for an errno value ("No space left on device").
+QString systemError(int err);
 
 } // namespace qel

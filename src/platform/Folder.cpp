@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,11 +16,6 @@
 namespace qel {
 
 namespace {
-
-QString systemError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 // Opens the folder `name` in `dirfd`; -1 with `why`. A symbolic link is
 // followed unless it lies in a sticky folder everyone may write in and

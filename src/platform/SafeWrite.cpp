@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,11 +40,6 @@ QByteArray followLinks(const QByteArray &path)
         p = target.startsWith('/') ? target : dirOf(p) + '/' + target;
     }
     return path;
-}
-
-QString systemError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 } // namespace
@@ -86,18 +80,7 @@ bool SafeWrite::open()
         const QByteArray name = fileNameBytes(name_);
         if (name.isEmpty() || name.contains('/'))
             return fail(QStringLiteral("not a file name"));
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            temp_ = "." + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-            fd_ = ::openat(folderFd_, temp_.constData(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST)
-                break;
-        }
-        if (fd_ < 0) {
-            temp_.clear();
-            return failErrno();
-        }
-        return true;
+        return createTemp(folderFd_, "." + name + '.');
     }
     target_ = followLinks(fileNameBytes(path_));
 
@@ -122,12 +105,20 @@ bool SafeWrite::open()
     if (exists && ::access(target_.constData(), W_OK) != 0)
         return failErrno();
 
-    const QByteArray dir = dirOf(target_);
     const QByteArray base = target_.mid(target_.lastIndexOf('/') + 1);
+    if (!createTemp(AT_FDCWD, dirOf(target_) + "/." + base + '.'))
+        return false;
+    // The new file keeps the old one's permissions.
+    if (exists && ::fchmod(fd_, st.st_mode & 07777) != 0)
+        return failErrno();
+    return true;
+}
+
+bool SafeWrite::createTemp(int dirFd, const QByteArray &prefix)
+{
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_ = dir + "/." + base + '.'
-                + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        fd_ = ::open(temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temp_ = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        fd_ = ::openat(dirFd, temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
@@ -135,9 +126,6 @@ bool SafeWrite::open()
         temp_.clear();
         return failErrno();
     }
-    // The new file keeps the old one's permissions.
-    if (exists && ::fchmod(fd_, st.st_mode & 07777) != 0)
-        return failErrno();
     return true;
 }
 
@@ -308,10 +296,8 @@ void SafeWrite::cancel()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-    if (!temp_.isEmpty() && folderFd_ >= 0)
-        ::unlinkat(folderFd_, temp_.constData(), 0);
-    else if (!temp_.isEmpty())
-        ::unlink(temp_.constData());
+    if (!temp_.isEmpty())
+        ::unlinkat(folderFd_ >= 0 ? folderFd_ : AT_FDCWD, temp_.constData(), 0);
     temp_.clear();
 }
 

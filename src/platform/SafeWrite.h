@@ -65,6 +65,9 @@ public:
 private:
     bool fail(const QString &why);
     bool failErrno();
+    // The temporary file: PREFIX, a random word and ".tmp", made anew (never
+    // through a link) in `dirFd`, or by path where that is AT_FDCWD.
+    bool createTemp(int dirFd, const QByteArray &prefix);
     bool placeInFolder();
 
     QString path_;

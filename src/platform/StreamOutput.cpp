@@ -4,22 +4,12 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qel {
-
-namespace {
-
-QString systemText(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-} // namespace
 
 StreamOutput::~StreamOutput()
 {
@@ -61,7 +51,7 @@ bool StreamOutput::open(const QString &path)
     if (fd_ < 0) {
         const int e = errno;
         return fail(e == ENXIO ? QStringLiteral("no program reads from this pipe (start the reader first)")
-                               : systemText(e));
+                               : systemError(e));
     }
     own_ = true;
     return true;
@@ -81,9 +71,9 @@ bool StreamOutput::write(const QByteArray &bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return fail(systemText(errno));
+            return fail(systemError(errno));
         if (fds[0].revents & (POLLERR | POLLHUP))
-            return fail(systemText(EPIPE));
+            return fail(systemError(EPIPE));
         // After the stop, what still has room goes out; a full pipe is left.
         if (!(fds[0].revents & POLLOUT))
             return fail(QStringLiteral("stopped by a signal while the reader took nothing"));
@@ -91,9 +81,9 @@ bool StreamOutput::write(const QByteArray &bytes)
         if (w < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (w < 0)
-            return fail(systemText(errno));
+            return fail(systemError(errno));
         if (w == 0)
-            return fail(systemText(EIO));
+            return fail(systemError(EIO));
         data += w;
         left -= w;
     }

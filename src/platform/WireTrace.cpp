@@ -6,7 +6,6 @@
 #include <QDateTime>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,11 +17,6 @@ std::unique_ptr<WireTrace> &theTrace()
 {
     static std::unique_ptr<WireTrace> t;
     return t;
-}
-
-QString systemText(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 // The port between the line's user and its transport: every call passes
@@ -141,7 +135,7 @@ bool WireTrace::start(const QString &path, const QString &program, QString &erro
     } else {
         t->fd_ = ::open(fileNameBytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
         if (t->fd_ < 0) {
-            error = systemText(errno);
+            error = systemError(errno);
             return false;
         }
     }
