@@ -37,11 +37,7 @@ namespace {
 
 int digitIndex(const QByteArray &f)
 {
-    if (f == "0")
-        return 0;
-    if (f == "1")
-        return 1;
-    return -1;
+    return f == "0" ? 0 : f == "1" ? 1 : -1;
 }
 
 } // namespace
@@ -206,22 +202,10 @@ void PromSet::buildMenus()
 std::unique_ptr<ScaledValueRow> PromSet::scaledRow(QGridLayout *grid, int row, int first,
                                                    const ScaledValueRow::Names &names,
                                                    const QString &caption,
-                                                   ScaledValueRow::Handlers handlers,
-                                                   QLabel *&label, QLineEdit *&mantissa, QLabel *&e,
-                                                   QComboBox *&sign, QLineEdit *&exponent,
-                                                   QGroupBox *&frame,
-                                                   std::array<QRadioButton *, 2> &unit)
+                                                   ScaledValueRow::Handlers handlers)
 {
-    auto r = std::make_unique<ScaledValueRow>(ctx_.state.ParamRecord, first, grid, row, names,
-                                              caption, std::move(handlers));
-    label = r->caption;
-    mantissa = r->mantissa;
-    e = r->e;
-    sign = r->sign;
-    exponent = r->exponent;
-    frame = r->frame;
-    unit = r->unit;
-    return r;
+    return std::make_unique<ScaledValueRow>(ctx_.state.ParamRecord, first, grid, row, names,
+                                            caption, std::move(handlers));
 }
 
 QWidget *PromSet::buildTab0()
@@ -236,8 +220,8 @@ QWidget *PromSet::buildTab0()
     fullScale_ = scaledRow(grid, 1, 2, {"Label9", "Text1", "Label10", "Combo1", "Text2", "Frame4", "Option2"},
                            tr("フルスケール"),
                            {call(&PromSet::Text1_Change), call(&PromSet::Combo1_Click),
-                            call(&PromSet::Text2_Change), call(&PromSet::Option2_Click)},
-                           Label9, Text1, Label10, Combo1, Text2, Frame4, Option2);
+                            call(&PromSet::Text2_Change), call(&PromSet::Option2_Click)});
+    std::tie(Label9, Text1, Label10, Combo1, Text2, Frame4, Option2) = fullScale_->controls();
 
     Label11 = namedLabel(tab, "Label11", tr("バイアス"));
     Text3 = textBox("Text3", 2, "00", call(&PromSet::Text3_Change));
@@ -305,13 +289,13 @@ QWidget *PromSet::buildTab2()
     upperScale_ = scaledRow(grid, 1, 15, {"Label23", "Text7", "Label24", "Combo3", "Text8", "Frame6", "Option6"},
                             tr("上限スケール"),
                             {call(&PromSet::Text7_Change), call(&PromSet::Combo3_Click),
-                             call(&PromSet::Text8_Change), call(&PromSet::Option6_Click)},
-                            Label23, Text7, Label24, Combo3, Text8, Frame6, Option6);
+                             call(&PromSet::Text8_Change), call(&PromSet::Option6_Click)});
+    std::tie(Label23, Text7, Label24, Combo3, Text8, Frame6, Option6) = upperScale_->controls();
     lowerScale_ = scaledRow(grid, 2, 20, {"Label25", "Text9", "Label26", "Combo4", "Text10", "Frame7", "Option7"},
                             tr("下限スケール"),
                             {call(&PromSet::Text9_Change), call(&PromSet::Combo4_Click),
-                             call(&PromSet::Text10_Change), call(&PromSet::Option7_Click)},
-                            Label25, Text9, Label26, Combo4, Text10, Frame7, Option7);
+                             call(&PromSet::Text10_Change), call(&PromSet::Option7_Click)});
+    std::tie(Label25, Text9, Label26, Combo4, Text10, Frame7, Option7) = lowerScale_->controls();
 
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(3, 1);
@@ -332,8 +316,8 @@ QWidget *PromSet::buildTab3()
     setValue_ = scaledRow(grid, 1, 26, {"Label28", "Text11", "Label29", "Combo5", "Text12", "Frame3", "Option9"},
                           tr("設定値"),
                           {call(&PromSet::Text11_Change), call(&PromSet::Combo5_Click),
-                           call(&PromSet::Text12_Change), call(&PromSet::Option9_Click)},
-                          Label28, Text11, Label29, Combo5, Text12, Frame3, Option9);
+                           call(&PromSet::Text12_Change), call(&PromSet::Option9_Click)});
+    std::tie(Label28, Text11, Label29, Combo5, Text12, Frame3, Option9) = setValue_->controls();
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(2, 1);
     return tab;
@@ -687,20 +671,19 @@ void PromSet::Check1_Click() { checkRule(Check1, 11); }
 void PromSet::Check2_Click() { checkRule(Check2, 12); }
 
 namespace {
-void pairRule(ParameterRecord &rec, int f, int index, const char *v0, const char *v1)
+// Option pair rule: "0" or "1", the option chosen, into field f.
+void pairRule(ParameterRecord &rec, int f, int index)
 {
-    if (index == 0)
-        rec.setField(f, v0);
-    else if (index == 1)
-        rec.setField(f, v1);
+    if (index == 0 || index == 1)
+        rec.setField(f, QByteArray::number(index));
 }
 } // namespace
 
-void PromSet::Option1_Click(int index) { pairRule(ctx_.state.ParamRecord, 1, index, "0", "1"); }
+void PromSet::Option1_Click(int index) { pairRule(ctx_.state.ParamRecord, 1, index); }
 void PromSet::Option2_Click(int index) { fullScale_->takeUnit(index); }
 void PromSet::Option6_Click(int index) { upperScale_->takeUnit(index); }
 void PromSet::Option7_Click(int index) { lowerScale_->takeUnit(index); }
-void PromSet::Option8_Click(int index) { pairRule(ctx_.state.ParamRecord, 25, index, "0", "1"); }
+void PromSet::Option8_Click(int index) { pairRule(ctx_.state.ParamRecord, 25, index); }
 void PromSet::Option9_Click(int index) { setValue_->takeUnit(index); }
 
 void PromSet::showEventScales(int function)

@@ -225,15 +225,12 @@ private:
     {
         return [this, handler](Args... args) { (this->*handler)(args...); };
     }
-    // A scaled-value row over the fields from `first`, its controls also
-    // given their names here.
+    // A scaled-value row over the fields from `first`; the screen's members
+    // for its controls are set from controls().
     std::unique_ptr<ScaledValueRow> scaledRow(QGridLayout *grid, int row, int first,
                                               const ScaledValueRow::Names &names,
                                               const QString &caption,
-                                              ScaledValueRow::Handlers handlers, QLabel *&label,
-                                              QLineEdit *&mantissa, QLabel *&e, QComboBox *&sign,
-                                              QLineEdit *&exponent, QGroupBox *&frame,
-                                              std::array<QRadioButton *, 2> &unit);
+                                              ScaledValueRow::Handlers handlers);
 
     // Leaves `command` for the monitor while it is open; true when it did.
     bool leftForMonitor(Pending command);

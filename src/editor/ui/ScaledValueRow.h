@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <tuple>
 
 class QComboBox;
 class QGridLayout;
@@ -57,6 +58,8 @@ public:
     QLineEdit *exponent;
     QGroupBox *frame;
     std::array<QRadioButton *, 2> unit;
+    // The controls in the order of Names, for std::tie.
+    auto controls() { return std::tie(caption, mantissa, e, sign, exponent, frame, unit); }
 
 private:
     ParameterRecord &rec_;
