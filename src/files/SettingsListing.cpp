@@ -14,12 +14,7 @@ namespace {
 
 bool allDigits(const QByteArray &s)
 {
-    if (s.isEmpty())
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 QByteArray trimmedRight(QByteArray s)

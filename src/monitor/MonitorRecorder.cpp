@@ -90,9 +90,7 @@ bool MonitorRecorder::stop()
     if (!writeOut())
         return false;
     flushTimer_->stop();
-    if (file_)
-        file_->close();
-    file_.reset();
+    file_.reset(); // closed with it
     stream_ = nullptr;
     return true;
 }
@@ -134,9 +132,7 @@ void MonitorRecorder::fail(const QString &why)
     if (regular_)
         file_->resize(committed_);
     flushTimer_->stop();
-    if (file_)
-        file_->close();
-    file_.reset();
+    file_.reset(); // closed with it
     stream_ = nullptr;
     pending_.clear();
 }
