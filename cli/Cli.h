@@ -74,6 +74,8 @@ struct Env {
 
 void err(const QString &text);
 void out(const QString &text);
+// "qelctl: WHY" on stderr; returns `code`, the command's exit code.
+int exitWith(int code, const QString &why);
 // Bytes to stdout or stderr, passed on at once; false when they did not all
 // go out (a pipe whose reader has ended).
 bool put(FILE *to, const QByteArray &bytes);

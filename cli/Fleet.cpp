@@ -335,6 +335,13 @@ int fleetExit(const FleetArgs &a, const QJsonArray &all, int code, bool tell)
     return a.exit == ExitFile ? ExitFile : code;
 }
 
+int noPorts(const FleetArgs &a, const QString &what)
+{
+    if (a.exit == ExitOk)
+        err(QStringLiteral("qelctl: no serial port found to %1").arg(what));
+    return a.exit == ExitOk ? ExitDevice : a.exit;
+}
+
 QJsonObject detectOn(Env &env, const QString &port, TypeCheckResult &found)
 {
     PortProblem problem;

@@ -58,6 +58,10 @@ FleetArgs fleetArgs(Env &env);
 QJsonArray forEachPort(Env &env, const FleetArgs &a, const QStringList &childArgs,
                        QJsonObject silent, const std::function<QJsonObject(const QString &)> &one);
 
+// No port to work on: the exit code of the fleet file's problem, else of
+// none found ("no serial port found to WHAT").
+int noPorts(const FleetArgs &a, const QString &what);
+
 // Type detection on the session's port, once it is held (claimPort):
 // {"port": PORT, "type": TYPE} of the converter found ("none" when nothing
 // answered), what answered in `found`; a port that did not open has "none"

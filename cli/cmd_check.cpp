@@ -125,26 +125,18 @@ QString checkLine(const QJsonObject &o)
 int cmdCheck(Env &env)
 {
     const FleetArgs a = fleetArgs(env);
-    if (!a.ok || a.rest.size() != 1 || a.rest.first().startsWith(QLatin1Char('-'))) {
-        err(QStringLiteral("qelctl: check needs APPROVED-DIR, then --port P (repeatable) or --fleet FILE (see qelctl --help)"));
-        return ExitUsage;
-    }
+    if (!a.ok || a.rest.size() != 1 || a.rest.first().startsWith(QLatin1Char('-')))
+        return exitWith(ExitUsage,
+                        QStringLiteral("check needs APPROVED-DIR, then --port P (repeatable) or --fleet FILE (see qelctl --help)"));
     const QString dir = a.rest.first();
     struct stat st;
-    if (::stat(fileNameBytes(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        err(QStringLiteral("qelctl: %1: no folder of approved settings").arg(dir));
-        return ExitFile;
-    }
+    if (::stat(fileNameBytes(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return exitWith(ExitFile, QStringLiteral("%1: no folder of approved settings").arg(dir));
     // The per-port processes are handed the folder as text, which carries UTF-8 names only.
-    if (a.ports.size() > 1 && fileNameBytes(dir) != dir.toUtf8()) {
-        err(QStringLiteral("qelctl: check of several ports needs a folder name in UTF-8: %1").arg(dir));
-        return ExitUsage;
-    }
-    if (a.ports.isEmpty()) {
-        if (a.exit == ExitOk)
-            err(QStringLiteral("qelctl: no serial port found to check"));
-        return a.exit == ExitOk ? ExitDevice : a.exit;
-    }
+    if (a.ports.size() > 1 && fileNameBytes(dir) != dir.toUtf8())
+        return exitWith(ExitUsage, QStringLiteral("check of several ports needs a folder name in UTF-8: %1").arg(dir));
+    if (a.ports.isEmpty())
+        return noPorts(a, QStringLiteral("check"));
 
     const QJsonArray all = forEachPort(
         env, a, {QStringLiteral("check"), dir, QStringLiteral("--json")},

@@ -16,20 +16,17 @@ namespace qel::cli {
 
 namespace {
 
-bool usage(const QString &text)
+int usage(const QString &text)
 {
-    err(QStringLiteral("qelctl: %1 (see qelctl --help)").arg(text));
-    return false;
+    return exitWith(ExitUsage, QStringLiteral("%1 (see qelctl --help)").arg(text));
 }
 
 } // namespace
 
 int cmdDetect(Env &env)
 {
-    if (!env.badOption.isNull() || !env.args.isEmpty()) {
-        usage(QStringLiteral("detect takes only --json"));
-        return ExitUsage;
-    }
+    if (!env.badOption.isNull() || !env.args.isEmpty())
+        return usage(QStringLiteral("detect takes only --json"));
     TypeCheckResult found;
     const QJsonObject o = detectOn(env, env.portPath(), found);
     if (env.opts->isSet(QStringLiteral("json")))
@@ -41,40 +38,30 @@ int cmdDetect(Env &env)
 
 int cmdRead(Env &env)
 {
-    if (!env.badOption.isNull() || !env.args.isEmpty() || env.opts->values(QStringLiteral("o")).size() != 1) {
-        usage(QStringLiteral("read needs -o FILE"));
-        return ExitUsage;
-    }
+    if (!env.badOption.isNull() || !env.args.isEmpty() || env.opts->values(QStringLiteral("o")).size() != 1)
+        return usage(QStringLiteral("read needs -o FILE"));
     const QString path = env.opts->value(QStringLiteral("o"));
     // Standard output ("-"), a pipe or a device is opened before the port
     // (one nobody reads is refused now) and written straight; a file is
     // written whole once the read succeeded.
     StreamOutput stream;
     const bool toStream = StreamOutput::isStream(path);
-    if (toStream && !stream.open(path)) {
-        err(QStringLiteral("qelctl: %1: %2").arg(path, stream.error()));
-        return ExitFile;
-    }
+    if (toStream && !stream.open(path))
+        return exitWith(ExitFile, QStringLiteral("%1: %2").arg(path, stream.error()));
 
     if (!env.claimPort())
         return ExitDevice;
-    if (!detectDevice(env).generation) {
-        err(QStringLiteral("qelctl: no converter answered; %1 not written").arg(path));
-        return ExitDevice;
-    }
+    if (!detectDevice(env).generation)
+        return exitWith(ExitDevice, QStringLiteral("no converter answered; %1 not written").arg(path));
     CommResult result = CommResult::Ok;
-    if (!readSettings(env, &result)) {
-        if (result == CommResult::NoAnswer)
-            err(QStringLiteral("qelctl: the converter did not answer \"Q\" any more; %1 not written").arg(path));
-        else
-            err(QStringLiteral("qelctl: the read did not complete; %1 not written").arg(path));
-        return ExitDevice;
-    }
+    if (!readSettings(env, &result))
+        return exitWith(ExitDevice, (result == CommResult::NoAnswer
+                                         ? QStringLiteral("the converter did not answer \"Q\" any more; %1 not written")
+                                         : QStringLiteral("the read did not complete; %1 not written"))
+                                        .arg(path));
     if (toStream) {
-        if (!stream.write(env.ctx->state.ParamRecord.bytes())) {
-            err(QStringLiteral("qelctl: %1: %2").arg(path, stream.error()));
-            return ExitFile;
-        }
+        if (!stream.write(env.ctx->state.ParamRecord.bytes()))
+            return exitWith(ExitFile, QStringLiteral("%1: %2").arg(path, stream.error()));
         return ExitOk;
     }
     return saveSettingsFile(path, env.ctx->state.ParamRecord) ? ExitOk : ExitFile;
@@ -185,25 +172,19 @@ int cmdWrite(Env &env)
     // zeros do not count): anything else could never match, and is refused
     // before anything goes on the line.
     static const QRegularExpression serialNumber(QStringLiteral("^0*[0-9]{1,5}$"));
-    if (checkSerial && !serialNumber.match(job.expectSerial).hasMatch()) {
-        usage(job.expectSerial.isEmpty()
-                  ? QStringLiteral("--expect-serial needs the serial number N")
-                  : QStringLiteral("--expect-serial wants a serial number of up to five digits, not '%1'")
-                        .arg(job.expectSerial));
-        return ExitUsage;
-    }
-    if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(QLatin1Char('-'))) {
-        usage(QStringLiteral("write needs one FILE"));
-        return ExitUsage;
-    }
+    if (checkSerial && !serialNumber.match(job.expectSerial).hasMatch())
+        return usage(job.expectSerial.isEmpty()
+                         ? QStringLiteral("--expect-serial needs the serial number N")
+                         : QStringLiteral("--expect-serial wants a serial number of up to five digits, not '%1'")
+                               .arg(job.expectSerial));
+    if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
+        return usage(QStringLiteral("write needs one FILE"));
     if (!loadSettingsFile(args[0], job.record))
         return ExitFile;
     // Refused before anything goes on the line.
     char bad = 0;
-    if (const int f = unsendableField(job.record, &bad)) {
-        err(QStringLiteral("qelctl: %1\n%2").arg(unsendableMessage(f, bad), args[0]));
-        return ExitFile;
-    }
+    if (const int f = unsendableField(job.record, &bad))
+        return exitWith(ExitFile, QStringLiteral("%1\n%2").arg(unsendableMessage(f, bad), args[0]));
     const int code = writeToConverter(env, job);
     if (env.opts->isSet(QStringLiteral("json"))) {
         const WriteReport &r = job.report;

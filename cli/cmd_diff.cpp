@@ -84,10 +84,8 @@ QString differenceLine(const SettingDifference &d, const QString &labelA, const 
 
 int cmdDiff(Env &env)
 {
-    if (!env.badOption.isNull() || env.args.size() != 1 || env.args[0].startsWith(QLatin1Char('-'))) {
-        err(QStringLiteral("qelctl: diff needs one FILE (see qelctl --help)"));
-        return ExitUsage;
-    }
+    if (!env.badOption.isNull() || env.args.size() != 1 || env.args[0].startsWith(QLatin1Char('-')))
+        return exitWith(ExitUsage, QStringLiteral("diff needs one FILE (see qelctl --help)"));
     ParameterRecord file;
     if (!loadSettingsFile(env.args[0], file))
         return ExitFile;

@@ -94,10 +94,8 @@ int cmdShow(Env &env)
         const QByteArray gap = file == a.files.first() ? QByteArray() : QByteArray("\n");
         if (!put(stdout, a.json ? settingsListingJson(rec, a.deviceType)
                                 : gap + "Settings file " + fileNameBytes(file) + '\n'
-                                      + settingsListingText(rec, a.deviceType).toUtf8())) {
-            err(QStringLiteral("qelctl: cannot write to standard output"));
-            return ExitFile;
-        }
+                                      + settingsListingText(rec, a.deviceType).toUtf8()))
+            return exitWith(ExitFile, QStringLiteral("cannot write to standard output"));
     }
     if (a.json && a.files.size() > 1)
         put(stdout, QJsonDocument(all).toJson(QJsonDocument::Indented));
@@ -118,10 +116,8 @@ int cmdPrint(Env &env)
 
     QString moduleError;
     const GuiModule *gui = guiModule(moduleError);
-    if (!gui) {
-        err(QStringLiteral("qelctl: print: cannot load the printing module: %1").arg(moduleError));
-        return ExitFile;
-    }
+    if (!gui)
+        return exitWith(ExitFile, QStringLiteral("print: cannot load the printing module: %1").arg(moduleError));
     const std::unique_ptr<Printer> pdf(gui->openPdf(a.output));
     FileCommands::DataPrintOut(*pdf, st);
     if (!pdf->ok()) {

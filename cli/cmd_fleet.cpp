@@ -58,14 +58,6 @@ bool readSerial(Env &env, const Generation *found)
     return found && found->readIdentity(*env.engine) == CommResult::Ok;
 }
 
-// No port to work on: the fleet file's problem, else none found.
-static int noPorts(const FleetArgs &a, const QString &what)
-{
-    if (a.exit == ExitOk)
-        err(QStringLiteral("qelctl: no serial port found to %1").arg(what));
-    return a.exit == ExitOk ? ExitDevice : a.exit;
-}
-
 // A converter the fleet file lists that did not answer, said on stderr.
 static bool missingFromFleet(const FleetArgs &a, const QJsonObject &o)
 {
@@ -79,10 +71,9 @@ static bool missingFromFleet(const FleetArgs &a, const QJsonObject &o)
 static int cmdScan(Env &env)
 {
     const FleetArgs a = fleetArgs(env);
-    if (!a.ok || !a.rest.isEmpty()) {
-        err(QStringLiteral("qelctl: scan takes only --port P (repeatable), --fleet FILE and --json (see qelctl --help)"));
-        return ExitUsage;
-    }
+    if (!a.ok || !a.rest.isEmpty())
+        return exitWith(ExitUsage,
+                        QStringLiteral("scan takes only --port P (repeatable), --fleet FILE and --json (see qelctl --help)"));
     if (a.ports.isEmpty())
         return noPorts(a, QStringLiteral("scan"));
 
@@ -137,26 +128,21 @@ static QJsonObject backupOne(Env &env, const QString &dir, const QString &port)
 static int cmdBackup(Env &env)
 {
     const FleetArgs a = fleetArgs(env);
-    if (!a.ok || a.rest.size() != 1 || a.rest.first().startsWith(QLatin1Char('-'))) {
-        err(QStringLiteral("qelctl: backup needs DIR, then --port P (repeatable) or --fleet FILE (see qelctl --help)"));
-        return ExitUsage;
-    }
+    if (!a.ok || a.rest.size() != 1 || a.rest.first().startsWith(QLatin1Char('-')))
+        return exitWith(ExitUsage,
+                        QStringLiteral("backup needs DIR, then --port P (repeatable) or --fleet FILE (see qelctl --help)"));
     const QString dir = a.rest.first();
     // The folder under the bytes the shell gave; the per-port processes are
     // handed it as text, which carries UTF-8 names only.
     const QByteArray dirBytes = fileNameBytes(dir);
-    if (a.ports.size() > 1 && dirBytes != dir.toUtf8()) {
-        err(QStringLiteral("qelctl: backup of several ports needs a folder name in UTF-8: %1").arg(dir));
-        return ExitUsage;
-    }
+    if (a.ports.size() > 1 && dirBytes != dir.toUtf8())
+        return exitWith(ExitUsage, QStringLiteral("backup of several ports needs a folder name in UTF-8: %1").arg(dir));
     if (a.ports.isEmpty() && a.exit != ExitOk)
         return a.exit;
     Folder folder;
     QString error;
-    if (!folder.open(dir, true, error)) {
-        err(QStringLiteral("qelctl: cannot create the folder %1").arg(error));
-        return ExitFile;
-    }
+    if (!folder.open(dir, true, error))
+        return exitWith(ExitFile, QStringLiteral("cannot create the folder %1").arg(error));
 
     const QJsonArray all = forEachPort(
         env, a, {QStringLiteral("backup"), dir, QStringLiteral("--json")},

@@ -54,19 +54,16 @@ int listCopies(const QList<HistoryEntry> &list, bool json)
 // The settings that differ between two copies of one converter.
 int diffCopies(const QList<HistoryEntry> &list, const QStringList &at)
 {
-    if (list.size() < 2 && at.size() < 2) {
-        err(QStringLiteral("qelctl: history --diff needs two copies; the history holds %1").arg(list.size()));
-        return ExitFile;
-    }
+    if (list.size() < 2 && at.size() < 2)
+        return exitWith(ExitFile,
+                        QStringLiteral("history --diff needs two copies; the history holds %1").arg(list.size()));
     // Default: the last two; one name: that copy and the latest.
     int pick[2] = {int(list.size()) - 2, int(list.size()) - 1};
     for (int i = 0; i < at.size(); ++i) {
         QString error;
         pick[i] = copyAt(list, at[i], error);
-        if (pick[i] < 0) {
-            err(QStringLiteral("qelctl: %1").arg(error));
-            return ExitFile;
-        }
+        if (pick[i] < 0)
+            return exitWith(ExitFile, error);
     }
     ParameterRecord rec[2];
     for (int i = 0; i < 2; ++i) {
@@ -85,10 +82,9 @@ int cmdHistory(Env &env)
     const bool json = env.opts && env.opts->isSet(QStringLiteral("json"));
     const bool diff = env.opts && env.opts->isSet(QStringLiteral("diff"));
     const QStringList &args = env.args;
-    if (!env.badOption.isNull() || args.size() > (diff ? 3 : 1) || (diff && (args.isEmpty() || json))) {
-        err(QStringLiteral("qelctl: history takes [SERIAL] [--json], or SERIAL --diff [A [B]] (see qelctl --help)"));
-        return ExitUsage;
-    }
+    if (!env.badOption.isNull() || args.size() > (diff ? 3 : 1) || (diff && (args.isEmpty() || json)))
+        return exitWith(ExitUsage,
+                        QStringLiteral("history takes [SERIAL] [--json], or SERIAL --diff [A [B]] (see qelctl --help)"));
     const QString serial = args.isEmpty() ? QString() : historySerial(args.first().toLatin1());
     const QList<HistoryEntry> list = listHistory(historyRoot(), serial);
     if (list.isEmpty())

@@ -66,16 +66,12 @@ public:
 int cmdTypeChange(Env &env)
 {
     // A value such as "-5" reaches here as an option the command does not know.
-    if (env.badOption.isNull() ? env.args.size() != 1 : !env.args.isEmpty()) {
-        err(QStringLiteral("qelctl: usage: qelctl type-change 521|527|5600"));
-        return ExitUsage;
-    }
+    if (env.badOption.isNull() ? env.args.size() != 1 : !env.args.isEmpty())
+        return exitWith(ExitUsage, QStringLiteral("usage: qelctl type-change 521|527|5600"));
     const QString &want = env.badOption.isNull() ? env.args[0] : env.badOption;
     const DeviceTypeInfo *wanted = deviceTypeNamed(want);
-    if (!wanted) {
-        err(QStringLiteral("qelctl: type-change wants 521, 527 or 5600, not '%1'").arg(want));
-        return ExitUsage;
-    }
+    if (!wanted)
+        return exitWith(ExitUsage, QStringLiteral("type-change wants 521, 527 or 5600, not '%1'").arg(want));
 
     const auto none = [] {
         out(QStringLiteral("none"));
@@ -100,10 +96,8 @@ int cmdTypeChange(Env &env)
 int cmdMonitor(Env &env)
 {
     MonitorOptions o;
-    if (!parseMonitorArgs(env, o)) {
-        err(QStringLiteral("qelctl: usage: qelctl monitor [--count N] [--csv FILE|-] [--time]"));
-        return ExitUsage;
-    }
+    if (!parseMonitorArgs(env, o))
+        return exitWith(ExitUsage, QStringLiteral("usage: qelctl monitor [--count N] [--csv FILE|-] [--time]"));
 
     // A CSV target that is no regular file (a FIFO, a device, standard
     // output) is opened before the port: one nobody reads is refused now,
@@ -111,10 +105,8 @@ int cmdMonitor(Env &env)
     // converter answered.
     StreamOutput csvStream, console;
     const bool csvIsStream = !o.csv.isEmpty() && StreamOutput::isStream(o.csv);
-    if (csvIsStream && !csvStream.open(o.csv)) {
-        err(QStringLiteral("qelctl: %1: %2").arg(o.csv, csvStream.error()));
-        return ExitFile;
-    }
+    if (csvIsStream && !csvStream.open(o.csv))
+        return exitWith(ExitFile, QStringLiteral("%1: %2").arg(o.csv, csvStream.error()));
     console.open(QStringLiteral("-"));
 
     if (!env.claimPort())
@@ -127,16 +119,12 @@ int cmdMonitor(Env &env)
     const TypeCheckResult found = env.typeChange->TypeCheck();
     if (stopSignals.received())
         return ExitOk;
-    if (found.aborted || !found.generation) {
-        err(QStringLiteral("qelctl: no converter answered"));
-        return ExitDevice;
-    }
+    if (found.aborted || !found.generation)
+        return exitWith(ExitDevice, QStringLiteral("no converter answered"));
 
     MonitorRecorder recorder(env.clock);
-    if (!o.csv.isEmpty() && !(csvIsStream ? recorder.start(&csvStream, o.csv) : recorder.start(o.csv))) {
-        err(QStringLiteral("qelctl: cannot write %1: %2").arg(o.csv, recorder.error()));
-        return ExitFile;
-    }
+    if (!o.csv.isEmpty() && !(csvIsStream ? recorder.start(&csvStream, o.csv) : recorder.start(o.csv)))
+        return exitWith(ExitFile, QStringLiteral("cannot write %1: %2").arg(o.csv, recorder.error()));
     const bool plain = o.csv != QLatin1String("-"); // stdout is the CSV's otherwise
 
     MonitorEngine monitor(*env.ctx, *env.engine);

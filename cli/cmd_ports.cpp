@@ -14,10 +14,8 @@ namespace {
 
 int cmdPorts(Env &env)
 {
-    if (!env.badOption.isNull() || !env.args.isEmpty()) {
-        err(QStringLiteral("qelctl: usage: qelctl ports [--json]"));
-        return ExitUsage;
-    }
+    if (!env.badOption.isNull() || !env.args.isEmpty())
+        return exitWith(ExitUsage, QStringLiteral("usage: qelctl ports [--json]"));
     SystemPortList list;
     const QList<FoundPort> ports = list.ports();
     if (env.opts->isSet(QStringLiteral("json"))) {

@@ -15,10 +15,9 @@ int cmdRestore(Env &env)
     const bool atGiven = env.opts && env.opts->isSet(QStringLiteral("at"));
     const QString at = atGiven ? env.opts->value(QStringLiteral("at")) : QString();
     if (!env.badOption.isNull() || args.size() != 1 || args[0].startsWith(u'-') || (atGiven && at.isEmpty())
-        || (env.opts && env.opts->isSet(QStringLiteral("port")) && port.isEmpty())) {
-        err(QStringLiteral("qelctl: restore needs SERIAL, then optionally --at TIME and --port P (see qelctl --help)"));
-        return ExitUsage;
-    }
+        || (env.opts && env.opts->isSet(QStringLiteral("port")) && port.isEmpty()))
+        return exitWith(ExitUsage, QStringLiteral("restore needs SERIAL, then optionally --at TIME and --port P "
+                                                  "(see qelctl --help)"));
     if (!port.isEmpty()) {
         env.portOverride = port;
         env.portMap->setOverride(port);
@@ -53,10 +52,8 @@ int cmdRestore(Env &env)
         if (atGiven) {
             QString error;
             pick = copyAt(copies, at, error);
-            if (pick < 0) {
-                err(QStringLiteral("qelctl: %1; nothing written").arg(error));
-                return int(ExitFile);
-            }
+            if (pick < 0)
+                return exitWith(ExitFile, QStringLiteral("%1; nothing written").arg(error));
         } else {
             for (int i = 0; i < copies.size(); ++i)
                 if (copies[i].keptBeforeWrite)

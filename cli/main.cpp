@@ -29,6 +29,12 @@ void err(const QString &text)
     put(stderr, fileNameBytes(text) + '\n');
 }
 
+int exitWith(int code, const QString &why)
+{
+    err(QStringLiteral("qelctl: ") + why);
+    return code;
+}
+
 void out(const QString &text)
 {
     put(stdout, fileNameBytes(text) + '\n');
@@ -309,10 +315,8 @@ int run(int argc, char **argv)
         return help(stdout, ExitOk);
     const auto found = std::find_if(commands().begin(), commands().end(),
                                     [&](const Command &c) { return c.name == env.command; });
-    if (found == commands().end()) {
-        err(QStringLiteral("qelctl: unknown command '%1' (see qelctl --help)").arg(env.command));
-        return ExitUsage;
-    }
+    if (found == commands().end())
+        return exitWith(ExitUsage, QStringLiteral("unknown command '%1' (see qelctl --help)").arg(env.command));
 
     // A command for many converters takes --port itself (repeatable).
     const auto declares = [&](const QString &name) {
@@ -360,10 +364,9 @@ int run(int argc, char **argv)
     if (found->drawsPages && env.badOption.isNull()) {
         QString error;
         const GuiModule *gui = guiModule(error);
-        if (!gui) {
-            err(QStringLiteral("qelctl: %1: cannot load the printing module: %2").arg(env.command, error));
-            return ExitFile;
-        }
+        if (!gui)
+            return exitWith(ExitFile,
+                            QStringLiteral("%1: cannot load the printing module: %2").arg(env.command, error));
         app.reset(gui->makeApplication(argc, argv));
     } else if (!found->filesOnly) {
         app = std::make_unique<QCoreApplication>(argc, argv);
@@ -382,10 +385,8 @@ int run(int argc, char **argv)
 
     if (!tracePath.isEmpty()) {
         QString error;
-        if (!qel::WireTrace::start(tracePath, QStringLiteral("qelctl %1").arg(QStringLiteral(QEL_VERSION_TEXT)), error)) {
-            err(QStringLiteral("qelctl: %1: cannot write the trace: %2").arg(tracePath, error));
-            return ExitFile;
-        }
+        if (!qel::WireTrace::start(tracePath, QStringLiteral("qelctl %1").arg(QStringLiteral(QEL_VERSION_TEXT)), error))
+            return exitWith(ExitFile, QStringLiteral("%1: cannot write the trace: %2").arg(tracePath, error));
     }
     env.setUp();
     return found->run(env);
