@@ -1,7 +1,8 @@
 #pragma once
-// What the benchmark programs share: the simulator on a pseudo-terminal,
-// the device side wired over real serial ports for a program without
-// windows, a port that watches another, the CPU clock, the median.
+// What the benchmark programs share: the simulator on a pseudo-terminal (one
+// or a fleet), runs of qelctl, the device side wired over real serial ports
+// for a program without windows, a port that watches another, the CPU clock,
+// the load average, the median.
 
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace qel::bench {
@@ -28,9 +30,50 @@ T median(std::vector<T> v, T none)
     return v.empty() ? none : v[v.size() / 2];
 }
 
-// Starts `sim ARGS...` and reads the device path from its first line.
-bool startSim(QProcess &proc, const QString &sim, const QStringList &args, QString &path);
+// The load average of the last minute, -1 when unknown.
+double loadAverage();
+
+// The simulator to start: $QEL_SIM, else the one built with the benchmarks.
+QString simProgram();
+// The qelctl built beside the benchmarks.
+QString qelctlProgram();
+
 void stopSim(QProcess &proc);
+
+// A simulator on a pseudo-terminal, stopped with the object; a fleet's
+// member knows its type and serial number.
+struct Sim {
+    QProcess proc;
+    QString path, type, serial;
+    ~Sim() { stopSim(proc); }
+    // Starts `program ARGS...` and reads the device path from its first line.
+    bool start(const QString &program, const QStringList &args);
+};
+
+// As Sim::start, and says on stderr, in the benchmark's name, when it did not.
+bool startSim(Sim &sim, const QString &program, const QStringList &args);
+// A fleet of n simulators: two 5600, a 521 and a 527 in turn, each with a
+// serial number of its own (a 5600's 20000 and up, a 52X's below).
+bool startFleet(std::vector<std::unique_ptr<Sim>> &fleet, const QString &program, int n);
+
+// One run of qelctl: wall time (-1 when it hung for 10 minutes), exit code,
+// what it printed, the CPU time of it and its children; when sampled, the
+// memory of all qelctl processes at once at its peak.
+struct Timed {
+    qint64 ms = -1;
+    int exit = -1;
+    QByteArray out, err;
+    double cpuMs = 0;
+    double peakRssMb = 0; // of all qelctl processes at once
+    double peakPssMb = 0; // the same, shared pages divided among them
+    int peakProcesses = 0;
+};
+
+// The device history of the runs goes to a folder of the benchmark's own
+// unless `dataHome` names another; `sample` samples the memory of every
+// qelctl process each 25 ms while the run lasts.
+Timed runQelctl(const QString &qelctl, const QStringList &args, const QString &dataHome = {},
+                bool sample = false);
 
 // Boxes go to stderr on one line; an Abort/Retry/Ignore box answers Abort.
 class BenchBoxes : public MessageBoxes {

@@ -14,96 +14,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <vector>
 
 using namespace qel::bench;
 
 namespace {
-
-struct Port {
-    QString type, serial, path;
-};
-
-struct Timed {
-    qint64 ms = -1;
-    int exit = -1;
-    QByteArray out;
-    double cpuMs = 0;      // of the process and its children
-    double peakRssMb = 0;  // of all qelctl processes at once (when sampled)
-    double peakPssMb = 0;  // the same, shared pages divided among them
-    int peakProcesses = 0;
-};
-
-// Resident and proportional set size of every qelctl process now, in kB.
-void sampleMemory(Timed &t)
-{
-    double rss = 0, pss = 0;
-    int n = 0;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (!pid.front().isDigit())
-            continue;
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "qelctl")
-            continue;
-        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-        if (!rollup.open(QIODevice::ReadOnly))
-            continue;
-        ++n;
-        for (const QByteArray &line : rollup.readAll().split('\n')) {
-            const QList<QByteArray> w = line.simplified().split(' ');
-            if (w.size() >= 2 && w[0] == "Rss:")
-                rss += w[1].toDouble();
-            else if (w.size() >= 2 && w[0] == "Pss:")
-                pss += w[1].toDouble();
-        }
-    }
-    if (pss / 1024 > t.peakPssMb) {
-        t.peakPssMb = pss / 1024;
-        t.peakRssMb = rss / 1024;
-        t.peakProcesses = n;
-    }
-}
-
-Timed runQelctl(const QString &qelctl, const QStringList &args, const QString &dataHome = {},
-                bool sample = false)
-{
-    // The device history of the runs goes to a folder of the bench's own.
-    static QTemporaryDir history;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? history.path() : dataHome);
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    const double cpu0 = cpuMs(true);
-    QElapsedTimer t;
-    t.start();
-    p.start(qelctl, args);
-    Timed r;
-    while (!p.waitForFinished(sample ? 25 : 600000)) {
-        if (!sample || t.elapsed() > 600000) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        sampleMemory(r);
-    }
-    r.ms = t.elapsed();
-    r.cpuMs = cpuMs(true) - cpu0;
-    r.exit = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    p.readAllStandardError();
-    return r;
-}
 
 // N qelctl processes started at once and waited for, each building what a
 // command builds (the application, the stored settings, the device side)
@@ -127,35 +51,31 @@ qint64 startups(const QString &qelctl, int n)
     return t.elapsed();
 }
 
-QStringList portArgs(const std::vector<Port> &sims)
+using Fleet = std::span<const std::unique_ptr<Sim>>;
+
+QStringList portArgs(Fleet sims)
 {
     QStringList a;
-    for (const Port &s : sims)
-        a << QStringLiteral("--port") << s.path;
+    for (const auto &s : sims)
+        a << QStringLiteral("--port") << s->path;
     return a;
 }
 
 // Every converter found with its serial number (and, for check, the same
 // as its approved file)?
-bool allFound(const QByteArray &json, const std::vector<Port> &sims, bool same = false)
+bool allFound(const QByteArray &json, Fleet sims, bool same = false)
 {
     const QJsonArray all = QJsonDocument::fromJson(json).array();
     if (all.size() != int(sims.size()))
         return false;
     for (size_t i = 0; i < sims.size(); ++i) {
         const QJsonObject o = all[int(i)].toObject();
-        if (o.value(QStringLiteral("type")).toString() != sims[i].type
-            || o.value(QStringLiteral("serial")).toString() != sims[i].serial
+        if (o.value(QStringLiteral("type")).toString() != sims[i]->type
+            || o.value(QStringLiteral("serial")).toString() != sims[i]->serial
             || (same && o.value(QStringLiteral("status")).toString() != QLatin1String("same")))
             return false;
     }
     return true;
-}
-
-double loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0).toDouble() : -1;
 }
 
 } // namespace
@@ -163,12 +83,8 @@ double loadAverage()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QString qelctl = QCoreApplication::applicationDirPath() + QStringLiteral("/../qelctl");
-    QString sim = qEnvironmentVariable("QEL_SIM");
-#ifdef QEL_SIM_DEFAULT
-    if (sim.isEmpty())
-        sim = QStringLiteral(QEL_SIM_DEFAULT);
-#endif
+    QString qelctl = qelctlProgram();
+    QString sim = simProgram();
     int runs = 3;
     bool git = false;
     std::vector<int> fleets;
@@ -188,22 +104,11 @@ int main(int argc, char **argv)
     }
     std::printf("load average at the start: %.2f\n", loadAverage());
 
-    const char *types[] = {"5600", "5600", "521", "527"};
     const int most = std::max(4, fleets.empty() ? 4 : *std::max_element(fleets.begin(), fleets.end()));
-    std::vector<std::unique_ptr<QProcess>> procs;
-    std::vector<Port> fleet(most);
-    for (int i = 0; i < most; ++i) {
-        fleet[i].type = QString::fromLatin1(types[i % 4]);
-        // A 5600's serial number is 20000 and up, a 52X's below.
-        fleet[i].serial = QString::number((i % 4 < 2 ? 20001 : 10001) + i);
-        procs.push_back(std::make_unique<QProcess>());
-        if (!startSim(*procs.back(), sim, {"--type", fleet[i].type, "--serial", fleet[i].serial},
-                      fleet[i].path)) {
-            std::fprintf(stderr, "qel-bench-fleet: %s did not start\n", qPrintable(sim));
-            return 1;
-        }
-    }
-    const std::vector<Port> four(fleet.begin(), fleet.begin() + 4);
+    std::vector<std::unique_ptr<Sim>> fleet;
+    if (!startFleet(fleet, sim, most))
+        return 1;
+    const Fleet four(fleet.data(), 4);
 
     // The approved settings of every converter, as a plant makes them: a
     // backup, each file named TYPE-SERIAL.pdt.
@@ -218,19 +123,22 @@ int main(int argc, char **argv)
     const QStringList commands[] = {{"scan", "--json"},
                                     {"backup", QString(), "--json"},
                                     {"check", approved.path(), "--json"}};
+    // Command c over the ports; a backup goes to a folder of its own.
+    const auto run = [&](int c, const QStringList &ports) {
+        QTemporaryDir dir;
+        QStringList a = commands[c];
+        if (a[1].isNull())
+            a[1] = dir.path();
+        return runQelctl(qelctl, a + ports);
+    };
     qint64 slowest[3] = {0, 0, 0};
     for (int c = 0; c < 3; ++c) {
-        for (const Port &s : four) {
+        for (const auto &s : four) {
             std::vector<qint64> t;
-            for (int r = 0; r < runs; ++r) {
-                QTemporaryDir dir;
-                QStringList a = commands[c];
-                if (a[1].isNull())
-                    a[1] = dir.path();
-                t.push_back(runQelctl(qelctl, QStringList{"--port", s.path} + a).ms);
-            }
+            for (int r = 0; r < runs; ++r)
+                t.push_back(run(c, {"--port", s->path}).ms);
             const qint64 m = median(t, qint64(-1));
-            std::printf("%-6s %-5s alone      %6lld ms\n", qPrintable(commands[c][0]), qPrintable(s.type),
+            std::printf("%-6s %-5s alone      %6lld ms\n", qPrintable(commands[c][0]), qPrintable(s->type),
                         static_cast<long long>(m));
             slowest[c] = std::max(slowest[c], m);
         }
@@ -251,7 +159,7 @@ int main(int argc, char **argv)
     // the start of the fleet's processes (N children and the parent).
     bool within = true;
     for (const int n : fleets) {
-        const std::vector<Port> part(fleet.begin(), fleet.begin() + std::min<size_t>(n, fleet.size()));
+        const Fleet part(fleet.data(), std::min<size_t>(n, fleet.size()));
         std::vector<qint64> starts;
         for (int r = 0; r < runs; ++r)
             starts.push_back(startups(qelctl, n + 1));
@@ -263,11 +171,7 @@ int main(int argc, char **argv)
             std::vector<Timed> xs;
             int wrong = 0;
             for (int r = 0; r < runs; ++r) {
-                QTemporaryDir dir;
-                QStringList a = commands[c];
-                if (a[1].isNull())
-                    a[1] = dir.path();
-                xs.push_back(runQelctl(qelctl, a + portArgs(part)));
+                xs.push_back(run(c, portArgs(part)));
                 if (xs.back().exit != 0 || !allFound(xs.back().out, part, c == 2))
                     ++wrong;
             }
@@ -305,8 +209,5 @@ int main(int argc, char **argv)
                     static_cast<long long>(x.ms), x.exit, count.readAllStandardOutput().trimmed().constData());
     }
     std::printf("load average at the end: %.2f\n", loadAverage());
-
-    for (auto &p : procs)
-        stopSim(*p);
     return found && ratio <= 1.5 && within ? 0 : 1;
 }

@@ -18,16 +18,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-#ifndef QEL_SIM_DEFAULT
-#define QEL_SIM_DEFAULT "qel-sim"
-#endif
 
 using namespace qel;
 
@@ -87,13 +82,12 @@ struct RunResult {
 
 RunResult benchType(const QString &sim, const QString &type, double seconds, bool record)
 {
-    QProcess proc;
-    QString path;
-    if (!bench::startSim(proc, sim, {QStringLiteral("--type"), type, QStringLiteral("--counts"), QStringLiteral("4000,0,2400")}, path)) {
+    bench::Sim simulator;
+    if (!simulator.start(sim, {QStringLiteral("--type"), type, QStringLiteral("--counts"), QStringLiteral("4000,0,2400")})) {
         std::fprintf(stderr, "qel-bench-monitor: could not start %s\n", qPrintable(sim));
-        bench::stopSim(proc);
         return {};
     }
+    const QString &path = simulator.path;
 
     QtClock clock;
     ReplyTimes replies;
@@ -105,7 +99,6 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     const TypeCheckResult det = rig.wiring->typeChange.TypeCheck();
     if (!det.generation) {
         std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
-        bench::stopSim(proc);
         return {};
     }
 
@@ -114,7 +107,6 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     const QString csv = dir.filePath(QStringLiteral("bench.csv"));
     if (record && !recorder.start(csv)) {
         std::fprintf(stderr, "qel-bench-monitor: cannot record: %s\n", qPrintable(recorder.error()));
-        bench::stopSim(proc);
         return {};
     }
     MonitorEngine monitor(ctx, rig.wiring->engine);
@@ -133,7 +125,6 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     while (!view.closed)
         ctx.yield();
     monitor.setView(nullptr);
-    bench::stopSim(proc);
     const bool recorded = recorder.stop();
     const qint64 rows = recorder.rows();
 
@@ -182,8 +173,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     gClock.start();
-    QString sim = qEnvironmentVariableIsSet("QEL_SIM") ? qEnvironmentVariable("QEL_SIM")
-                                                       : QStringLiteral(QEL_SIM_DEFAULT);
+    QString sim = bench::simProgram();
     double seconds = 10;
     QString only;
     const QStringList args = app.arguments().mid(1);

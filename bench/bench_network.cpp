@@ -17,7 +17,6 @@
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -95,44 +94,6 @@ private:
     QProcess proc_;
 };
 
-// One run of qelctl: wall time (-1 when it hung for 10 minutes), exit code,
-// what it printed. The device history goes to a folder of the bench's own.
-struct Timed {
-    qint64 ms = -1;
-    int exit = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Timed runQelctl(const QString &qelctl, const QStringList &args)
-{
-    static QTemporaryDir history;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), history.path());
-    QProcess p;
-    p.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    p.start(qelctl, args);
-    Timed r;
-    if (!p.waitForFinished(600000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.ms = t.elapsed();
-    r.exit = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
-
-struct Sim {
-    QProcess proc;
-    QString path;
-    ~Sim() { stopSim(proc); }
-};
-
 qint64 maxRssKb()
 {
     rusage ru{};
@@ -144,14 +105,6 @@ struct Setup {
     QString qelctl, sim, ser2net;
     int runs = 5, rounds = 20, fleet = 16;
 };
-
-bool startSim(Sim &s, const Setup &env, const QStringList &args)
-{
-    if (qel::bench::startSim(s.proc, env.sim, args, s.path))
-        return true;
-    std::fprintf(stderr, "qel-bench-network: %s did not start\n", qPrintable(env.sim));
-    return false;
-}
 
 // A device server that floods: it takes up RFC 2217 and answers every
 // COM-PORT command, then sends noise without CR as fast as the client takes
@@ -220,7 +173,7 @@ private:
 bool flood(const Setup &env)
 {
     Sim sim;
-    if (!startSim(sim, env, {"--type", "5600", "--stream", "nocr:0"}))
+    if (!startSim(sim, env.sim, {"--type", "5600", "--stream", "nocr:0"}))
         return false;
     FloodServer server;
     QTemporaryDir dir;
@@ -261,7 +214,7 @@ bool flood(const Setup &env)
 bool pacedTransfers(const Setup &env, const char *type)
 {
     Sim sim;
-    if (!startSim(sim, env, {"--type", type, "--serial", "34567", "--pace"}))
+    if (!startSim(sim, env.sim, {"--type", type, "--serial", "34567", "--pace"}))
         return false;
     std::vector<Ser2net::Line> lines{{sim.path, true}, {sim.path, false}};
     Ser2net server;
@@ -303,7 +256,7 @@ bool pacedTransfers(const Setup &env, const char *type)
 bool rounds(const Setup &env, const QString &type, const QString &other)
 {
     Sim sim;
-    if (!startSim(sim, env, {"--type", type, "--serial", "34567"}))
+    if (!startSim(sim, env.sim, {"--type", type, "--serial", "34567"}))
         return false;
     std::vector<Ser2net::Line> lines{{sim.path}};
     Ser2net server;
@@ -336,16 +289,12 @@ bool rounds(const Setup &env, const QString &type, const QString &other)
 // Scan and backup of many converters behind one ser2net.
 bool fleet(const Setup &env)
 {
-    const char *types[] = {"5600", "5600", "521", "527"};
     std::vector<std::unique_ptr<Sim>> sims;
+    if (!startFleet(sims, env.sim, env.fleet))
+        return false;
     std::vector<Ser2net::Line> lines;
-    for (int i = 0; i < env.fleet; ++i) {
-        sims.push_back(std::make_unique<Sim>());
-        const QString serial = QString::number((i % 4 < 2 ? 20001 : 10001) + i);
-        if (!startSim(*sims.back(), env, {"--type", types[i % 4], "--serial", serial}))
-            return false;
-        lines.push_back({sims.back()->path});
-    }
+    for (const auto &s : sims)
+        lines.push_back({s->path});
     Ser2net server;
     if (!server.start(env.ser2net, lines))
         return false;
@@ -396,12 +345,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     Setup env;
-    env.qelctl = QCoreApplication::applicationDirPath() + QStringLiteral("/../qelctl");
-    env.sim = qEnvironmentVariable("QEL_SIM");
-#ifdef QEL_SIM_DEFAULT
-    if (env.sim.isEmpty())
-        env.sim = QStringLiteral(QEL_SIM_DEFAULT);
-#endif
+    env.qelctl = qelctlProgram();
+    env.sim = simProgram();
     env.ser2net = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
                                                  {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
     const QStringList args = app.arguments();

@@ -20,17 +20,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-#ifndef QEL_SIM_DEFAULT
-#define QEL_SIM_DEFAULT "qel-sim"
-#endif
 
 using namespace qel;
 
@@ -40,8 +35,6 @@ struct Counters {
     int sends = 0;
     qint64 bytesOut = 0;
     qint64 bytesIn = 0;
-    double replyMs = 0;     // from each write to the chunk that ends its reply
-    double openCloseMs = 0; // inside the serial layer's open() and close()
 };
 
 // --trace: a time line of every port operation (ms since the start).
@@ -61,18 +54,14 @@ public:
     bool open() override
     {
         trace("open");
-        const qint64 t0 = gClock.nsecsElapsed();
         const bool ok = in_->open();
-        c_.openCloseMs += (gClock.nsecsElapsed() - t0) / 1e6;
         trace("opened");
         return ok;
     }
     void close() override
     {
         trace("close");
-        const qint64 t0 = gClock.nsecsElapsed();
         in_->close();
-        c_.openCloseMs += (gClock.nsecsElapsed() - t0) / 1e6;
         trace("closed");
     }
     QByteArray readAllWaiting() override
@@ -80,10 +69,6 @@ public:
         const QByteArray b = in_->readAllWaiting();
         c_.bytesIn += b.size();
         trace("read", b);
-        if (writtenAt_ >= 0 && b.endsWith('\r')) {
-            c_.replyMs += (gClock.nsecsElapsed() - writtenAt_) / 1e6;
-            writtenAt_ = -1;
-        }
         return b;
     }
     bool write(const QByteArray &data) override
@@ -91,13 +76,11 @@ public:
         ++c_.sends;
         c_.bytesOut += data.size();
         trace("write", data);
-        writtenAt_ = gClock.nsecsElapsed();
         return in_->write(data);
     }
 
 private:
     Counters &c_;
-    qint64 writtenAt_ = -1;
 };
 
 // A clock whose timers show their starts and ticks in the --trace time line.
@@ -200,19 +183,18 @@ struct Session {
 bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
                std::vector<Figure> &reads, std::vector<Figure> &writes)
 {
-    QProcess proc;
-    QString path;
     // No reply latency of the simulator's own: what is measured is the
     // program against the line, not the simulated device's thinking time.
     QStringList args{QStringLiteral("--type"), type, QStringLiteral("--latency"), QStringLiteral("0")};
     if (paced)
         args << QStringLiteral("--pace");
-    if (!bench::startSim(proc, sim, args, path)) {
+    bench::Sim simulator;
+    if (!simulator.start(sim, args)) {
         std::fprintf(stderr, "qel-bench: could not start %s --type %s\n", qPrintable(sim),
                      qPrintable(type));
-        bench::stopSim(proc);
         return false;
     }
+    const QString &path = simulator.path;
     const bool is52x = type != QLatin1String("5600");
     std::printf("%s, %s line, on %s\n",
                 is52x ? qPrintable(QStringLiteral("52X type ") + type) : "5600",
@@ -223,7 +205,6 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
     const int want = deviceTypeNamed(type) ? deviceTypeNamed(type)->code : Type527;
     if (det.code != want) {
         std::fprintf(stderr, "qel-bench: detection found %d, expected %d\n", det.code, want);
-        bench::stopSim(proc);
         return false;
     }
 
@@ -240,7 +221,6 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
         reads.push_back(r);
         writes.push_back(w);
     }
-    bench::stopSim(proc);
     return allOk;
 }
 
@@ -267,8 +247,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     gClock.start();
-    QString sim = qEnvironmentVariableIsSet("QEL_SIM") ? qEnvironmentVariable("QEL_SIM")
-                                                       : QStringLiteral(QEL_SIM_DEFAULT);
+    QString sim = bench::simProgram();
     int runs = 5;
     QString only;
     const QStringList args = app.arguments().mid(1);
