@@ -26,7 +26,6 @@ bool MonitorRecorder::start(const QString &path)
     error_.clear();
     rows_ = 0;
     committed_ = 0;
-    pending_.clear();
     auto file = std::make_unique<QFile>();
     bool opened;
     if (path == QLatin1String("-")) {

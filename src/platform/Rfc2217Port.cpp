@@ -262,7 +262,7 @@ bool Rfc2217Port::open()
     lost_ = false;
     error_.clear();
     drop();
-    if (!parseUrl(url_, host_, tcpPort_)) {
+    if (!parseNetworkUrl(url_, host_, tcpPort_)) {
         error_ = QStringLiteral("%1: not a network port (rfc2217://HOST:PORT)").arg(url_);
         return false;
     }

@@ -31,13 +31,6 @@ public:
     explicit Rfc2217Port(const QString &url);
     ~Rfc2217Port() override;
 
-    // "rfc2217://HOST:PORT" (HOST may be a name, an IPv4 or a [IPv6] address).
-    static bool isUrl(const QString &path) { return isNetworkUrl(path); }
-    static bool parseUrl(const QString &path, QString &host, quint16 &port)
-    {
-        return parseNetworkUrl(path, host, port);
-    }
-
     // Bounds of the connect and of each wait for a server's answer.
     void setTimeouts(int connectMs, int answerMs)
     {

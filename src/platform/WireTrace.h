@@ -12,7 +12,6 @@
 
 #include "SerialPort.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 
