@@ -17,39 +17,31 @@ namespace qel {
 
 QString FileProblem::text() const
 {
-    QString cause;
-    switch (this->cause) {
+    // "PATH: CAUSE"
+    const auto at = [this](const QString &what) { return QStringLiteral("%1: %2").arg(path, what); };
+    switch (cause) {
     case None:
         return {};
     case Missing:
-        cause = QStringLiteral("no such settings file");
-        break;
+        return at(QStringLiteral("no such settings file"));
     case Unreadable:
-        cause = QStringLiteral("cannot read the settings file: %1").arg(why);
-        break;
+        return at(QStringLiteral("cannot read the settings file: %1").arg(why));
     case Folder:
-        cause = QStringLiteral("a folder, not a settings file");
-        break;
+        return at(QStringLiteral("a folder, not a settings file"));
     case NotRegular:
-        cause = QStringLiteral("not a regular file, so not read as a settings file");
-        break;
+        return at(QStringLiteral("not a regular file, so not read as a settings file"));
     case TooShort:
-        cause = QStringLiteral("not a settings file (%1 bytes, %2 needed)").arg(size).arg(ParameterRecord::Size);
-        break;
+        return at(QStringLiteral("not a settings file (%1 bytes, %2 needed)").arg(size).arg(ParameterRecord::Size));
     case ShortRead:
-        cause = QStringLiteral("cannot read the settings file (only %1 bytes could be read)").arg(size);
-        break;
+        return at(QStringLiteral("cannot read the settings file (only %1 bytes could be read)").arg(size));
     case Unwritable:
-        cause = QStringLiteral("cannot save the settings file: %1").arg(why);
-        break;
+        return at(QStringLiteral("cannot save the settings file: %1").arg(why));
     case FolderInTheWay:
-        cause = QStringLiteral("cannot save the settings file: a folder of that name is in the way");
-        break;
+        return at(QStringLiteral("cannot save the settings file: a folder of that name is in the way"));
     case NotRegularTarget:
-        cause = QStringLiteral("cannot save the settings file: not a regular file");
-        break;
+        return at(QStringLiteral("cannot save the settings file: not a regular file"));
     }
-    return QStringLiteral("%1: %2").arg(path, cause);
+    return at(QString());
 }
 
 QString FileProblem::message() const

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qel {
 
@@ -59,18 +60,16 @@ Folder::~Folder()
     close();
 }
 
-Folder::Folder(Folder &&other) noexcept : fd_(other.fd_), path_(std::move(other.path_))
+Folder::Folder(Folder &&other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_))
 {
-    other.fd_ = -1;
 }
 
 Folder &Folder::operator=(Folder &&other) noexcept
 {
     if (this != &other) {
         close();
-        fd_ = other.fd_;
+        fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
-        other.fd_ = -1;
     }
     return *this;
 }
