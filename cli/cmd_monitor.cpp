@@ -23,29 +23,25 @@ struct MonitorOptions {
 // --count N, --csv FILE|-, --time. False with a message on a wrong argument.
 bool parseMonitorArgs(const Env &env, MonitorOptions &o)
 {
-    if (!env.badOption.isNull() || !env.args.isEmpty()) {
-        err(QStringLiteral("qelctl: monitor: unexpected argument '%1'")
-                .arg(env.badOption.isNull() ? env.args.first() : env.badOption));
+    const auto wrong = [](const QString &why) {
+        err(QStringLiteral("qelctl: ") + why);
         return false;
-    }
+    };
+    if (!env.badOption.isNull() || !env.args.isEmpty())
+        return wrong(QStringLiteral("monitor: unexpected argument '%1'")
+                         .arg(env.badOption.isNull() ? env.args.first() : env.badOption));
     const QStringList counts = env.opts->values(QStringLiteral("count"));
-    if (counts.size() > 1) {
-        err(QStringLiteral("qelctl: --count given more than once"));
-        return false;
-    }
+    if (counts.size() > 1)
+        return wrong(QStringLiteral("--count given more than once"));
     if (counts.size() == 1) {
         bool ok = false;
         o.count = counts[0].toLongLong(&ok);
-        if (!ok || o.count < 0) {
-            err(QStringLiteral("qelctl: --count wants a number >= 0, not '%1'").arg(counts[0]));
-            return false;
-        }
+        if (!ok || o.count < 0)
+            return wrong(QStringLiteral("--count wants a number >= 0, not '%1'").arg(counts[0]));
     }
     const QStringList csv = env.opts->values(QStringLiteral("csv"));
-    if (csv.size() > 1 || (csv.size() == 1 && csv[0].isEmpty())) {
-        err(QStringLiteral("qelctl: --csv wants one file name or -"));
-        return false;
-    }
+    if (csv.size() > 1 || (csv.size() == 1 && csv[0].isEmpty()))
+        return wrong(QStringLiteral("--csv wants one file name or -"));
     if (csv.size() == 1)
         o.csv = csv[0];
     o.time = env.opts->isSet(QStringLiteral("time"));
