@@ -133,6 +133,17 @@ constexpr Plain kPlain[] = {
     {15, 12, 1},  {16, 13, 7},  {21, 14, 5},  {31, 25, 1}, {41, 31, -1},
 };
 
+// 1 -> 521, 7 -> 527, 4 -> 5600; 0 for any other digit.
+int typeFromDigit(char digit)
+{
+    switch (digit) {
+    case '1': return 521;
+    case '7': return 527;
+    case '4': return 5600;
+    default: return 0;
+    }
+}
+
 // Default date codes: 2019-04-15 made, 2024-06-10 last written.
 constexpr int kCreationCode = 19 * 500 + 4 * 40 + 15;
 constexpr int kUpdateCode = 24 * 500 + 6 * 40 + 10;
@@ -316,27 +327,15 @@ struct SimDevice::Impl {
         for (const Group &g : kGroups) {
             if (g.param != p)
                 continue;
-            QByteArray mant, sign, exp, unit;
-            if (v.size() == 9 && v.at(5) == 'E') {
-                mant = v.left(5);
-                sign = v.mid(6, 1);
-                exp = v.mid(7, 1);
-                unit = v.mid(8, 1);
-            } else if (v.size() == 6 && rec.field(34) == "01.00") {
-                // The first firmware takes the short form: exponent +0.
-                mant = v.left(5);
-                sign = "+";
-                exp = "0";
-                unit = v.mid(5, 1);
-            } else {
+            // The first firmware takes the short form too: exponent +0.
+            const QByteArray t = v.size() == 6 && rec.field(34) == "01.00" ? v.left(5) + "E+0" + v.mid(5) : v;
+            const QByteArray mant = t.left(5), sign = t.mid(6, 1), exp = t.mid(7, 1), unit = t.mid(8, 1);
+            if (t.size() != 9 || t.at(5) != 'E' || !allDigits(mant) || (sign != "+" && sign != "-")
+                || !allDigits(exp) || (unit != "H" && unit != "S"))
                 return false;
-            }
-            if (!allDigits(mant) || (sign != "+" && sign != "-") || !allDigits(exp)
-                || (unit != "H" && unit != "S"))
-                return false;
-            const QByteArray fields[] = {mant, "E", sign, exp, unit};
-            for (int i = 0; i < 5; ++i)
-                rec.setField(g.first + i, fields[i]);
+            rec.setField(g.first, mant);
+            for (int i = 1; i < 5; ++i)
+                rec.setField(g.first + i, t.mid(4 + i, 1));
             return true;
         }
         for (const Plain &pl : kPlain) {
@@ -544,16 +543,6 @@ void SimDevice::clearLog()
     d->noise.clear();
 }
 bool SimDevice::inSettingMode() const { return d->settingMode; }
-
-int SimDevice::typeFromDigit(char digit)
-{
-    switch (digit) {
-    case '1': return 521;
-    case '7': return 527;
-    case '4': return 5600;
-    default: return 0;
-    }
-}
 
 QList<SimReply> SimDevice::receive(const QByteArray &bytes, int hostBaud)
 {

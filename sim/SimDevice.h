@@ -102,9 +102,6 @@ public:
     int streamIntervalMs() const;
     QByteArray nextStreamChunk();
 
-    // 1 -> 521, 7 -> 527, 4 -> 5600; 0 for any other digit.
-    static int typeFromDigit(char digit);
-
 private:
     struct Impl;
     std::shared_ptr<Impl> d;

@@ -5,6 +5,8 @@
 
 #include "SimPort.h"
 
+#include <algorithm>
+
 namespace qel::sim {
 
 class SimPort;
@@ -22,12 +24,18 @@ struct SimPortFactory::Impl {
 
     SimPort *openOn(int number) const;
     void deliver(const QByteArray &bytes);
-    // deliver() delayMs from now, unless the line is gone by then.
-    void deliverAt(qint64 delayMs, const QByteArray &bytes);
     // The line pulled: the open port loses it, opening fails until plugged again.
     void unplug();
-    void unplugAt(qint64 delayMs);
     std::weak_ptr<Impl> self;
+    // fn(line) delayMs from now, unless the line is gone by then.
+    template <typename Fn>
+    void later(qint64 delayMs, Fn fn)
+    {
+        clock.schedule(delayMs, [weak = self, fn] {
+            if (auto l = weak.lock())
+                fn(*l);
+        });
+    }
     // While the device streams on its own, a chunk every interval goes to
     // the port open on its line.
     void startPump();
@@ -47,23 +55,19 @@ public:
         if (open_)
             return true;
         const QString name = QStringLiteral("COM%1").arg(number_);
-        problem_ = {};
-        problem_.path = name;
-        if (line_->failingPorts->contains(number_)) {
-            error_ = name + QStringLiteral(": No such file or directory");
-            problem_.cause = PortProblem::Missing;
+        const auto fail = [&](const char *why, PortProblem::Cause cause) {
+            error_ = name + QStringLiteral(": ") + QLatin1String(why);
+            problem_ = {};
+            problem_.cause = cause;
+            problem_.path = name;
             return false;
-        }
-        if (number_ == *line_->devicePort && line_->unplugged) {
-            error_ = name + QStringLiteral(": No such device");
-            problem_.cause = PortProblem::Missing;
-            return false;
-        }
-        if (line_->openOn(number_)) {
-            error_ = name + QStringLiteral(": Device or resource busy");
-            problem_.cause = PortProblem::Busy;
-            return false;
-        }
+        };
+        if (line_->failingPorts->contains(number_))
+            return fail("No such file or directory", PortProblem::Missing);
+        if (number_ == *line_->devicePort && line_->unplugged)
+            return fail("No such device", PortProblem::Missing);
+        if (line_->openOn(number_))
+            return fail("Device or resource busy", PortProblem::Busy);
         problem_ = {};
         open_ = true;
         lost_ = false;
@@ -109,9 +113,9 @@ public:
         for (const SimReply &r : replies) {
             at += r.delayMs;
             if (r.dropLine)
-                L.unplugAt(at);
+                L.later(at, [](SimPortFactory::Impl &l) { l.unplug(); });
             else
-                L.deliverAt(at, r.bytes);
+                L.later(at, [bytes = r.bytes](SimPortFactory::Impl &l) { l.deliver(bytes); });
         }
         L.startPump();
         return true;
@@ -157,29 +161,11 @@ void SimPortFactory::Impl::deliver(const QByteArray &bytes)
         p->receive(bytes);
 }
 
-void SimPortFactory::Impl::deliverAt(qint64 delayMs, const QByteArray &bytes)
-{
-    std::weak_ptr<Impl> weak = self;
-    clock.schedule(delayMs, [weak, bytes] {
-        if (auto l = weak.lock())
-            l->deliver(bytes);
-    });
-}
-
 void SimPortFactory::Impl::unplug()
 {
     unplugged = true;
     if (SimPort *p = openOn(*devicePort))
         p->loseLine();
-}
-
-void SimPortFactory::Impl::unplugAt(qint64 delayMs)
-{
-    std::weak_ptr<Impl> weak = self;
-    clock.schedule(delayMs, [weak] {
-        if (auto l = weak.lock())
-            l->unplug();
-    });
 }
 
 void SimPortFactory::Impl::startPump()
@@ -193,18 +179,14 @@ void SimPortFactory::Impl::startPump()
 
 void SimPortFactory::Impl::schedulePump()
 {
-    std::weak_ptr<Impl> weak = self;
-    clock.schedule(device.streamIntervalMs(), [weak] {
-        auto l = weak.lock();
-        if (!l)
-            return;
-        SimPort *p = l->openOn(*l->devicePort);
-        if (l->device.stream() == SimDevice::Stream::Off || l->unplugged || !p) {
-            l->pumping = false;
+    later(device.streamIntervalMs(), [](Impl &l) {
+        SimPort *p = l.openOn(*l.devicePort);
+        if (l.device.stream() == SimDevice::Stream::Off || l.unplugged || !p) {
+            l.pumping = false;
             return;
         }
-        p->receive(l->device.nextStreamChunk());
-        l->schedulePump();
+        p->receive(l.device.nextStreamChunk());
+        l.schedulePump();
     });
 }
 
@@ -233,15 +215,12 @@ const QList<SimPortFactory::Sent> &SimPortFactory::sent() const { return d->sent
 
 int SimPortFactory::openPorts() const
 {
-    int n = 0;
-    for (SimPort *p : d->ports)
-        n += p->isOpen() ? 1 : 0;
-    return n;
+    return int(std::count_if(d->ports.begin(), d->ports.end(), [](SimPort *p) { return p->isOpen(); }));
 }
 
 void SimPortFactory::sendFromDevice(qint64 delayMs, const QByteArray &bytes)
 {
-    d->deliverAt(delayMs, bytes);
+    d->later(delayMs, [bytes](Impl &l) { l.deliver(bytes); });
 }
 
 } // namespace qel::sim

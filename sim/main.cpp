@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -90,14 +91,6 @@ void onSignal(int sig)
         g_dump = 1;
     else
         g_stop = 1;
-}
-
-// Microseconds of a monotonic clock.
-qint64 nowUs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 int baudOf(speed_t s)
@@ -234,7 +227,7 @@ struct Pending {
 class Server {
 public:
     SimDevice dev;
-    QString logPath, statePath, linkPath;
+    QString statePath, linkPath;
     int master = -1, slave = -1;
     std::deque<Pending> pending;
     qint64 nextStream = 0; // microseconds
@@ -248,7 +241,8 @@ public:
     // --pace (a character at 9600 baud takes 1.04 ms).
     qint64 clockUs() const
     {
-        const qint64 t = nowUs();
+        using namespace std::chrono;
+        const qint64 t = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
         return pace ? t : t / 1000 * 1000;
     }
     FILE *log = nullptr;
