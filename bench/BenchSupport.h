@@ -12,8 +12,10 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <QVariant>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,37 @@ T median(std::vector<T> v, T none)
     std::sort(v.begin(), v.end());
     return v.empty() ? none : v[v.size() / 2];
 }
+
+// A benchmark's command line, an argument at a time: flags (--NAME) and
+// options with a value (--NAME VALUE; a number as QString::toInt or
+// toDouble reads it).
+class Options {
+public:
+    explicit Options(const QStringList &args) : args_(args) {}
+    // On to the next argument; false after the last.
+    bool next() { return ++i_ < args_.size(); }
+    bool is(const char *name) const { return args_[i_] == QLatin1String(name); }
+    // At option `name` with a value after it: takes the value.
+    template <typename T>
+    bool take(const char *name, T &value)
+    {
+        if (!is(name) || i_ + 1 >= args_.size())
+            return false;
+        value = QVariant(args_[++i_]).value<T>();
+        return true;
+    }
+    // At an argument no option took: `text` on stderr, and the exit code
+    // (0 for --help, else 2).
+    int usage(const char *text) const
+    {
+        std::fputs(text, stderr);
+        return is("--help") ? 0 : 2;
+    }
+
+private:
+    QStringList args_;
+    int i_ = 0;
+};
 
 // The load average of the last minute, -1 when unknown.
 double loadAverage();

@@ -88,20 +88,16 @@ int main(int argc, char **argv)
     int runs = 3;
     bool git = false;
     std::vector<int> fleets;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        const bool more = i + 1 < args.size();
-        if (args[i] == QLatin1String("--git"))
+    for (Options o(app.arguments()); o.next();) {
+        int n = 0;
+        if (o.is("--git"))
             git = true;
-        else if (args[i] == QLatin1String("--qelctl") && more)
-            qelctl = args[++i];
-        else if (args[i] == QLatin1String("--sim") && more)
-            sim = args[++i];
-        else if (args[i] == QLatin1String("--runs") && more)
-            runs = std::max(1, args[++i].toInt());
-        else if (args[i] == QLatin1String("--fleet") && more)
-            fleets.push_back(args[++i].toInt());
+        else if (o.take("--fleet", n))
+            fleets.push_back(n);
+        else if (!o.take("--qelctl", qelctl) && !o.take("--sim", sim))
+            o.take("--runs", runs);
     }
+    runs = std::max(1, runs);
     std::printf("load average at the start: %.2f\n", loadAverage());
 
     const int most = std::max(4, fleets.empty() ? 4 : *std::max_element(fleets.begin(), fleets.end()));

@@ -176,20 +176,11 @@ int main(int argc, char **argv)
     QString sim = bench::simProgram();
     double seconds = 10;
     QString only;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--sim") && i + 1 < args.size()) {
-            sim = args[++i];
-        } else if (args[i] == QLatin1String("--seconds") && i + 1 < args.size()) {
-            seconds = std::max(1.0, args[++i].toDouble());
-        } else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
-            only = args[++i];
-        } else {
-            std::fputs("usage: qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]\n",
-                       stderr);
-            return args[i] == QLatin1String("--help") ? 0 : 2;
-        }
+    for (bench::Options o(app.arguments()); o.next();) {
+        if (!o.take("--sim", sim) && !o.take("--seconds", seconds) && !o.take("--only", only))
+            return o.usage("usage: qel-bench-monitor [--sim PATH] [--seconds S] [--only 5600|527]\n");
     }
+    seconds = std::max(1.0, seconds);
     bool ok = true;
     for (const QString &type : {QStringLiteral("5600"), QStringLiteral("527")}) {
         if (!only.isEmpty() && only != type)

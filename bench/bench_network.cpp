@@ -349,22 +349,14 @@ int main(int argc, char **argv)
     env.sim = simProgram();
     env.ser2net = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
                                                  {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        const int n = std::max(1, args[i + 1].toInt());
-        if (args[i] == QLatin1String("--qelctl"))
-            env.qelctl = args[i + 1];
-        else if (args[i] == QLatin1String("--sim"))
-            env.sim = args[i + 1];
-        else if (args[i] == QLatin1String("--ser2net"))
-            env.ser2net = args[i + 1];
-        else if (args[i] == QLatin1String("--runs"))
-            env.runs = n;
-        else if (args[i] == QLatin1String("--rounds"))
-            env.rounds = n;
-        else if (args[i] == QLatin1String("--fleet"))
-            env.fleet = n;
+    for (Options o(app.arguments()); o.next();) {
+        if (!o.take("--qelctl", env.qelctl) && !o.take("--sim", env.sim) && !o.take("--ser2net", env.ser2net)
+            && !o.take("--runs", env.runs) && !o.take("--rounds", env.rounds))
+            o.take("--fleet", env.fleet);
     }
+    env.runs = std::max(1, env.runs);
+    env.rounds = std::max(1, env.rounds);
+    env.fleet = std::max(1, env.fleet);
     if (env.ser2net.isEmpty()) {
         std::fprintf(stderr, "qel-bench-network: ser2net is not installed (scripts/setup installs it)\n");
         return 1;

@@ -160,10 +160,12 @@ struct Session {
     {
     }
 
+    // Times fn on a line of `baud` (0: instant) and prints the figure.
     template <typename Fn>
-    Figure measure(Fn fn)
+    Figure measure(const char *what, int baud, Fn fn)
     {
         Figure f;
+        f.wireBaud = baud;
         counters = {};
         const int boxesBefore = rig.boxes.count;
         QElapsedTimer t;
@@ -174,6 +176,7 @@ struct Session {
         f.cpuMs = bench::cpuMs() - cpu0;
         f.c = counters;
         f.ok = o.transferred && o.result == CommResult::Ok && rig.boxes.count == boxesBefore;
+        printFigure(what, f);
         return f;
     }
 };
@@ -211,15 +214,9 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
     const int baud = paced ? (is52x ? 1200 : 9600) : 0;
     bool allOk = true;
     for (int i = 0; i < runs; ++i) {
-        Figure r = s.measure([&] { return s.commands.ReadingIn(); });
-        r.wireBaud = baud;
-        printFigure("read", r);
-        Figure w = s.measure([&] { return s.commands.WritingOut(); });
-        w.wireBaud = baud;
-        printFigure("write", w);
-        allOk = allOk && r.ok && w.ok;
-        reads.push_back(r);
-        writes.push_back(w);
+        reads.push_back(s.measure("read", baud, [&] { return s.commands.ReadingIn(); }));
+        writes.push_back(s.measure("write", baud, [&] { return s.commands.WritingOut(); }));
+        allOk = allOk && reads.back().ok && writes.back().ok;
     }
     return allOk;
 }
@@ -250,21 +247,14 @@ int main(int argc, char **argv)
     QString sim = bench::simProgram();
     int runs = 5;
     QString only;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--sim") && i + 1 < args.size()) {
-            sim = args[++i];
-        } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
-            runs = std::max(1, args[++i].toInt());
-        } else if (args[i] == QLatin1String("--trace")) {
+    for (bench::Options o(app.arguments()); o.next();) {
+        if (o.is("--trace"))
             gTrace = true;
-        } else if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
-            only = args[++i].toLower();
-        } else {
-            std::fputs("usage: qel-bench [--sim PATH] [--runs N] [--only 5600|52x] [--trace]\n", stderr);
-            return args[i] == QLatin1String("--help") ? 0 : 2;
-        }
+        else if (!o.take("--sim", sim) && !o.take("--runs", runs) && !o.take("--only", only))
+            return o.usage("usage: qel-bench [--sim PATH] [--runs N] [--only 5600|52x] [--trace]\n");
     }
+    runs = std::max(1, runs);
+    only = only.toLower();
 
     struct Row {
         QString type;

@@ -9,8 +9,6 @@
 
 namespace qel::sim {
 
-class SimPort;
-
 struct SimPortFactory::Impl {
     Impl(VirtualClock &c, const SimDevice &dev) : clock(c), device(dev) {}
     VirtualClock &clock;

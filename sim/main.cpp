@@ -176,44 +176,37 @@ bool parseFault(const QByteArray &spec, SimFault &f, QString &why)
             s.truncate(lastColon);
         }
     }
-    const int c1 = s.indexOf(':');
-    if (c1 <= 0) {
+    const QList<QByteArray> parts = s.split(':');
+    if (parts.size() < 2 || parts[0].isEmpty()) {
         why = QStringLiteral("no kind");
         return false;
     }
-    f.command = s.left(c1);
-    const int c2 = s.indexOf(':', c1 + 1);
-    const QByteArray kind = (c2 < 0 ? s.mid(c1 + 1) : s.mid(c1 + 1, c2 - c1 - 1)).toLower();
-    const QByteArray arg = c2 < 0 ? QByteArray() : s.mid(c2 + 1);
-    if (kind == "refuse") {
-        f.kind = SimFault::Refuse;
-    } else if (kind == "wrong") {
-        f.kind = SimFault::Wrong;
+    f.command = parts[0];
+    const QByteArray kind = parts[1].toLower(), arg = parts.mid(2).join(':');
+    static const std::pair<const char *, SimFault::Kind> kinds[] = {
+        {"refuse", SimFault::Refuse}, {"wrong", SimFault::Wrong}, {"silence", SimFault::Silence},
+        {"nocr", SimFault::NoCR},     {"drop", SimFault::Drop},   {"delay", SimFault::Delay},
+        {"chunks", SimFault::Chunks}};
+    const auto k = std::find_if(std::begin(kinds), std::end(kinds), [&](const auto &p) { return kind == p.first; });
+    if (k == std::end(kinds)) {
+        why = QStringLiteral("unknown kind '%1'").arg(QString::fromLatin1(kind));
+        return false;
+    }
+    f.kind = k->second;
+    if (f.kind == SimFault::Wrong)
         f.reply = unescape(arg);
-    } else if (kind == "silence") {
-        f.kind = SimFault::Silence;
-    } else if (kind == "nocr") {
-        f.kind = SimFault::NoCR;
-    } else if (kind == "drop") {
-        f.kind = SimFault::Drop;
-    } else if (kind == "delay") {
-        f.kind = SimFault::Delay;
-        if (!parseInt(arg, f.delayMs) || f.delayMs < 0) {
-            why = QStringLiteral("delay needs milliseconds");
-            return false;
-        }
-    } else if (kind == "chunks") {
-        f.kind = SimFault::Chunks;
-        const QList<QByteArray> parts = arg.split(':');
+    if (f.kind == SimFault::Delay && (!parseInt(arg, f.delayMs) || f.delayMs < 0)) {
+        why = QStringLiteral("delay needs milliseconds");
+        return false;
+    }
+    if (f.kind == SimFault::Chunks) {
+        const QList<QByteArray> values = arg.split(':');
         f.delayMs = 10;
-        if (!parseInt(parts.value(0), f.chunks) || f.chunks < 1
-            || (parts.size() > 1 && !parseInt(parts.value(1), f.delayMs))) {
+        if (!parseInt(values.value(0), f.chunks) || f.chunks < 1
+            || (values.size() > 1 && !parseInt(values.value(1), f.delayMs))) {
             why = QStringLiteral("chunks needs a count");
             return false;
         }
-    } else {
-        why = QStringLiteral("unknown kind '%1'").arg(QString::fromLatin1(kind));
-        return false;
     }
     return true;
 }
