@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <vector>
 
 using namespace qel;
@@ -87,18 +88,17 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
         std::fprintf(stderr, "qel-bench-monitor: could not start %s\n", qPrintable(sim));
         return {};
     }
-    const QString &path = simulator.path;
 
     QtClock clock;
     ReplyTimes replies;
-    bench::Rig rig(clock, path, [&replies](std::unique_ptr<SerialPort> in) {
+    bench::Rig rig(clock, simulator.path, [&replies](std::unique_ptr<SerialPort> in) {
         return std::make_unique<TimingPort>(std::move(in), replies);
     });
     Context &ctx = rig.wiring->ctx;
 
     const TypeCheckResult det = rig.wiring->typeChange.TypeCheck();
     if (!det.generation) {
-        std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(path));
+        std::fprintf(stderr, "qel-bench-monitor: no device on %s\n", qPrintable(simulator.path));
         return {};
     }
 
@@ -145,14 +145,12 @@ RunResult benchType(const QString &sim, const QString &type, double seconds, boo
     const double cpu = view.cpu.back() - view.cpu.front();
     const double polls = double(n - 1);
     const double rate = polls / (wall / 1000.0);
-    double replySum = 0;
-    for (double r : replies.ms)
-        replySum += r;
-    const double reply = replies.ms.empty() ? 0 : replySum / double(replies.ms.size());
+    const double reply = replies.ms.empty()
+        ? 0 : std::accumulate(replies.ms.begin(), replies.ms.end(), 0.0) / double(replies.ms.size());
     const double floorMs = 100.0 + 20.0 + reply;
     const double floorRate = 1000.0 / floorMs;
 
-    std::printf("%s on %s%s\n", qPrintable(type), qPrintable(path),
+    std::printf("%s on %s%s\n", qPrintable(type), qPrintable(simulator.path),
                 record ? ", recording every reading to CSV" : "");
     std::printf("  polls           %8.0f in %.2f s\n", polls, wall / 1000.0);
     std::printf("  poll interval   %8.2f ms median, %.2f min, %.2f max\n", bench::median(gaps, 0.0),

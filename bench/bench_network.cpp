@@ -15,6 +15,7 @@
 //   qel-bench-network [--qelctl PATH] [--sim PATH] [--ser2net PATH]
 //                     [--runs N] [--rounds N] [--fleet N]
 #include "BenchSupport.h"
+#include "platform/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -178,10 +179,8 @@ bool flood(const Setup &env)
     FloodServer server;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("flood.pdt"));
-    QFile f(file);
-    f.open(QIODevice::WriteOnly);
-    f.write(QByteArray(74, '0'));
-    f.close();
+    QString why;
+    qel::writeFileWhole(file, QByteArray(74, '0'), why);
     bool ok = true;
     for (const auto &[name, port] :
          {std::pair{"a flooding local line", sim.path}, std::pair{"a flooding device server", server.url()}}) {

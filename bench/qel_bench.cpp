@@ -197,13 +197,12 @@ bool benchLine(const QString &sim, const QString &type, int runs, bool paced,
                      qPrintable(type));
         return false;
     }
-    const QString &path = simulator.path;
     const bool is52x = type != QLatin1String("5600");
     std::printf("%s, %s line, on %s\n",
                 is52x ? qPrintable(QStringLiteral("52X type ") + type) : "5600",
-                paced ? "paced" : "instant", qPrintable(path));
+                paced ? "paced" : "instant", qPrintable(simulator.path));
 
-    Session s(path);
+    Session s(simulator.path);
     const TypeCheckResult det = s.rig.wiring->typeChange.TypeCheck();
     const int want = deviceTypeNamed(type) ? deviceTypeNamed(type)->code : Type527;
     if (det.code != want) {

@@ -13,6 +13,7 @@
 
 #include "SimDevice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qel::sim {
@@ -34,12 +35,7 @@ int toInt(const QByteArray &digits)
 
 bool allDigits(const QByteArray &t)
 {
-    if (t.isEmpty())
-        return false;
-    for (char c : t)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
+    return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int hexDigit(char c)
@@ -357,11 +353,9 @@ struct SimDevice::Impl {
 
     bool write52(const QByteArray &payload)
     {
-        if (payload.size() != 52)
+        if (payload.size() != 52
+            || !std::all_of(payload.begin(), payload.end(), [](char c) { return hexDigit(c) >= 0; }))
             return false;
-        for (char c : payload)
-            if (hexDigit(c) < 0)
-                return false;
         syncedImage();
         image.replace(0, 52, payload.toUpper());
         decode(image, rec, false);
@@ -374,8 +368,7 @@ struct SimDevice::Impl {
     QByteArray answer(const QByteArray &cmd)
     {
         const QByteArray q = "?\r";
-        if (awaitingDigit && cmd.size() == 1 && cmd != "M" && cmd != "P" && cmd != "Q"
-            && cmd != "Z" && cmd != "E") {
+        if (awaitingDigit && cmd.size() == 1 && !QByteArrayView("MPQZE").contains(cmd.at(0))) {
             awaitingDigit = false;
             const int t = typeFromDigit(cmd.at(0));
             // A genuine 52X (serial below 20000) cannot work as a 5600.
@@ -495,9 +488,7 @@ int SimDevice::type() const { return d->type; }
 
 void SimDevice::setType(int t)
 {
-    if (t != 521 && t != 527)
-        t = 5600;
-    d->switchType(t);
+    d->switchType(t == 521 || t == 527 ? t : 5600);
 }
 
 int SimDevice::lineBaud() const { return Impl::baudOf(d->type); }
@@ -514,9 +505,8 @@ QByteArray SimDevice::memoryImage() const
 
 void SimDevice::setMemoryImage(const QByteArray &image)
 {
-    const QByteArray img = image.leftJustified(64, '0', true);
-    d->image = img;
-    d->decode(img, d->rec, true);
+    d->image = image.leftJustified(64, '0', true);
+    d->decode(d->image, d->rec, true);
     d->imageRec = d->rec;
     d->imageValid = true;
 }

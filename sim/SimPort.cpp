@@ -6,6 +6,7 @@
 #include "SimPort.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace qel::sim {
 
@@ -88,14 +89,7 @@ public:
         return true;
     }
     int bytesWaiting() override { return open_ ? int(input_.size()) : 0; }
-    QByteArray readAllWaiting() override
-    {
-        if (!open_)
-            return {};
-        QByteArray out;
-        out.swap(input_);
-        return out;
-    }
+    QByteArray readAllWaiting() override { return open_ ? std::exchange(input_, {}) : QByteArray(); }
     void discardInput() override { input_.clear(); }
 
     bool write(const QByteArray &data) override
@@ -124,8 +118,7 @@ public:
     void loseLine()
     {
         lost_ = true;
-        open_ = false;
-        input_.clear();
+        close();
         error_ = QStringLiteral("COM%1: Input/output error").arg(number_);
         problem_ = {};
         problem_.cause = PortProblem::Lost;
