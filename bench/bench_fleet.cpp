@@ -94,8 +94,8 @@ int main(int argc, char **argv)
             git = true;
         else if (o.take("--fleet", n))
             fleets.push_back(n);
-        else if (!o.take("--qelctl", qelctl) && !o.take("--sim", sim))
-            o.take("--runs", runs);
+        else if (!o.take("--qelctl", qelctl) && !o.take("--sim", sim) && !o.take("--runs", runs))
+            return o.usage("usage: qel-bench-fleet [--qelctl PATH] [--sim PATH] [--runs N] [--fleet N]... [--git]\n");
     }
     runs = std::max(1, runs);
     std::printf("load average at the start: %.2f\n", loadAverage());

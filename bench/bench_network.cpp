@@ -350,8 +350,9 @@ int main(int argc, char **argv)
                                                  {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
     for (Options o(app.arguments()); o.next();) {
         if (!o.take("--qelctl", env.qelctl) && !o.take("--sim", env.sim) && !o.take("--ser2net", env.ser2net)
-            && !o.take("--runs", env.runs) && !o.take("--rounds", env.rounds))
-            o.take("--fleet", env.fleet);
+            && !o.take("--runs", env.runs) && !o.take("--rounds", env.rounds) && !o.take("--fleet", env.fleet))
+            return o.usage("usage: qel-bench-network [--qelctl PATH] [--sim PATH] [--ser2net PATH]\n"
+                           "                         [--runs N] [--rounds N] [--fleet N]\n");
     }
     env.runs = std::max(1, env.runs);
     env.rounds = std::max(1, env.rounds);
