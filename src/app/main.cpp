@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -59,6 +60,9 @@ int main(int argc, char **argv)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // A recording's pipe whose reader has gone fails its write (EPIPE, told
+    // in the monitor) instead of ending the program with unsaved settings.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("qel-settings"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QEL_VERSION_TEXT));
 

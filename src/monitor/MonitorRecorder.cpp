@@ -26,6 +26,19 @@ bool MonitorRecorder::start(const QString &path)
     error_.clear();
     rows_ = 0;
     committed_ = 0;
+    if (path != QLatin1String("-") && StreamOutput::isStream(path)) {
+        // A FIFO, a pipe, a device: opened without blocking (a FIFO nobody
+        // reads is refused at once) and written with a bounded wait, so a
+        // reader that stops taking rows ends the recording, not the window.
+        auto stream = std::make_unique<StreamOutput>();
+        stream->setWaitLimit(kStreamWaitMs);
+        if (!stream->open(path)) {
+            error_ = stream->error();
+            return false;
+        }
+        ownStream_ = std::move(stream);
+        return start(ownStream_.get(), path);
+    }
     auto file = std::make_unique<QFile>();
     bool opened;
     if (path == QLatin1String("-")) {
@@ -91,6 +104,7 @@ bool MonitorRecorder::stop()
     flushTimer_->stop();
     file_.reset(); // closed with it
     stream_ = nullptr;
+    ownStream_.reset();
     return true;
 }
 
@@ -133,6 +147,7 @@ void MonitorRecorder::fail(const QString &why)
     flushTimer_->stop();
     file_.reset(); // closed with it
     stream_ = nullptr;
+    ownStream_.reset();
     pending_.clear();
 }
 

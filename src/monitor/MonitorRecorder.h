@@ -27,6 +27,8 @@ namespace qel {
 class MonitorRecorder {
 public:
     static constexpr int kFlushMs = 1000;
+    // How long a pipe's reader may take nothing before the recording stops.
+    static constexpr int kStreamWaitMs = 2000;
 
     explicit MonitorRecorder(Clock &clock);
     ~MonitorRecorder();
@@ -75,6 +77,7 @@ private:
     std::function<QDateTime()> wall_;
     std::unique_ptr<QFile> file_;
     StreamOutput *stream_ = nullptr; // instead of file_
+    std::unique_ptr<StreamOutput> ownStream_; // a stream start(path) opened
     std::unique_ptr<Timer> flushTimer_;
     QString path_;
     QString error_;

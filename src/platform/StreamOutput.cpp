@@ -67,11 +67,13 @@ bool StreamOutput::write(const QByteArray &bytes)
         // Waits for room (a pipe that takes PIPE_BUF bytes does not block),
         // or for the stop signal.
         struct pollfd fds[2] = {{fd_, POLLOUT, 0}, {stopFd_, POLLIN, 0}};
-        const int n = ::poll(fds, stopFd_ >= 0 ? 2 : 1, -1);
+        const int n = ::poll(fds, stopFd_ >= 0 ? 2 : 1, waitMs_);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return fail(systemError(errno));
+        if (n == 0)
+            return fail(QStringLiteral("the reader took nothing for %1 s").arg(waitMs_ / 1000.0));
         if (fds[0].revents & (POLLERR | POLLHUP))
             return fail(systemError(EPIPE));
         // After the stop, what still has room goes out; a full pipe is left.

@@ -30,6 +30,8 @@ public:
     bool write(const QByteArray &bytes);
     // Ends any wait for room when `fd` becomes readable; -1: never.
     void setStopFd(int fd) { stopFd_ = fd; }
+    // A write fails when the reader takes nothing for `ms`; -1: waits on.
+    void setWaitLimit(int ms) { waitMs_ = ms; }
     bool isOpen() const { return fd_ >= 0; }
     QString error() const { return error_; }
 
@@ -39,6 +41,7 @@ private:
     int fd_ = -1;
     bool own_ = false; // opened here (closed at the end), not standard output
     int stopFd_ = -1;
+    int waitMs_ = -1;
     QString error_;
 };
 

@@ -8,6 +8,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 using namespace qel;
@@ -98,6 +101,34 @@ private slots:
         QVERIFY(!rec.error().isEmpty());
         QVERIFY(!rec.start(QStringLiteral("/dev/full")));
         QVERIFY(!rec.error().isEmpty());
+    }
+
+    // A FIFO chosen in the window's file dialog: one nobody reads is refused
+    // at once (the open would block the window for good), and a reader that
+    // stops taking rows ends the recording with its reason, not the window.
+    void pipeWithoutAWillingReaderEndsTheRecordingNotTheWindow()
+    {
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("rec.fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        VirtualClock clock;
+        MonitorRecorder rec(clock);
+        int failures = 0;
+        rec.onFailed = [&] { ++failures; };
+        QVERIFY(!rec.start(QFile::decodeName(fifo)));
+        QVERIFY2(rec.error().contains(QLatin1String("no program reads")), qPrintable(rec.error()));
+
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QVERIFY(rec.start(QFile::decodeName(fifo)));
+        char head[64];
+        QCOMPARE(::read(reader, head, sizeof head), qint64(MonitorRecorder::header().size()));
+        for (int i = 0; i < 5000; ++i) // more than the pipe holds
+            rec.record(reading(0x960));
+        QVERIFY(!rec.flush());
+        QVERIFY(!rec.isRecording());
+        QVERIFY2(rec.error().contains(QLatin1String("took nothing")), qPrintable(rec.error()));
+        ::close(reader);
     }
 
     // A disk that fills (here: the file size limit) stops the recording with
