@@ -5,6 +5,7 @@
 // the load average, the median.
 
 #include "platform/Dialogs.h"
+#include "platform/ForwardingPort.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
@@ -116,30 +117,7 @@ public:
     int count = 0;
 };
 
-// A port that hands every call on to another; a measuring port overrides
-// the calls it watches.
-class ForwardingPort : public SerialPort {
-public:
-    explicit ForwardingPort(std::unique_ptr<SerialPort> inner) : in_(std::move(inner)) {}
-    void setPortNumber(int n) override { in_->setPortNumber(n); }
-    int portNumber() const override { return in_->portNumber(); }
-    void setSettings(const QString &s) override { in_->setSettings(s); }
-    QString settings() const override { return in_->settings(); }
-    bool open() override { return in_->open(); }
-    void close() override { in_->close(); }
-    bool isOpen() const override { return in_->isOpen(); }
-    QString lastError() const override { return in_->lastError(); }
-    bool setRts(bool on) override { return in_->setRts(on); }
-    bool rts() const override { return in_->rts(); }
-    int bytesWaiting() override { return in_->bytesWaiting(); }
-    QByteArray readAllWaiting() override { return in_->readAllWaiting(); }
-    void discardInput() override { in_->discardInput(); }
-    bool write(const QByteArray &data) override { return in_->write(data); }
-    bool lineLost() const override { return in_->lineLost(); }
-
-protected:
-    std::unique_ptr<SerialPort> in_;
-};
+using qel::ForwardingPort;
 
 // The device side on `clock`, its port 1 the serial line at `path`; every
 // port it makes is passed through `wrap` (a measuring port around it).

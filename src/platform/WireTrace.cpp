@@ -1,6 +1,7 @@
 #include "WireTrace.h"
 
 #include "FileName.h"
+#include "ForwardingPort.h"
 #include "StreamOutput.h"
 
 #include <QDateTime>
@@ -21,62 +22,48 @@ std::unique_ptr<WireTrace> &theTrace()
 
 // The port between the line's user and its transport: every call passes
 // through, and what reaches the line is written into the trace.
-class TracedPort : public SerialPort {
+class TracedPort : public ForwardingPort {
 public:
     TracedPort(std::unique_ptr<SerialPort> inner, const QString &path, WireTrace &trace)
-        : inner_(std::move(inner)), path_(path), trace_(trace)
+        : ForwardingPort(std::move(inner)), path_(path), trace_(trace)
     {
-        inner_->setProtocolTrace([this](const QString &text) { trace_.note(text); });
+        in_->setProtocolTrace([this](const QString &text) { trace_.note(text); });
     }
 
-    void setPortNumber(int n) override
-    {
-        number_ = n;
-        inner_->setPortNumber(n);
-    }
-    int portNumber() const override { return inner_->portNumber(); }
     void setSettings(const QString &s) override
     {
-        settings_ = s;
-        if (inner_->isOpen())
+        if (in_->isOpen())
             trace_.note(QStringLiteral("settings %1").arg(s));
-        inner_->setSettings(s);
+        in_->setSettings(s);
     }
-    QString settings() const override { return inner_->settings(); }
 
     bool open() override
     {
         trace_.note(QStringLiteral("open %1: %2, RTS %3")
-                        .arg(path_, inner_->settings(), inner_->rts() ? QStringLiteral("on") : QStringLiteral("off")));
-        const bool ok = inner_->open();
+                        .arg(path_, in_->settings(), in_->rts() ? QStringLiteral("on") : QStringLiteral("off")));
+        const bool ok = in_->open();
         if (!ok)
-            trace_.note(QStringLiteral("open failed: %1").arg(inner_->lastError()));
+            trace_.note(QStringLiteral("open failed: %1").arg(in_->lastError()));
         lostTold_ = false;
         return ok;
     }
     void close() override
     {
-        if (inner_->isOpen())
+        if (in_->isOpen())
             trace_.note(QStringLiteral("close"));
-        inner_->close();
+        in_->close();
     }
-    bool isOpen() const override { return inner_->isOpen(); }
-    QString lastError() const override { return inner_->lastError(); }
-    PortProblem openProblem() const override { return inner_->openProblem(); }
 
     bool setRts(bool on) override
     {
-        rts_ = on;
-        if (inner_->isOpen())
+        if (in_->isOpen())
             trace_.note(on ? QStringLiteral("RTS on") : QStringLiteral("RTS off"));
-        return inner_->setRts(on);
+        return in_->setRts(on);
     }
-    bool rts() const override { return inner_->rts(); }
 
-    int bytesWaiting() override { return inner_->bytesWaiting(); }
     QByteArray readAllWaiting() override
     {
-        const QByteArray got = inner_->readAllWaiting();
+        const QByteArray got = in_->readAllWaiting();
         if (!got.isEmpty())
             trace_.data('<', got);
         tellLoss();
@@ -85,22 +72,22 @@ public:
     void discardInput() override
     {
         // What waits is dropped: the trace shows what that was.
-        const QByteArray dropped = inner_->isOpen() ? inner_->readAllWaiting() : QByteArray();
+        const QByteArray dropped = in_->isOpen() ? in_->readAllWaiting() : QByteArray();
         if (!dropped.isEmpty())
             trace_.note(QStringLiteral("< dropped (input discarded): %1").arg(WireTrace::bytesText(dropped)));
-        inner_->discardInput();
+        in_->discardInput();
     }
     bool write(const QByteArray &data) override
     {
-        const bool ok = inner_->write(data);
+        const bool ok = in_->write(data);
         trace_.data('>', data);
         if (!ok)
-            trace_.note(QStringLiteral("the write failed: %1").arg(inner_->lastError()));
+            trace_.note(QStringLiteral("the write failed: %1").arg(in_->lastError()));
         return ok;
     }
     bool lineLost() const override
     {
-        const bool lost = inner_->lineLost();
+        const bool lost = in_->lineLost();
         if (lost)
             const_cast<TracedPort *>(this)->tellLoss();
         return lost;
@@ -109,13 +96,12 @@ public:
 private:
     void tellLoss()
     {
-        if (lostTold_ || !inner_->lineLost())
+        if (lostTold_ || !in_->lineLost())
             return;
         lostTold_ = true;
-        trace_.note(QStringLiteral("line lost: %1").arg(inner_->lastError()));
+        trace_.note(QStringLiteral("line lost: %1").arg(in_->lastError()));
     }
 
-    std::unique_ptr<SerialPort> inner_;
     QString path_;
     WireTrace &trace_;
     bool lostTold_ = false;
