@@ -38,28 +38,41 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qel-settings.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The udev rule a permission message points to (PortAccess.h, kUdevRuleExample).
+# The users' README and the udev rule a permission message points to
+# (PortAccess.h, kUdevRuleExample), in the documents of qelctl, the package
+# every installation has. The developers' README stays in the source.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/doc/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qelctl)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/examples/70-qel-settings-serial.rules
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/qelctl.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qelctl/examples)
+# Completion of qelctl for bash, zsh and fish.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/qelctl.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qelctl)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qel-settings)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/_qelctl
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/qelctl.fish
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 # The unattended backup: a systemd service and its daily timer (disabled
-# until the administrator enables the timer) and the script the service runs.
+# until the administrator enables the timer), the script the service runs,
+# the system user it runs as (sysusers.d) and a commented line for pruning
+# old backups (tmpfiles.d). Debian 12's units go to /lib/systemd/system
+# (debian/rules says so); below the prefix otherwise.
+set(QEL_SYSTEMD_UNITDIR "lib/systemd/system" CACHE STRING "Where the systemd units are installed")
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup.service
               ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup.timer
-        DESTINATION lib/systemd/system)
+        DESTINATION ${QEL_SYSTEMD_UNITDIR})
+# The unit names the script's path: libexec whatever CMAKE_INSTALL_LIBEXECDIR says.
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup
-        DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/qel-settings)
+        DESTINATION libexec/qel-settings)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings.sysusers
+        DESTINATION lib/sysusers.d RENAME qel-settings.conf)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/qel-settings-backup.tmpfiles
+        DESTINATION lib/tmpfiles.d RENAME qel-settings-backup.conf)
 
-# Manual pages and the changelog, gzipped as Debian wants them (-9, no name
-# or time stamp in the header, so the package builds the same every time).
-# The pages carry the date of the changelog's newest entry.
+# Manual pages, gzipped as Debian wants them (-9, no name or time stamp in
+# the header, so the package builds the same every time). The pages carry
+# the date of the newest entry of debian/changelog.
 find_program(QEL_GZIP gzip REQUIRED)
-file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/changelog QEL_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
+file(STRINGS ${CMAKE_SOURCE_DIR}/debian/changelog QEL_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
 string(REGEX REPLACE ".*, +([0-9]+) ([A-Z][a-z]+) ([0-9]+) .*" "\\1 \\2 \\3" QEL_MAN_DATE "${QEL_CHANGELOG_TRAILER}")
 set(QEL_DOC_OUTPUTS)
 foreach(page qelctl qel-settings qel-sim)
@@ -72,35 +85,5 @@ foreach(page qelctl qel-settings qel-sim)
     list(APPEND QEL_DOC_OUTPUTS ${page_file}.gz)
     install(FILES ${page_file}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
-    COMMAND ${QEL_GZIP} -9nc ${CMAKE_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
-    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog VERBATIM)
-list(APPEND QEL_DOC_OUTPUTS ${CMAKE_BINARY_DIR}/changelog.gz)
-install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 add_custom_target(qel-docs ALL DEPENDS ${QEL_DOC_OUTPUTS})
-
-set(CPACK_GENERATOR "DEB")
-set(CPACK_PACKAGE_NAME "qel-settings")
-set(CPACK_PACKAGE_VERSION "${QEL_PACKAGE_VERSION}")
-set(CPACK_PACKAGE_CONTACT "QEL settings developers <dev@qel.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Settings program for QEL frequency/period signal converters")
-set(CPACK_PACKAGE_DESCRIPTION
-    "A technician connects one converter of the QEL family (QEL-5600, QEL-52X
-types 521 and 527) to a serial port and uses qel-settings to read its
-settings into a tabbed editor, edit them, write them back, keep them as
-files, print a settings list, switch the operation type and watch the live
-output. qelctl does the same from the command line for scripted work, and
-qel-sim plays a converter on a pseudo-terminal for trying without hardware.")
-set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
-# The library packages come from dpkg-shlibdeps; the Qt platform plugins and
-# the Japanese fonts are loaded at run time, so they are named here.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_STRIP_FILES ON)
-# Qt's own dialogs (file, printer) in Japanese like the rest of the program;
-# git for a device history kept in a git repository.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, git")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
-include(CPack)
+# The Debian packages are built from debian/ (dpkg-buildpackage; scripts/package).

@@ -66,6 +66,6 @@ qint64 devicePortHolder(const QString &resolvedPath);
 
 // Where a udev rule that gives serial ports to the group dialout is shown
 // (installed with the package).
-inline constexpr char kUdevRuleExample[] = "/usr/share/doc/qel-settings/examples/70-qel-settings-serial.rules";
+inline constexpr char kUdevRuleExample[] = "/usr/share/doc/qelctl/examples/70-qel-settings-serial.rules";
 
 } // namespace qel

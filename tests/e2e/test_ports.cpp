@@ -176,7 +176,7 @@ private slots:
         QTest::addColumn<QString>("cause"); // %1 the group
         const QString onlyRoot = QStringLiteral(
             "permission denied: only root may open it (mode %1); a udev rule can give it to group dialout "
-            "(example: /usr/share/doc/qel-settings/examples/70-qel-settings-serial.rules), then add yourself "
+            "(example: /usr/share/doc/qelctl/examples/70-qel-settings-serial.rules), then add yourself "
             "with 'sudo usermod -aG dialout $USER' and log in again");
         QTest::newRow("dialout may") << "dialout" << 0660
                                      << "permission denied: the device belongs to group %1; add yourself with "
