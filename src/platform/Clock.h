@@ -1,10 +1,10 @@
 #pragma once
 // Time as the device logic sees it: millisecond timers with a tick callback,
-// a yield that blocks in the event loop until the next event, today's date and
-// a seconds-of-day clock. QtClock drives real timers; VirtualClock drives the
+// a yield that blocks in the event loop until the next event, today's date,
+// a seconds-of-day clock and the wall-clock time. QtClock drives real timers; VirtualClock drives the
 // same code in tests without real waiting.
 
-#include <QDate>
+#include <QDateTime>
 #include <functional>
 #include <memory>
 
@@ -34,6 +34,10 @@ public:
     virtual qint64 nowMs() const = 0;
     virtual QDate today() const = 0;
     virtual double secondsOfDay() const = 0;
+    // The local date and time now, for what is named or stamped by it (a
+    // copy of the device history, a backup file): the system's, whatever
+    // date a write stamps (QEL_TODAY).
+    virtual QDateTime wallTime() const { return QDateTime::currentDateTime(); }
 };
 
 } // namespace qel

@@ -20,6 +20,11 @@ public:
     qint64 nowMs() const override { return now_; }
     QDate today() const override { return today_; }
     double secondsOfDay() const override { return secondsOfDay_ + now_ / 1000.0; }
+    // today() at secondsOfDay(), running on past midnight.
+    QDateTime wallTime() const override
+    {
+        return QDateTime(today_, QTime(0, 0)).addMSecs(qint64(secondsOfDay_ * 1000) + now_);
+    }
 
     void setToday(const QDate &d) { today_ = d; }
     void setSecondsOfDay(double s) { secondsOfDay_ = s; }
