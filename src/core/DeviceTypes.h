@@ -21,6 +21,7 @@ struct DeviceTypeInfo {
     bool needs5600Series; // a genuine 52X (serial number below 20000) cannot work as it
     const char *printName;   // the printout's type line (qel::FileCommands)
     const char *screenTitle; // the settings screen's title after the model (qel::PromSet)
+    const char *optionCaption; // its option in the type-change screen (qel::TypeChangeDialog)
     char digit() const { return char('0' + code); } // what the type change sends for it
 };
 
@@ -29,11 +30,14 @@ inline const QList<const DeviceTypeInfo *> &deviceTypes()
 {
     static const DeviceTypeInfo types[] = {
         {Type521, "521", 10, false, false, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２１"),
-         QT_TRANSLATE_NOOP("qel::PromSet", "（５２１タイプ）　設定変更")},
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５２１タイプ）　設定変更"),
+         QT_TRANSLATE_NOOP("qel::TypeChangeDialog", "５２１")},
         {Type527, "527", 1, true, false, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５２７"),
-         QT_TRANSLATE_NOOP("qel::PromSet", "（５２７タイプ）　設定変更")},
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５２７タイプ）　設定変更"),
+         QT_TRANSLATE_NOOP("qel::TypeChangeDialog", "５２７")},
         {Type5600, "5600", 1, false, true, QT_TRANSLATE_NOOP("qel::FileCommands", "ＱＥＬ－５６００"),
-         QT_TRANSLATE_NOOP("qel::PromSet", "（５６００タイプ）　設定変更")}};
+         QT_TRANSLATE_NOOP("qel::PromSet", "（５６００タイプ）　設定変更"),
+         QT_TRANSLATE_NOOP("qel::TypeChangeDialog", "５６００")}};
     static const QList<const DeviceTypeInfo *> all{&types[0], &types[1], &types[2]};
     return all;
 }

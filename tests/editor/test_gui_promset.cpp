@@ -795,7 +795,7 @@ void TestGuiPromSet::enterPressesTheButtonThatHasTheKeyboard()
          [](Screen &s) { return s.typeChanges == 1; }, true},
         {"キャンセル", [&](Screen &s) { return dialog(s)->Command2; }, Qt::NoModifier,
          [](Screen &s) { return !s.w->typeChangeDialog()->isVisible(); }, true},
-        {"an option", [&](Screen &s) { return dialog(s)->Option1; }, Qt::NoModifier,
+        {"an option", [&](Screen &s) { return static_cast<QWidget *>(dialog(s)->options[0]); }, Qt::NoModifier,
          [](Screen &s) {
              return !s.w->typeChangeDialog()->isVisible() || !s.rig.ports.sent().isEmpty();
          }, false},

@@ -168,7 +168,7 @@ private slots:
         rig.ctx->hooks.VerDsp = [&] { ++verDsp; };
         TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
         dlg.show();
-        dlg.Option2->setChecked(true);
+        dlg.options[1]->setChecked(true);
         bool disabledDuring = false;
         rig.clock.onYield = [&] {
             disabledDuring = disabledDuring || (!dlg.Command1->isEnabled() && !dlg.Command2->isEnabled());
@@ -177,7 +177,7 @@ private slots:
         dlg.Command1->click();
         QVERIFY(disabledDuring);
         QCOMPARE(rig.device.type(), 527);
-        QVERIFY(dlg.Option2->isChecked());
+        QVERIFY(dlg.options[1]->isChecked());
         QVERIFY(dlg.isHidden());
         QVERIFY(dlg.Command1->isEnabled() && dlg.Command2->isEnabled());
         QCOMPARE(modeDsp, 1);
@@ -194,7 +194,7 @@ private slots:
         TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
         dlg.Command1_Click();
         QVERIFY(rig.commands().contains("4\r"));
-        QVERIFY(dlg.Option3->isChecked());
+        QVERIFY(dlg.options[2]->isChecked());
     }
 
     void dialogRefusalKeepsTheOptionAndCloses()
@@ -205,7 +205,7 @@ private slots:
         dlg.show();
         dlg.Command1_Click();
         QCOMPARE(rig.boxes.shown.size(), 1);
-        QVERIFY(dlg.Option3->isChecked());
+        QVERIFY(dlg.options[2]->isChecked());
         QVERIFY(dlg.isHidden());
         QVERIFY(dlg.Command1->isEnabled());
     }
@@ -214,15 +214,15 @@ private slots:
     {
         Rig rig(5600);
         TypeChangeDialog dlg(*rig.ctx, *rig.typeChange);
-        dlg.Option1->setChecked(true);
+        dlg.options[0]->setChecked(true);
         rig.st().DeviceType = Type527;
         dlg.show();
         dlg.Command2->click();
-        QVERIFY(dlg.Option2->isChecked());
+        QVERIFY(dlg.options[1]->isChecked());
         QVERIFY(dlg.isHidden());
         rig.st().DeviceType = TypeNone; // no option changes for an unknown type
         dlg.Command2_Click();
-        QVERIFY(dlg.Option2->isChecked());
+        QVERIFY(dlg.options[1]->isChecked());
         QVERIFY(rig.commands().isEmpty());
     }
 
@@ -239,16 +239,16 @@ private slots:
         // with the keyboard on the selected type (Space keeps it).
         QVERIFY(std::abs(dlg.geometry().center().x() - main.geometry().center().x()) <= 1);
         QVERIFY(std::abs(dlg.geometry().center().y() - main.geometry().center().y()) <= 1);
-        QCOMPARE(dlg.focusWidget(), dlg.Option3);
+        QCOMPARE(dlg.focusWidget(), dlg.options[2]);
         // An unconfirmed choice left by Escape or by the frame is not kept.
-        dlg.Option1->setChecked(true);
+        dlg.options[0]->setChecked(true);
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(dlg.isHidden());
-        QVERIFY(dlg.Option3->isChecked());
+        QVERIFY(dlg.options[2]->isChecked());
         dlg.show();
-        dlg.Option2->setChecked(true);
+        dlg.options[1]->setChecked(true);
         dlg.close();
-        QVERIFY(dlg.Option3->isChecked());
+        QVERIFY(dlg.options[2]->isChecked());
         QVERIFY(rig.commands().isEmpty());
         QVERIFY(!rig.store.values.contains(QStringLiteral("QEL-5600/TypeChange/Top")));
     }

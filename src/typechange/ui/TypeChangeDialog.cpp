@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <array>
 
 namespace qel {
 
@@ -22,17 +21,15 @@ TypeChangeDialog::TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *par
     setWindowFlags(kFixedDialogFlags);
 
     Frame1 = new QGroupBox(tr("動作タイプの選択"), this);
-    Option1 = new QRadioButton(tr("５２１"), Frame1);
-    Option2 = new QRadioButton(tr("５２７"), Frame1);
-    Option3 = new QRadioButton(tr("５６００"), Frame1);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Option1->setObjectName(QStringLiteral("Option1"));
-    Option2->setObjectName(QStringLiteral("Option2"));
-    Option3->setObjectName(QStringLiteral("Option3"));
-    auto *options = new QVBoxLayout(Frame1);
-    options->addWidget(Option1);
-    options->addWidget(Option2);
-    options->addWidget(Option3);
+    // One option a type, in the types' order: Option1, Option2 ...
+    auto *column = new QVBoxLayout(Frame1);
+    for (const DeviceTypeInfo *type : deviceTypes()) {
+        auto *o = new QRadioButton(tr(type->optionCaption), Frame1);
+        o->setObjectName(QStringLiteral("Option%1").arg(options.size() + 1));
+        column->addWidget(o);
+        options << o;
+    }
 
     Command1 = new QPushButton(tr("実行"), this);
     Command2 = new QPushButton(tr("キャンセル"), this);
@@ -66,7 +63,7 @@ void TypeChangeDialog::showEvent(QShowEvent *e)
     if (!hasStoredPosition(ctx_, objectName()) && parentWidget())
         centreOver(this, parentWidget()->window());
     // The keyboard starts on the chosen type, so Space keeps it.
-    for (QRadioButton *o : {Option1, Option2, Option3}) {
+    for (QRadioButton *o : options) {
         if (o->isChecked()) {
             o->setFocus();
             break;
@@ -77,9 +74,8 @@ void TypeChangeDialog::showEvent(QShowEvent *e)
 
 void TypeChangeDialog::selectByType(int type)
 {
-    // The options in the order of the types: 521, 527, 5600.
     if (const DeviceTypeInfo *t = deviceTypeInfo(type))
-        std::array{Option1, Option2, Option3}[deviceTypes().indexOf(t)]->setChecked(true);
+        options[deviceTypes().indexOf(t)]->setChecked(true);
 }
 
 void TypeChangeDialog::Command1_Click()
@@ -91,8 +87,12 @@ void TypeChangeDialog::Command1_Click()
     Command1->setEnabled(false);
     Command2->setEnabled(false);
 
-    const char digit = Option1->isChecked() ? '1' : Option2->isChecked() ? '7' : '4';
-    const TypeChange::ChangeResult last = logic_.ChangeType(digit);
+    // The type chosen; with none, the last one.
+    qsizetype chosen = options.size() - 1;
+    for (qsizetype i = 0; i < options.size(); ++i)
+        if (options[i]->isChecked())
+            chosen = i;
+    const TypeChange::ChangeResult last = logic_.ChangeType(deviceTypes()[chosen]->digit());
     if (last.aborted) {
         // The user chose to end the program in the detection box.
         QApplication::restoreOverrideCursor();

@@ -4,6 +4,7 @@
 #include "typechange/TypeChange.h"
 
 #include <QDialog>
+#include <QList>
 
 class QRadioButton;
 class QPushButton;
@@ -15,13 +16,12 @@ class TypeChangeDialog : public QDialog {
     Q_OBJECT
 public:
     TypeChangeDialog(Context &ctx, TypeChange &logic, QWidget *parent = nullptr);
-    // Selects Option1/2/3 by a type code (1, 7, 4); other codes change nothing.
+    // Selects the option of a type code; other codes change nothing.
     void selectByType(int type);
 
     QGroupBox *Frame1 = nullptr;
-    QRadioButton *Option1 = nullptr;
-    QRadioButton *Option2 = nullptr;
-    QRadioButton *Option3 = nullptr;
+    // One a type, in the order of deviceTypes() (Option1 521, Option2 527, Option3 5600).
+    QList<QRadioButton *> options;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
 
