@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Which folder may include which: every #include "..." of the sources against
-# the table in HACKING.md ("Which folder may include which"). A row names its
+# Which folder may include which: every #include "..." of the sources, and
+# every #include <...> that names one of the project's folders under src/
+# (<comm/Link.h> finds the same header as "comm/Link.h"), against the table
+# in HACKING.md ("Which folder may include which"). A row names its
 # folders in its first cell and, in backquotes, the folders it may include in
 # its second; a second cell that begins with "anything" allows everything.
 # A folder may include its own headers. Exit 1 on any include the table does
@@ -46,6 +48,10 @@ while IFS= read -r file; do
     [[ $rule == ' * ' ]] && continue
     own=${row#src/}
     while IFS= read -r inc; do
+        if [[ $inc == '<'* ]]; then
+            inc=${inc#<}
+            [[ $inc == */* && -d src/${inc%%/*} ]] || continue # a library's header
+        fi
         if [[ $inc == */* ]]; then
             folder=$(dirname "$inc")
         elif [[ -e $dir/$inc ]]; then
@@ -58,6 +64,7 @@ while IFS= read -r file; do
         [[ $folder == "$own" || $rule == *" $folder "* ]] && continue
         echo "$file: #include \"$inc\": $row may not include $folder"
         bad=1
-    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+    done < <(sed -n -e 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' \
+                    -e 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<\([^>]*\)>.*/<\1/p' "$file")
 done < <(find src sim cli bench fuzz -name '*.cpp' -o -name '*.h' | sort)
 exit $bad
