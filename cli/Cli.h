@@ -1,8 +1,7 @@
 #pragma once
 // qelctl: the command-line tool over the same library as the program.
 
-#include "files/DeviceHistory.h" // typeText, typeCode
-#include "files/SettingsListing.h"
+#include "jobs/Report.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SettingsStore.h"
@@ -32,7 +31,6 @@ public:
     // "qelctl: PATH: CAUSE", in English, as claimPort says it.
     MsgResult showPortProblem(const QString &text, const PortProblem &problem, const QString &title,
                               MsgIcon icon, MsgButtons buttons, const QString &after) override;
-    int count = 0;
 };
 
 struct Env {
@@ -58,9 +56,12 @@ struct Env {
     TypeChange *typeChange = nullptr;
     bool terminated = false;
     DeviceHold hold;        // the device, locked for the whole command
-    // Where the device history put the last read (the hook sets it).
-    std::shared_ptr<KeptCopy> lastKept = std::make_shared<KeptCopy>();
+    std::unique_ptr<jobs::HistoryStore> history; // the device history
 
+    // The jobs' session on the port, keeping reads in `store` (the device
+    // history unless given): the port held by claimPort, what does not stop
+    // a job told by warn().
+    jobs::Session session(jobs::DeviceStore *store = nullptr);
     // Builds the context: stored port number, or port 1 when --port is given.
     void setUp();
     // Locks the device of the port for the whole command, so that no other
@@ -74,73 +75,19 @@ struct Env {
 
 void err(const QString &text);
 void out(const QString &text);
-// "qelctl: WHY" on stderr; returns `code`, the command's exit code.
+// "qelctl: WHY" on stderr: what went wrong, or what a command could not do
+// while it goes on.
+void warn(const QString &why);
+// warn(why); returns `code`, the command's exit code.
 int exitWith(int code, const QString &why);
 // Bytes to stdout or stderr, passed on at once; false when they did not all
 // go out (a pipe whose reader has ended).
 bool put(FILE *to, const QByteArray &bytes);
-
-// Type detection as at start-up (TypeCheck: the "E" probe and "Q" at 9600,
-// then at 1200 baud with the 52X image read). Returns what answered: no
-// generation (and code 0) when nothing did, or the user aborted.
-TypeCheckResult detectDevice(Env &env);
-
-// The Read button's work after detection (presence check, full read, the
-// history's copy); true when the settings came in whole. `result` receives
-// the engine's result.
-bool readSettings(Env &env, CommResult *result = nullptr);
-
-// A setting F1..F30 that a converter holds otherwise than a file says.
-struct SettingDifference {
-    SettingEntry file, device;
-};
-
-// What came of a write, for write --json.
-struct WriteReport {
-    QString type;    // the type detected ("none": nothing answered)
-    QString serial;  // the converter's serial number, once read
-    bool written = false;
-    bool verified = false;                 // --verify: the device holds what was written
-    QList<SettingDifference> differences;  // --verify: settings held otherwise (F1..F30)
-    QStringList notHeld;                   // --verify: what it holds otherwise, as stderr lists it
-    QString error;                         // why it stopped; empty when it did not
-};
-
-// A write of settings to the converter on the port (write, restore).
-struct WriteJob {
-    ParameterRecord record;  // what goes to the converter (once chosen)
-    bool verify = false;     // read back and compare
-    bool keep = true;        // the present settings into the history first
-    QString expectSerial;    // the serial number the converter must have; empty: any
-    // Once detection (and the read) know the converter: its type text and
-    // serial number as the history names them; picks `record`. ExitOk to go on.
-    std::function<int(const QString &type, const QString &serial)> choose;
-    WriteReport report; // filled in by writeToConverter
-};
-// Detection, the present settings read and kept (unless not `keep`), the
-// serial number checked, the write, and the read back. Says what went wrong
-// on stderr, where a write stopped part-way and how to undo it included;
-// returns the exit code.
-int writeToConverter(Env &env, WriteJob &job);
-
-// Every setting F1..F30 that `b` holds otherwise than `a`, both records as
-// a device of `deviceType` holds them.
-QList<SettingDifference> recordDifferences(const ParameterRecord &a, const ParameterRecord &b,
-                                           int deviceType);
-// "NAME (JA, FIELDS): LABEL-A VALUE, LABEL-B VALUE", as diff prints a difference.
-QString differenceLine(const SettingDifference &d, const QString &labelA, const QString &labelB);
-// Every setting of `file` that the converter just read into `st` holds
-// otherwise, compared as that converter can hold a record (DeviceHolds:
-// a 52X's image widths, a 5600's short forms); `diff` and `check` list these.
-QList<SettingDifference> settingDifferences(const ParameterRecord &file, const AppState &st);
-// A setting's value for a message: its meaning and raw text, or the raw text.
-QString valueText(const SettingEntry &e);
-// The differences as JSON: one object a setting, {setting, name, nameJa,
-// fields, FILESIDE: {raw, meaning}, device: {raw, meaning}} (`fileSide` is
-// "file" for diff, "approved" for check).
-QJsonArray differencesJson(const QList<SettingDifference> &differences, const QString &fileSide);
 // One JSON value on stdout, and nothing else (keys in alphabetical order).
 void printJson(const QJsonValue &value);
+// What came of a write or restore told on stderr (why it wrote nothing,
+// where it stopped and how to undo it, what verify found); its exit code.
+int tellWrite(const jobs::WriteOutcome &o);
 
 // One qelctl command. Each cmd_*.cpp declares its commands with a static
 // CommandRegistration; main() parses the command's arguments against its
@@ -175,9 +122,5 @@ const QList<Command> &commands();
 // stderr as "qelctl: PATH: cause", in English.
 bool loadSettingsFile(const QString &path, ParameterRecord &rec);
 bool saveSettingsFile(const QString &path, const ParameterRecord &rec);
-
-// After detection: the identification (F31..F34) of the converter found
-// into the record; false when it could not be read.
-bool readSerial(Env &env, const Generation *found);
 
 } // namespace qel::cli

@@ -31,7 +31,7 @@ struct FileArgs {
 bool parse(const Env &env, bool allowOutput, bool several, FileArgs &a)
 {
     const auto usage = [&](const QString &why) {
-        err(QStringLiteral("qelctl: %1: %2 (see qelctl --help)").arg(env.command, why));
+        warn(QStringLiteral("%1: %2 (see qelctl --help)").arg(env.command, why));
         return false;
     };
     if (!env.badOption.isNull())
@@ -79,7 +79,7 @@ int cmdShow(Env &env)
         ParameterRecord rec;
         FileProblem problem;
         if (!loadDataFile(file, rec, problem)) {
-            err(QStringLiteral("qelctl: ") + problem.text());
+            warn(problem.text());
             all << QJsonObject{{QStringLiteral("file"), file}, {QStringLiteral("error"), problem.text()}};
             code = ExitFile;
             continue;
@@ -125,8 +125,8 @@ int cmdPrint(Env &env)
         // The printer's file error is the path, a line break, then the reason.
         const QString path = QDir::toNativeSeparators(a.output);
         const QString why = pdf->fileError().mid(path.size() + 1);
-        err(QStringLiteral("qelctl: print: cannot write %1: %2")
-                .arg(path, why.isEmpty() ? QStringLiteral("the page could not be drawn") : why));
+        warn(QStringLiteral("print: cannot write %1: %2")
+                 .arg(path, why.isEmpty() ? QStringLiteral("the page could not be drawn") : why));
         return ExitFile;
     }
     return ExitOk;

@@ -2,11 +2,7 @@
 // copies the device history keeps, and what changed between two of them.
 #include "Cli.h"
 
-#include "files/DataFile.h"
-
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace qel::cli {
 
@@ -52,7 +48,7 @@ int listCopies(const QList<HistoryEntry> &list, bool json)
 }
 
 // The settings that differ between two copies of one converter.
-int diffCopies(const QList<HistoryEntry> &list, const QStringList &at)
+int diffCopies(const jobs::DeviceStore &store, const QList<HistoryEntry> &list, const QStringList &at)
 {
     if (list.size() < 2 && at.size() < 2)
         return exitWith(ExitFile,
@@ -60,20 +56,21 @@ int diffCopies(const QList<HistoryEntry> &list, const QStringList &at)
     // Default: the last two; one name: that copy and the latest.
     int pick[2] = {int(list.size()) - 2, int(list.size()) - 1};
     for (int i = 0; i < at.size(); ++i) {
-        QString error;
-        pick[i] = copyAt(list, at[i], error);
+        jobs::CopyChoice why;
+        pick[i] = jobs::copyAt(list, at[i], why);
         if (pick[i] < 0)
-            return exitWith(ExitFile, error);
+            return exitWith(ExitFile, jobs::atError(why));
     }
     ParameterRecord rec[2];
     for (int i = 0; i < 2; ++i) {
-        if (!loadSettingsFile(list[pick[i]].path, rec[i]))
-            return ExitFile;
+        FileProblem problem;
+        if (!store.load(list[pick[i]], rec[i], problem))
+            return exitWith(ExitFile, problem.text());
     }
-    const QList<SettingDifference> differences =
-        recordDifferences(rec[0], rec[1], typeCode(list[pick[1]].type));
-    for (const SettingDifference &d : differences)
-        out(differenceLine(d, copyLabel(list[pick[0]]), copyLabel(list[pick[1]])));
+    const QList<jobs::SettingDifference> differences =
+        jobs::recordDifferences(rec[0], rec[1], typeCode(list[pick[1]].type));
+    for (const jobs::SettingDifference &d : differences)
+        out(jobs::differenceLine(d, copyLabel(list[pick[0]]), copyLabel(list[pick[1]])));
     return differences.isEmpty() ? ExitOk : ExitDevice;
 }
 
@@ -86,11 +83,12 @@ int cmdHistory(Env &env)
         return exitWith(ExitUsage,
                         QStringLiteral("history takes [SERIAL] [--json], or SERIAL --diff [A [B]] (see qelctl --help)"));
     const QString serial = args.isEmpty() ? QString() : historySerial(args.first().toLatin1());
-    const QList<HistoryEntry> list = listHistory(historyRoot(), serial);
+    const jobs::DeviceStore &store = *env.history;
+    const QList<HistoryEntry> list = store.copies(serial);
     if (list.isEmpty())
-        err(serial.isEmpty() ? QStringLiteral("qelctl: no reads kept in %1").arg(historyRoot())
-                             : QStringLiteral("qelctl: no reads of serial %1 kept in %2").arg(serial, historyRoot()));
-    return diff ? diffCopies(list, args.mid(1)) : listCopies(list, json);
+        warn(serial.isEmpty() ? QStringLiteral("no reads kept in %1").arg(store.location())
+                              : QStringLiteral("no reads of serial %1 kept in %2").arg(serial, store.location()));
+    return diff ? diffCopies(store, list, args.mid(1)) : listCopies(list, json);
 }
 
 const CommandRegistration historyCommand({

@@ -24,7 +24,7 @@ struct MonitorOptions {
 bool parseMonitorArgs(const Env &env, MonitorOptions &o)
 {
     const auto wrong = [](const QString &why) {
-        err(QStringLiteral("qelctl: ") + why);
+        warn(why);
         return false;
     };
     if (!env.badOption.isNull() || !env.args.isEmpty())
@@ -145,7 +145,7 @@ int cmdMonitor(Env &env)
             monitor.Command1_Click(); // honoured at the end of this poll
     };
     recorder.onFailed = [&] {
-        err(QStringLiteral("qelctl: recording to %1 stopped: %2").arg(o.csv, recorder.error()));
+        warn(QStringLiteral("recording to %1 stopped: %2").arg(o.csv, recorder.error()));
         recordFailed = true;
         monitor.Command1_Click();
     };
@@ -165,11 +165,11 @@ int cmdMonitor(Env &env)
     monitor.onReading = nullptr;
 
     if (!recorder.stop() && !recordFailed) {
-        err(QStringLiteral("qelctl: recording to %1 failed: %2").arg(o.csv, recorder.error()));
+        warn(QStringLiteral("recording to %1 failed: %2").arg(o.csv, recorder.error()));
         recordFailed = true;
     }
     if (stdoutGone)
-        err(QStringLiteral("qelctl: cannot write to standard output: %1").arg(console.error()));
+        warn(QStringLiteral("cannot write to standard output: %1").arg(console.error()));
     if (monitor.closedOnError())
         return ExitDevice;
     if (recordFailed || stdoutGone)

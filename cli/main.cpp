@@ -4,15 +4,14 @@
 
 #include "core/Language.h"
 #include "core/Settings.h"
-#include "editor/SettingsCommands.h"
 #include "files/DataFile.h"
-#include "files/DeviceHistory.h"
 #include "platform/FileName.h"
 #include "platform/NetworkPort.h"
 #include "platform/WireTrace.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QLocale>
 #include <algorithm>
 #include <clocale>
@@ -29,10 +28,21 @@ void err(const QString &text)
     put(stderr, fileNameBytes(text) + '\n');
 }
 
-int exitWith(int code, const QString &why)
+void warn(const QString &why)
 {
     err(QStringLiteral("qelctl: ") + why);
+}
+
+int exitWith(int code, const QString &why)
+{
+    warn(why);
     return code;
+}
+
+void printJson(const QJsonValue &value)
+{
+    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    out(QString::fromUtf8(doc.toJson(QJsonDocument::Indented)).trimmed());
 }
 
 void out(const QString &text)
@@ -49,7 +59,6 @@ bool put(FILE *to, const QByteArray &bytes)
 MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
                             MsgButtons buttons)
 {
-    ++count;
     // The title, then the text exactly as the box shows it, line breaks kept.
     err(QStringLiteral("[%1]\n%2").arg(title, text));
     return buttons == MsgButtons::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
@@ -61,7 +70,7 @@ MsgResult StderrBoxes::showPortProblem(const QString &text, const PortProblem &p
 {
     const MsgResult answer = show(after.isEmpty() ? text : text + u'\n' + after, title, icon, buttons);
     if (!problem.ok())
-        err(QStringLiteral("qelctl: ") + problem.text());
+        warn(problem.text());
     return answer;
 }
 
@@ -78,8 +87,7 @@ void Env::setUp()
     p.dialogs = &dialogs;
     p.store = &store;
     p.terminate = [this] { terminated = true; };
-    p.settingsRead = historyKeeper([](const QString &warning) { err(QStringLiteral("qelctl: ") + warning); },
-                                   lastKept);
+    history = std::make_unique<jobs::HistoryStore>(historyRoot());
     wiring = std::make_unique<Wiring>(p);
     ctx = &wiring->ctx;
     engine = &wiring->engine;
@@ -88,6 +96,15 @@ void Env::setUp()
         CommPortSetting(*ctx, 1); // the stored port, read as the program reads it
     else
         ctx->state.CommPortNo = 1;
+}
+
+jobs::Session Env::session(jobs::DeviceStore *store)
+{
+    jobs::Session s{*ctx, *engine, *typeChange, store ? *store : *history, portPath(), portOverride};
+    s.claim = [this](PortProblem &problem) { return claimPort(&problem); };
+    s.warn = warn;
+    s.ended = [this] { return terminated; };
+    return s;
 }
 
 QString Env::portPath() const
@@ -106,7 +123,7 @@ bool Env::claimPort(PortProblem *problem)
     const PortProblem p = hold.acquire(path);
     if (p.ok())
         return true;
-    err(QStringLiteral("qelctl: %1").arg(p.text()));
+    warn(p.text());
     if (problem)
         *problem = p;
     return false;
@@ -117,7 +134,7 @@ bool loadSettingsFile(const QString &path, ParameterRecord &rec)
     FileProblem problem;
     if (loadDataFile(path, rec, problem))
         return true;
-    err(QStringLiteral("qelctl: ") + problem.text());
+    warn(problem.text());
     return false;
 }
 
@@ -126,28 +143,8 @@ bool saveSettingsFile(const QString &path, const ParameterRecord &rec)
     FileProblem problem;
     if (saveDataFile(path, rec, problem))
         return true;
-    err(QStringLiteral("qelctl: ") + problem.text());
+    warn(problem.text());
     return false;
-}
-
-TypeCheckResult detectDevice(Env &env)
-{
-    // TypeCheck alone: the 5600's identification read that follows it at
-    // start-up fills only F31..F34, which a read overwrites and a write
-    // takes from its file, so the tool leaves it off the line.
-    const TypeCheckResult r = env.typeChange->TypeCheck();
-    if (r.aborted || env.terminated)
-        return {};
-    return r;
-}
-
-bool readSettings(Env &env, CommResult *result)
-{
-    SettingsCommands commands(*env.ctx, *env.engine, *env.typeChange);
-    const CommandOutcome o = commands.ReadingIn();
-    if (result)
-        *result = o.result;
-    return !o.aborted && !env.terminated && o.transferred && o.result == CommResult::Ok;
 }
 
 namespace {
@@ -264,7 +261,7 @@ QStringList &qtMessages()
 void keepQtMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtFatalMsg)
-        err(QStringLiteral("qelctl: Qt: ") + text); // Qt ends the process next
+        warn(QStringLiteral("Qt: ") + text); // Qt ends the process next
     else if (qtMessages().size() < 100)
         qtMessages() << text;
 }
@@ -344,8 +341,8 @@ int run(int argc, char **argv)
             given += parser.values(o);
         given.removeDuplicates();
         if (given.size() > 1) {
-            err(QStringLiteral("qelctl: --%1 given twice (%2) (see qelctl --help)")
-                    .arg(o.names().first(), given.join(QStringLiteral(", "))));
+            warn(QStringLiteral("--%1 given twice (%2) (see qelctl --help)")
+                     .arg(o.names().first(), given.join(QStringLiteral(", "))));
             return false;
         }
         value = given.value(0);
@@ -403,6 +400,6 @@ int main(int argc, char **argv)
     const int code = run(argc, argv);
     if (code != ExitOk)
         for (const QString &m : qtMessages())
-            err(QStringLiteral("qelctl: Qt: ") + m);
+            warn(QStringLiteral("Qt: ") + m);
     return code;
 }

@@ -537,6 +537,10 @@ Writing was stopped.</translation>
 <context>
     <name>qel::PromSet</name>
     <message>
+        <source>デバイス履歴に保存中</source>
+        <translation>Keeping a copy in the device history</translation>
+    </message>
+    <message>
         <source>ＱＥＬ－５６００&#x3000;</source>
         <translation>QEL-5600 </translation>
     </message>

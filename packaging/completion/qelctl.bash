@@ -127,7 +127,7 @@ _qelctl()
         read) options="-o"; [[ $prev == -o ]] && files=pdt ;;
         write) options="--verify --expect-serial --no-keep --json"; [[ $prev == --expect-serial ]] && return 0; files=pdt ;;
         restore | history)
-            if [[ $command == restore ]]; then options="--at --port"; else options="--json --diff"; fi
+            if [[ $command == restore ]]; then options="--at"; else options="--json --diff"; fi
             # The serial number is the word after the command; --at takes one of its copies.
             local serial=${COMP_WORDS[i + 1]}
             if [[ $prev == --at ]]; then
@@ -145,6 +145,7 @@ _qelctl()
         scan) options="--fleet --json" ;;
         backup | check)
             options="--fleet --json"
+            [[ $command == check ]] && options+=" --from"
             if [[ $cur != -* ]]; then
                 type compopt >/dev/null 2>&1 && compopt -o filenames 2>/dev/null
                 mapfile -t COMPREPLY < <(compgen -d -- "$cur")

@@ -109,4 +109,5 @@ complete -c qelctl -n "__fish_seen_subcommand_from monitor" -l count -x -d 'numb
 complete -c qelctl -n "__fish_seen_subcommand_from monitor" -l csv -x -a '(__qelctl_files csv)' -d 'record the readings as CSV'
 complete -c qelctl -n "__fish_seen_subcommand_from monitor" -l time -d 'the time first on each line'
 complete -c qelctl -n "__fish_seen_subcommand_from scan backup check" -l fleet -r -F -d 'the fleet file'
+complete -c qelctl -n "__fish_seen_subcommand_from check" -l from -x -a '(__fish_complete_directories)' -d 'compare the backup files in this folder'
 complete -c qelctl -n "__fish_seen_subcommand_from backup check" -a '(__fish_complete_directories)'

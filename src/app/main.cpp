@@ -8,8 +8,7 @@
 #include "core/ui/OpningTitle.h"
 #include "platform/ui/CursorBlink.h"
 #include "core/ui/PortSelect.h"
-#include "editor/PartialWrite.h"
-#include "files/DeviceHistory.h"
+#include "jobs/Jobs.h"
 #include "editor/ui/PromSet.h"
 #include "platform/QtClock.h"
 #include "platform/PortList.h"
@@ -148,17 +147,13 @@ int main(int argc, char **argv)
     platform.store = &store;
     platform.help = &help;
     // Every read goes into the device history; a write that stops part-way
-    // says, under its message, which copy (the last read) puts the
-    // converter's previous settings back.
-    const auto lastKept = std::make_shared<qel::KeptCopy>();
-    platform.settingsRead = qel::historyKeeper([](const QString &warning) {
+    // says, under its message, which copy (the store's, for the converter
+    // last read) puts the converter's previous settings back.
+    qel::jobs::HistoryStore historyStore(qel::historyRoot());
+    qel::jobs::EditorHistory history(historyStore, args.value(portOption), [](const QString &warning) {
         std::fprintf(stderr, "qel-settings: %s\n", qPrintable(warning));
-    }, lastKept);
-    const QString portArgument = args.value(portOption);
-    platform.writeStopNote = [lastKept, portArgument](const qel::AppState &st) {
-        const qel::KeptCopy copy = lastKept->type == qel::typeText(st.DeviceType) ? *lastKept : qel::KeptCopy();
-        return qel::writeStopLines(st, qel::restoreHint(copy, portArgument), true).join(u'\n');
-    };
+    });
+    platform.writeStopNote = [&history](const qel::AppState &st) { return history.stopNote(st); };
 
     qel::Wiring wiring(platform);
     qel::Context &ctx = wiring.ctx;
@@ -189,6 +184,7 @@ int main(int argc, char **argv)
     };
     qel::QtPrinterProvider printers(&main);
     main.printers = &printers;
+    main.history = &history;
 
     qel::OpningTitle title(ctx);
     title.Form_Load(&main, [&] {

@@ -25,9 +25,6 @@ struct Platform {
     HelpViewer *help = nullptr;
     // Ends the program at once (the Abort button of a failed detection).
     std::function<void()> terminate;
-    // Called after every successful read of the settings from a device, with
-    // the record and the type read (the device history); optional.
-    std::function<void(const AppState &)> settingsRead;
     // Lines put under the message of a write that stopped part-way
     // (LastWrite): where, why, and what restores the previous settings;
     // optional (empty: the message alone).

@@ -36,9 +36,6 @@ CommandOutcome SettingsCommands::ReadingIn()
         view_->setStatus(QString());
     }
 
-    if (out.transferred && out.result == CommResult::Ok && ctx_.platform.settingsRead)
-        ctx_.platform.settingsRead(st);
-
     view_->VerDsp();
     view_->ModeTypeDsp();
     view_->DspData();

@@ -1,6 +1,5 @@
 #include "DeviceHistory.h"
 
-#include "HistoryGit.h"
 #include "platform/Folder.h"
 #include "platform/SafeWrite.h"
 
@@ -135,30 +134,6 @@ bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,
                        SafeWrite::Placing::NewName, rec.bytes(), kept.path, error);
 }
 
-std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn,
-                                                    std::shared_ptr<KeptCopy> last)
-{
-    return [warn, last](const AppState &st) {
-        QString error;
-        const QString root = historyRoot();
-        const QDateTime when = QDateTime::currentDateTime();
-        KeptCopy kept;
-        if (!keepCopy(root, st.DeviceType, st.ParamRecord, when, kept, error)) {
-            if (warn)
-                warn(QStringLiteral("the copy for the device history was not kept: %1").arg(error));
-            return;
-        }
-        if (last)
-            *last = kept;
-        // A new copy: the converter's settings.txt, and a commit where the history is in git.
-        if (kept.added
-            && !recordNewCopy(root, converterFolder(kept.type, kept.serial), kept.path, st.ParamRecord,
-                              st.DeviceType, when, error)
-            && warn)
-            warn(QStringLiteral("the copy %1 was kept, but: %2").arg(kept.path, error));
-    };
-}
-
 bool markKeptBeforeWrite(const QString &root, const KeptCopy &copy, QString &error)
 {
     Folder top, folder;
@@ -188,30 +163,6 @@ QList<HistoryEntry> listHistory(const QString &root, const QString &serial)
     }
     std::stable_sort(out.begin(), out.end(), olderCopy);
     return out;
-}
-
-int copyAt(const QList<HistoryEntry> &copies, const QString &at, QString &error)
-{
-    const QString wanted = at.trimmed();
-    for (int i = 0; i < copies.size(); ++i)
-        if (copies[i].name == wanted || copies[i].name == wanted + QStringLiteral(".pdt"))
-            return i;
-    QDateTime t = QDateTime::fromString(wanted, kStamp);
-    if (!t.isValid())
-        t = QDateTime::fromString(QString(wanted).replace(u' ', u'T'), Qt::ISODate);
-    if (!t.isValid()) {
-        error = QStringLiteral("%1: neither a copy's name (YYYYMMDD-HHMMSS) nor a date and time "
-                               "(YYYY-MM-DD HH:MM[:SS])")
-                    .arg(wanted);
-        return -1;
-    }
-    int found = -1;
-    for (int i = 0; i < copies.size(); ++i)
-        if (copies[i].when <= t)
-            found = i;
-    if (found < 0)
-        error = QStringLiteral("no copy was kept at or before %1").arg(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    return found;
 }
 
 } // namespace qel

@@ -19,8 +19,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
-#include <functional>
-#include <memory>
 
 namespace qel {
 
@@ -60,16 +58,10 @@ struct KeptCopy {
 // Keeps `rec`, read at `when` from a device of `deviceType`: seen again when
 // it equals that converter's latest copy, else a new copy (whole or not at
 // all, under a name nothing holds). False with `error` when it could not be
-// kept. Calls nothing else (the hook below adds settings.txt and git).
+// kept. Calls nothing else (the store, jobs/DeviceStore.h, adds settings.txt
+// and git).
 bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,
               const QDateTime &when, KeptCopy &kept, QString &error);
-
-// The hook the program and the tool give the device logic: keeps the record
-// just read under historyRoot(); where a copy was added, recordNewCopy
-// (HistoryGit.h). A copy that cannot be kept is reported through `warn` (the
-// read itself stands). `last`, when given, is set to every copy kept.
-std::function<void(const AppState &)> historyKeeper(std::function<void(const QString &)> warn,
-                                                    std::shared_ptr<KeptCopy> last = {});
 
 // Notes `copy` as the one kept right before a write to its converter
 // (before-last-write in its folder, replaced whole).
@@ -80,12 +72,5 @@ bool markKeptBeforeWrite(const QString &root, const KeptCopy &copy, QString &err
 // before (YYYYMMDD-HHMMSS.pdt, -2 ...) are listed as they are; anything that
 // is a symbolic link is not.
 QList<HistoryEntry> listHistory(const QString &root, const QString &serial = {});
-
-// The copy `at` names among `copies` (one converter's, oldest first): a
-// copy's name with or without .pdt (20261207-101502, 20261207-101502-2), or a
-// date and time (2026-12-07 10:15, 2026-12-07T10:15:02, 2026-12-07): the
-// copy the converter held then, the latest first seen at or before it.
-// -1 with `error` when none.
-int copyAt(const QList<HistoryEntry> &copies, const QString &at, QString &error);
 
 } // namespace qel

@@ -91,10 +91,13 @@ void TestQelctlFleet::scanFindsEveryConverter()
     QVERIFY2(c.start({"--type", "527", "--serial", "33333"}), qPrintable(c.errorText()));
     const QString missing = dir_.filePath(QStringLiteral("no-such-tty"));
 
-    // The first port as the global option, the others after the command.
+    // The first port as the global option, the others after the command. A
+    // port given that does not open fails the scan, told once by its problem.
     QelctlRun r = qel::test::runQelctl(a.path(), {"scan", "--port", b.path(), "--port", c.path(),
                                                   "--port", missing, "--json"});
-    QVERIFY2(r.exit == 0, qPrintable(r.err));
+    QCOMPARE(r.exit, 1);
+    QVERIFY2(r.err.contains("qelctl: " + missing + ": no such device"), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("no converter answered"), qPrintable(r.err));
     const QJsonArray all = QJsonDocument::fromJson(r.lines.join(QLatin1Char('\n')).toUtf8()).array();
     QCOMPARE(all.size(), 4);
     const QStringList expect[] = {{a.path(), "5600", "21111"},
@@ -166,10 +169,18 @@ void TestQelctlFleet::backupSavesEachAndReportsAFailedRead()
     }
     QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).size() == 2); // no temporary left
 
-    // All well: exit 0.
+    // All well: exit 0. A port given that does not answer counts: its
+    // own line, exit 1, the others still saved.
     r = run({"backup", out}, good52.path());
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.lines.size(), 1);
+    SimPty silent;
+    QVERIFY2(silent.start({"--type", "5600", "--fault", "Q:silence", "--fault", "E:silence"}),
+             qPrintable(silent.errorText()));
+    r = run({"backup", out, "--port", silent.path()}, good52.path());
+    QCOMPARE(r.exit, 1);
+    QCOMPARE(r.lines.size(), 1);
+    QVERIFY2(r.err.contains("qelctl: " + silent.path() + ": no converter answered\n"), qPrintable(r.err));
 
     // A folder named in Shift-JIS ("テスト") is made and written under those
     // bytes, and the file is named in them.
@@ -415,6 +426,28 @@ void TestQelctlFleet::checkComparesEachWithItsApprovedFile()
                           "\tapproved file unusable: ", "\tnot answering: "};
     for (int i = 0; i < 5; ++i)
         QVERIFY2(r.lines[i].startsWith(ports[i] + "\t-\t") && r.lines[i].contains(said[i]), qPrintable(r.lines[i]));
+
+    // From what a backup has just written, nothing read again: the same
+    // line a converter that answered, the file in the port's place.
+    const QString backups = dir_.filePath(QStringLiteral("check-backup"));
+    QStringList backed{"backup", backups};
+    for (int i = 0; i < 4; ++i)
+        backed << "--port" << ports[i];
+    QCOMPARE(run(backed, QString()).exit, 0);
+    const qsizetype sent = sims[0]->commands().size();
+    const QelctlRun from = run({"check", approved, "--from", backups}, QString());
+    QCOMPARE(from.exit, 3);
+    QCOMPARE(sims[0]->commands().size(), sent);
+    QCOMPARE(from.lines.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const QString file = QStringLiteral("%1/%2-%3-")
+                                 .arg(backups, QString::fromLatin1(cases[i].type), QString::fromLatin1(cases[i].serial));
+        const auto line = std::find_if(from.lines.begin(), from.lines.end(),
+                                       [&](const QString &l) { return l.startsWith(file); });
+        QVERIFY2(line != from.lines.end() && line->contains(said[i]), qPrintable(from.lines.join('\n')));
+    }
+    QCOMPARE(run({"check", approved, "--from", dir_.filePath("no-such-folder")}, QString()).exit, 3);
+    QCOMPARE(run({"check", approved, "--from", backups, "--port", ports[0]}, QString()).exit, 2);
 
     // Usage and file problems.
     QCOMPARE(run({"check", dir_.filePath("no-such-folder")}, ports[0]).exit, 3);

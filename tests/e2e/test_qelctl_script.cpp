@@ -323,7 +323,9 @@ void TestQelctlScript::oneLanguageALine()
     const QList<Case> cases = {
         {{"--port", missing, "detect"}, 1, gone},
         {{"--port", missing, "scan"}, 1, gone},
-        {{"scan", "--port", missing, "--port", silent.path()}, 1, gone + "qelctl: " + silent.path() + ":\n" + noAnswer},
+        {{"scan", "--port", missing, "--port", silent.path()},
+         1,
+         gone + "qelctl: " + silent.path() + ":\n" + noAnswer + "qelctl: " + silent.path() + ": no converter answered\n"},
         {{"show", dir_.filePath("missing.pdt")},
          3,
          QStringLiteral("qelctl: %1: no such settings file\n").arg(dir_.filePath("missing.pdt"))},

@@ -82,6 +82,7 @@ private slots:
 
 private:
     QelctlRun run(const QStringList &args, const QString &port = {});
+    QStringList backupAll(const QString &dir, QStringList ports);
     QString settingsFile(const QString &name, const ParameterRecord &rec);
     QTemporaryDir dir_;
     QString data_; // XDG_DATA_HOME of the runs, new for every test
@@ -116,6 +117,35 @@ void TestQelctlUndo::init()
     data_ = dir_.filePath(QStringLiteral("data-%1").arg(++n));
 }
 
+// Backs up the converters on `ports` into `dir`, all at once; those that
+// missed their answer (thirty simulators and thirty qelctl processes on two
+// loaded cores now and then leave a simulator without the processor for the
+// 50 ms a 5600 has to answer detection) are backed up again, at most three
+// rounds. Anything else that fails fails the test. The files written.
+QStringList TestQelctlUndo::backupAll(const QString &dir, QStringList ports)
+{
+    QStringList files;
+    for (int round = 0; round < 3 && !ports.isEmpty(); ++round) {
+        QStringList args{"backup", dir};
+        for (const QString &p : ports)
+            args << "--port" << p;
+        const QelctlRun r = run(args);
+        QStringList missed;
+        for (const QString &p : ports)
+            if (r.err.contains(p + QStringLiteral(": no converter answered"))
+                || r.err.contains(p + QStringLiteral(": the read did not complete")))
+                missed << p;
+        if (r.exit != (missed.isEmpty() ? 0 : 1) || r.lines.size() != ports.size() - missed.size()) {
+            qWarning("backup: exit %d, %d of %d saved: %s", r.exit, int(r.lines.size()), int(ports.size()),
+                     qPrintable(r.err));
+            return {};
+        }
+        files << r.lines;
+        ports = missed;
+    }
+    return ports.isEmpty() ? files : QStringList();
+}
+
 // Two converters with one type and serial number, as unprogrammed units
 // are: a backup of both keeps both files, and thirty reads at once of
 // converters holding one or the other record keep every record.
@@ -129,27 +159,24 @@ void TestQelctlUndo::oneSerialTwoConverters()
         sims.push_back(std::make_unique<SimPty>());
         QVERIFY2(sims.back()->start({"--type", "5600", "--serial", "21111", "--settings", i % 2 ? fileB : fileA}),
                  qPrintable(sims.back()->errorText()));
-        ports << "--port" << sims.back()->path();
+        ports << sims.back()->path();
     }
 
-    // Two: both files, each its converter's record, exit 0.
+    // Two: both files, each its converter's record.
     const QString two = dir_.filePath(QStringLiteral("two"));
-    QelctlRun r = run(QStringList{"backup", two} + ports.mid(0, 4));
-    QVERIFY2(r.exit == 0, qPrintable(r.err));
-    QCOMPARE(r.lines.size(), 2);
-    QCOMPARE(QSet<QString>(r.lines.begin(), r.lines.end()).size(), 2);
+    QStringList saved = backupAll(two, ports.mid(0, 2));
+    QCOMPARE(QSet<QString>(saved.begin(), saved.end()).size(), 2);
     QCOMPARE(QDir(two).entryList(QDir::Files | QDir::Hidden).size(), 2);
     QSet<QByteArray> fullScales;
-    for (const QString &line : r.lines)
+    for (const QString &line : saved)
         fullScales << readAll(line).mid(1, 5);
     QCOMPARE(fullScales, (QSet<QByteArray>{"01111", "02222"}));
 
     // Thirty at once: thirty files, and both records in the history, each
     // copy whole.
     const QString thirty = dir_.filePath(QStringLiteral("thirty"));
-    r = run(QStringList{"backup", thirty} + ports);
-    QVERIFY2(r.exit == 0, qPrintable(r.err));
-    QCOMPARE(QSet<QString>(r.lines.begin(), r.lines.end()).size(), 30);
+    saved = backupAll(thirty, ports);
+    QCOMPARE(QSet<QString>(saved.begin(), saved.end()).size(), 30);
     QCOMPARE(QDir(thirty).entryList(QDir::Files | QDir::Hidden).size(), 30);
     QSet<QByteArray> kept;
     for (const QString &copy : filesUnder(data_ + QStringLiteral("/qel-settings/history/5600-21111"))) {

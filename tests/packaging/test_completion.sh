@@ -72,7 +72,7 @@ expect "/dev/ttyUSB0" ./fake-qelctl detect --port /dev/ttyU
 expect "notes.txt" qelctl --trace no
 expect "--fleet|--help|--json|--port|--trace" qelctl scan --
 expect "dir with blank|sub" qelctl backup ""
-expect "--fleet|--help|--json|--port|--trace" qelctl check approved --
+expect "--fleet|--from|--help|--json|--port|--trace" qelctl check approved --
 expect "dir with blank|sub" qelctl check ""
 expect "notes.txt" qelctl backup out --fleet no
 expect "--help|--json|--type" qelctl show a.pdt --

@@ -29,6 +29,7 @@
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace qel {
@@ -125,8 +126,10 @@ PromSet::PromSet(Context &ctx, RsReadWrite &engine, TypeChange &typeChange, QWid
     typeChangeDialog_ = new TypeChangeDialog(ctx_, typeChange_, this);
     typeChangeDialog_->hide();
     MonitorActions actions;
-    actions.readingIn = [this] { commands_->ReadingIn(); };
-    actions.writingOut = [this] { commands_->WritingOut(); };
+    // Between two readings of the monitor: the read's copy is kept once the
+    // monitor has its line back.
+    actions.readingIn = [this] { readingIn(true); };
+    actions.writingOut = [this] { writingOut(); };
     actions.showTypeChange = [this] { showTypeChange(); };
     monitor_ = std::make_unique<Monitor>(ctx_, engine_, std::move(actions));
     monitor_->centreOn = this;
@@ -508,13 +511,43 @@ bool PromSet::leftForMonitor(Pending command)
 void PromSet::Command1_Click()
 {
     if (!leftForMonitor(Pending::Read))
-        commands_->ReadingIn();
+        readingIn(false);
 }
 
 void PromSet::Command2_Click()
 {
     if (!leftForMonitor(Pending::Write))
-        commands_->WritingOut();
+        writingOut();
+}
+
+void PromSet::readingIn(bool later)
+{
+    const CommandOutcome o = commands_->ReadingIn();
+    if (!history || o.aborted || !o.transferred || o.result != CommResult::Ok)
+        return;
+    // The history's work (its folder's turn, git) comes after the exchange,
+    // shown as any work is; from the monitor, once its poll is over.
+    const jobs::Reading reading{ctx_.state.DeviceType, ctx_.state.ParamRecord, ctx_.clock().wallTime()};
+    const auto keep = [this, reading] {
+        CommandButtun(false);
+        setStatus(tr("デバイス履歴に保存中"));
+        history->keep(reading);
+        setStatus(QString());
+        CommandButtun(true);
+    };
+    if (later)
+        QTimer::singleShot(0, this, keep);
+    else
+        keep();
+}
+
+void PromSet::writingOut()
+{
+    if (history)
+        history->beginWrite(ctx_.state);
+    commands_->WritingOut();
+    if (history)
+        history->endWrite(ctx_.state);
 }
 
 void PromSet::Command3_Click()

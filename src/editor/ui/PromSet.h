@@ -9,6 +9,7 @@
 #include "ScaledValueRow.h"
 #include "editor/SettingsCommands.h"
 #include "files/FileCommands.h"
+#include "jobs/Jobs.h"
 #include "EditRules.h"
 
 #include <QMainWindow>
@@ -115,6 +116,9 @@ public:
     std::function<void()> endProgram;
     // The printer selection of the print command; none: printing is unavailable.
     PrinterProvider *printers = nullptr;
+    // The device history every read goes into, after its exchange, and that
+    // undoes a write; none: nothing is kept.
+    jobs::EditorHistory *history = nullptr;
     QString helpFile = QStringLiteral("qel-5600.hlp");
 
     // --- controls ---
@@ -234,6 +238,11 @@ private:
 
     // Leaves `command` for the monitor while it is open; true when it did.
     bool leftForMonitor(Pending command);
+    // The Read and Write buttons' work with the device history: a read kept
+    // after its exchange (`later`: once the event loop runs again), a write's
+    // undo marked in it.
+    void readingIn(bool later);
+    void writingOut();
     // The event-in scale rows of function 0-5 shown, the upper one captioned.
     void showEventScales(int function);
     // Text box rule: last `width` characters, zero pattern, into field f.
