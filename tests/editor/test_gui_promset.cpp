@@ -495,6 +495,16 @@ void TestGuiPromSet::buttonsDisabledDuringEveryTransfer()
         {5600, Type5600, true, false},  {5600, Type5600, false, true}, {5600, Type5600, true, true},
         {521, Type521, false, true},
     };
+    // The device history's copy of a read is kept once the exchange is over
+    // (RTS down), with the buttons off and the status line saying so.
+    struct WatchingStore : jobs::NoStore {
+        std::function<void()> seen;
+        jobs::KeepResult keep(const jobs::Reading &) override
+        {
+            seen();
+            return {};
+        }
+    };
     for (const Case &c : cases) {
         Screen s(c.device);
         s.rig.st().DeviceType = c.type;
@@ -502,6 +512,16 @@ void TestGuiPromSet::buttonsDisabledDuringEveryTransfer()
             s.rig.ports.devicePort = 4;
             s.rig.boxes.answers = {MsgResult::Ignore};
         }
+        WatchingStore store;
+        jobs::EditorHistory history(store, {}, {});
+        s.w->history = &history;
+        int keeps = 0;
+        bool keptAfterTheExchange = false;
+        store.seen = [&] {
+            ++keeps;
+            keptAfterTheExchange = !s.rig.engine->MSComm1().rts() && !s.anyButtonEnabled()
+                && s.w->Label1->text() == QStringLiteral("デバイス履歴に保存中");
+        };
         s.watchButtons();
         if (c.write)
             s.w->Command2_Click();
@@ -513,6 +533,8 @@ void TestGuiPromSet::buttonsDisabledDuringEveryTransfer()
         QVERIFY2(!s.enabledDuringWait, qPrintable(label));
         QVERIFY2(s.buttonsEnabled(), qPrintable(label));
         QCOMPARE(s.w->Label1->text(), QString());
+        QCOMPARE(keeps, c.write || c.unplug ? 0 : 1);
+        QVERIFY2(keeps == 0 || keptAfterTheExchange, qPrintable(label));
     }
 }
 
