@@ -1,7 +1,7 @@
 // qelctl type-change 521|527|5600 and
 // qelctl monitor [--count N] [--csv FILE|-] [--time].
 #include "Cli.h"
-#include "StopSignals.h"
+#include "platform/StopSignals.h"
 
 #include "monitor/MonitorEngine.h"
 #include "monitor/MonitorRecorder.h"

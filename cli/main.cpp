@@ -7,6 +7,7 @@
 #include "files/DataFile.h"
 #include "platform/FileName.h"
 #include "platform/NetworkPort.h"
+#include "platform/System.h"
 #include "platform/WireTrace.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,6 @@
 #include <QJsonDocument>
 #include <QLocale>
 #include <algorithm>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 
 namespace qel::cli {
@@ -52,8 +51,7 @@ void out(const QString &text)
 
 bool put(FILE *to, const QByteArray &bytes)
 {
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size())
-        && std::fflush(to) == 0;
+    return writeStd(to, bytes);
 }
 
 MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
@@ -274,9 +272,7 @@ struct GlobalOptions {
 
 int run(int argc, char **argv)
 {
-    QStringList args{QStringLiteral("qelctl")};
-    for (int i = 1; i < argc; ++i)
-        args << qel::decodeFileName(QByteArray(argv[i]));
+    const QStringList args = QStringList{QStringLiteral("qelctl")} + qel::commandArguments(argc, argv);
 
     // The tool's own options come before the command, or among the
     // command's own after it; everything else from the command on belongs
@@ -373,7 +369,7 @@ int run(int argc, char **argv)
         // the tool's lines are; the program's messages in English where the
         // locale's language is English (its translation serves), otherwise
         // as the program shows them.
-        std::setlocale(LC_MESSAGES, "C");
+        qel::useEnglishSystemTexts();
         if (qel::usesEnglish(QLocale::system()))
             qel::installLanguage(QLocale::system());
     }
@@ -396,7 +392,7 @@ int main(int argc, char **argv)
     qInstallMessageHandler(keepQtMessage);
     // A reader that went away is a write that failed, and is told; it does
     // not end the process unseen.
-    std::signal(SIGPIPE, SIG_IGN);
+    qel::prepareProcess();
     const int code = run(argc, argv);
     if (code != ExitOk)
         for (const QString &m : qtMessages())

@@ -20,6 +20,7 @@
 #include "platform/ui/QtMessageBoxes.h"
 #include "platform/ui/QtPrinter.h"
 #include "platform/FileName.h"
+#include "platform/System.h"
 #include "wiring/Wiring.h"
 
 #include <QApplication>
@@ -28,7 +29,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,7 +61,7 @@ int main(int argc, char **argv)
     sinceStart.start();
     // A recording's pipe whose reader has gone fails its write (EPIPE, told
     // in the monitor) instead of ending the program with unsaved settings.
-    std::signal(SIGPIPE, SIG_IGN);
+    qel::prepareProcess();
     QCoreApplication::setApplicationName(QStringLiteral("qel-settings"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QEL_VERSION_TEXT));
 

@@ -1,17 +1,10 @@
 #include "DataFile.h"
 
-#include "platform/FileName.h"
+#include "platform/FileAccess.h"
 #include "platform/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QScopeGuard>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qel {
 
@@ -85,25 +78,26 @@ bool loadDataFile(const QString &path, ParameterRecord &rec, FileProblem &proble
         problem.size = size;
         return false;
     };
-    // By the name's own bytes: a name that is not UTF-8 is found too.
-    const QByteArray name = fileNameBytes(path);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? refused(FileProblem::Missing)
-                                                   : refused(FileProblem::Unreadable, systemError(errno));
-    if (S_ISDIR(st.st_mode))
+    const FileState st = fileState(path);
+    switch (st.kind) {
+    case FileState::Missing:
+        return refused(FileProblem::Missing);
+    case FileState::Unknown:
+        return refused(FileProblem::Unreadable, st.why);
+    case FileState::Folder:
         return refused(FileProblem::Folder);
-    // Only a regular file: a pipe or a device would block or never end.
-    if (!S_ISREG(st.st_mode))
+    case FileState::Other: // only a regular file: a pipe or a device would block or never end
         return refused(FileProblem::NotRegular);
-    if (st.st_size < ParameterRecord::Size)
-        return refused(FileProblem::TooShort, {}, qint64(st.st_size));
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return refused(FileProblem::Unreadable, systemError(errno));
-    QFile f;
-    f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    const QByteArray data = f.read(ParameterRecord::Size);
+    case FileState::Regular:
+        break;
+    }
+    if (st.size < ParameterRecord::Size)
+        return refused(FileProblem::TooShort, {}, st.size);
+    ReadOnlyFile f;
+    QString why;
+    if (!f.open(path, why))
+        return refused(FileProblem::Unreadable, why);
+    const QByteArray data = f.readHead(ParameterRecord::Size, why);
     // Shrunk since it was looked at, or a read error.
     if (data.size() != ParameterRecord::Size)
         return refused(FileProblem::ShortRead, {}, qMax<qint64>(data.size(), 0));
@@ -132,31 +126,25 @@ bool saveDataFile(const QString &path, const ParameterRecord &rec, FileProblem &
     // A record file keeps what lies past its first record: the old file's
     // bytes from the 75th on follow the new record. They are copied a piece
     // at a time, so a file of any size keeps its tail.
-    const QByteArray name = fileNameBytes(path);
-    int oldFd = -1;
-    const auto closeOld = qScopeGuard([&] {
-        if (oldFd >= 0)
-            ::close(oldFd);
-    });
+    ReadOnlyFile old;
     qint64 tailSize = 0;
-    struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return fail(FileProblem::FolderInTheWay);
-        if (!S_ISREG(st.st_mode))
-            return fail(FileProblem::NotRegularTarget);
-        if (st.st_size > ParameterRecord::Size) {
-            oldFd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-            if (oldFd < 0)
-                return fail(FileProblem::Unwritable, systemError(errno));
-            tailSize = st.st_size - ParameterRecord::Size;
-        }
+    const FileState st = fileState(path);
+    if (st.kind == FileState::Folder)
+        return fail(FileProblem::FolderInTheWay);
+    if (st.kind == FileState::Other)
+        return fail(FileProblem::NotRegularTarget);
+    if (st.kind == FileState::Regular && st.size > ParameterRecord::Size) {
+        QString why;
+        if (!old.open(path, why))
+            return fail(FileProblem::Unwritable, why);
+        tailSize = st.size - ParameterRecord::Size;
     }
 
     SafeWrite f(path);
-    if (!f.open() || !f.write(rec.bytes())
-        || (tailSize > 0 && !f.copyFrom(oldFd, ParameterRecord::Size, tailSize))
-        || !f.commit())
+    const bool written = f.open() && f.write(rec.bytes())
+        && (tailSize == 0 || f.copyFrom(old, ParameterRecord::Size, tailSize));
+    old.close(); // a file still open cannot be replaced on Windows
+    if (!written || !f.commit())
         return fail(FileProblem::Unwritable, f.errorString());
     return true;
 }

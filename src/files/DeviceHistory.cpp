@@ -130,7 +130,7 @@ bool keepCopy(const QString &root, int deviceType, const ParameterRecord &rec,
         return folder.touch(copies.last().name, when, error);
     }
     kept.added = true;
-    return writeFileIn(folder.fd(), folder.path(), when.toString(kStamp) + QStringLiteral(".pdt"),
+    return writeFileIn(folder, when.toString(kStamp) + QStringLiteral(".pdt"),
                        SafeWrite::Placing::NewName, rec.bytes(), kept.path, error);
 }
 
@@ -140,7 +140,7 @@ bool markKeptBeforeWrite(const QString &root, const KeptCopy &copy, QString &err
     QString written;
     return top.open(root, false, error)
         && folder.open(top, converterFolder(copy.type, copy.serial), false, error)
-        && writeFileIn(folder.fd(), folder.path(), kBeforeWrite, SafeWrite::Placing::Replace,
+        && writeFileIn(folder, kBeforeWrite, SafeWrite::Placing::Replace,
                        copy.name().toUtf8() + '\n', written, error);
 }
 

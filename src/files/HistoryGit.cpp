@@ -1,7 +1,6 @@
 #include "HistoryGit.h"
 
 #include "SettingsListing.h"
-#include "platform/FileName.h"
 #include "platform/Folder.h"
 #include "platform/SafeWrite.h"
 
@@ -11,10 +10,6 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QTimer>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace qel {
 
@@ -89,29 +84,8 @@ struct Git {
 };
 
 // One keeper at a time commits (git's own index lock refuses a second one
-// instead of waiting): a lock on the repository's .git, taken in turn
-// while the event loop runs. Released when the descriptor closes.
-class Turn {
-public:
-    explicit Turn(const QString &gitPath)
-        : fd_(::open(fileNameBytes(gitPath).constData(), O_RDONLY | O_CLOEXEC)),
-          held_(lockInTurn(fd_, kTurnMs))
-    {
-    }
-    ~Turn()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Turn(const Turn &) = delete;
-    Turn &operator=(const Turn &) = delete;
-    bool held() const { return held_; }
-
-private:
-    int fd_;
-    bool held_;
-};
-
+// instead of waiting): a lock on the repository's .git (FolderLock), taken
+// in turn while the event loop runs.
 } // namespace
 
 bool recordNewCopy(const QString &root, const QString &converter, const QString &copy,
@@ -129,7 +103,7 @@ bool recordNewCopy(const QString &root, const QString &converter, const QString 
     QString unread, written;
     folder.readFile(name, text.size() + 1, now, unread);
     if (now != text
-        && !writeFileIn(folder.fd(), folder.path(), name, SafeWrite::Placing::Replace, text, written, error))
+        && !writeFileIn(folder, name, SafeWrite::Placing::Replace, text, written, error))
         return false;
     const QString gitPath = root + QStringLiteral("/.git");
     if (!QFileInfo::exists(gitPath))
@@ -140,8 +114,8 @@ bool recordNewCopy(const QString &root, const QString &converter, const QString 
         return false;
     }
     git.options = git.identity();
-    const Turn turn(gitPath);
-    if (!turn.held()) {
+    FolderLock turn;
+    if (!turn.take(gitPath, kTurnMs)) {
         error = QStringLiteral("%1: another program kept the repository busy: nothing committed").arg(root);
         return false;
     }

@@ -431,7 +431,7 @@ BackupResult backup(Session &s, const QString &dir)
     Folder folder;
     QString path, error;
     if (folder.open(dir, true, error)
-        && writeFileIn(folder.fd(), folder.path(), name, SafeWrite::Placing::NewName, read.record.bytes(), path,
+        && writeFileIn(folder, name, SafeWrite::Placing::NewName, read.record.bytes(), path,
                        error))
         r.file = path;
     else

@@ -10,6 +10,10 @@
 // folder unless the link belongs to this user or to the folder's owner.
 // Files are then named relative to the open folder (SafeWrite's folder
 // form, entries(), readFile()), never through a link in it.
+//
+// On Windows (Folder_windows.cpp) links are followed as the system follows
+// them; the open folder cannot be removed or renamed while it is open, and
+// entries() and readFile() still pass over links in it.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -34,8 +38,7 @@ public:
     // The folder `name` (one name, no slash) inside `parent`, by the same rule.
     bool open(const Folder &parent, const QString &name, bool create, QString &error);
 
-    bool isOpen() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
+    bool isOpen() const;
     QString path() const { return path_; }
     QString filePath(const QString &name) const { return path_ + u'/' + name; }
 
@@ -52,19 +55,43 @@ public:
     bool readFile(const QString &name, qint64 most, QByteArray &bytes, QString &error) const;
     // Sets the file's modification time, the file's contents untouched.
     bool touch(const QString &name, const QDateTime &when, QString &error) const;
-    // An exclusive lock on the folder (flock), released with the folder;
-    // waited for as lockInTurn() waits.
+    // An exclusive lock on the folder between processes, released with the
+    // folder; waited for as FolderLock waits.
     bool lock(int waitMs) const;
 
 private:
+    friend class SafeWrite;
     void close();
+#ifdef _WIN32
+    void *handle_ = nullptr;
+    mutable void *lock_ = nullptr; // the lock lock() took
+#else
     int fd_ = -1;
+#endif
     QString path_;
 };
 
-// Takes an exclusive flock on `fd`, tried every 20 ms while the event loop
-// runs (a window keeps drawing) for at most `waitMs`; false when it was not
-// had by then.
-bool lockInTurn(int fd, int waitMs);
+// An exclusive lock between processes on the folder `path` (Linux: flock on
+// the folder; Windows: a lock named after the folder), held while the object
+// lives. take() tries every 20 ms while the event loop runs (a window keeps
+// drawing) for at most `waitMs`; false when it was not had by then.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+    bool take(const QString &path, int waitMs);
+    bool held() const { return held_; }
+
+private:
+    void release();
+#ifdef _WIN32
+    void *handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    bool held_ = false;
+};
 
 } // namespace qel

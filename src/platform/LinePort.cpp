@@ -49,7 +49,7 @@ std::unique_ptr<SerialPort> createTransport(const QString &path)
             return std::unique_ptr<SerialPort>(net->createPort(path));
         return std::make_unique<NoTransport>(path, why);
     }
-    return std::make_unique<QtSerialPort>(path);
+    return createLocalPort(path);
 }
 
 QString LinePort::devicePath() const

@@ -1,7 +1,8 @@
 #include "Module.h"
 
+#include "System.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -10,7 +11,7 @@ namespace qel {
 void *moduleEntry(const char *fileName, const char *entry, QString &error)
 {
     // The executable's own folder, found without an application object.
-    const QString exeDir = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
+    const QString exeDir = programFolder();
     const QString name = QString::fromLatin1(fileName);
     const QStringList candidates = {
         exeDir + u'/' + name,

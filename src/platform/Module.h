@@ -8,7 +8,8 @@
 
 namespace qel {
 
-// Loads the module `fileName` (once a process; never unloaded) from beside
+// Loads the module `fileName` (its name and the system's suffix for modules,
+// QEL_MODULE_SUFFIX: .so, .dll) (once a process; never unloaded) from beside
 // the executable (the build tree), else from the installed module folder
 // (LIBDIR/qel-settings/modules), and resolves `entry`. nullptr with the
 // reason in `error`.

@@ -46,7 +46,7 @@ const NetworkModule *networkModule(QString &error)
     static QString failure;
     static const NetworkModule *const loaded = []() -> const NetworkModule * {
         const auto entry = reinterpret_cast<NetworkModuleEntry>(
-            moduleEntry("qel-network.so", kNetworkModuleEntry, failure));
+            moduleEntry("qel-network" QEL_MODULE_SUFFIX, kNetworkModuleEntry, failure));
         const NetworkModule *m = entry ? entry() : nullptr;
         if (entry && !(m && m->abi == NetworkModule::Abi)) {
             failure = QStringLiteral("qel-network.so belongs to another build");

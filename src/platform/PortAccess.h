@@ -42,6 +42,9 @@ struct PortProblem {
 // unreadable one refuses the hold with its holder unknown. This is decided
 // here, before QSerialPort's own lock file handling, which takes a lock file
 // without a program name in it for stale even while its process lives.
+//
+// On Windows a COM port is the system's to share out: the hold opens it
+// (COMn, \\.\COMn), and another program's open of it refuses the hold as busy.
 class DeviceHold {
 public:
     DeviceHold() = default;
@@ -54,6 +57,11 @@ public:
     void release();
     // The resolved device path (symlinks followed); empty when not held.
     QString device() const { return device_; }
+#ifdef _WIN32
+    // The open port itself: a port opens only once on Windows, so the hold
+    // is the port's handle (PortAccess_windows.cpp), which the line uses.
+    void *handle() const;
+#endif
 
 private:
     QString device_;

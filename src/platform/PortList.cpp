@@ -1,10 +1,6 @@
 #include "PortList.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -49,18 +45,7 @@ QList<FoundPort> SystemPortList::ports()
         return out;
     }
 
-    // by-id links by the device they lead to.
-    QHash<QString, QString> byId;
-    const QDir ids(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo &link : ids.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot,
-                                                   QDir::Name))
-        byId.insert(link.canonicalFilePath(), link.absoluteFilePath());
-
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString path = info.systemLocation();
-        out << FoundPort{path, byId.value(QFileInfo(path).canonicalFilePath()), info.description(),
-                         info.manufacturer(), info.serialNumber()};
-    }
+    out = systemPorts();
     std::sort(out.begin(), out.end(),
               [](const FoundPort &a, const FoundPort &b) { return a.path < b.path; });
     return out;

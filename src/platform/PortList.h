@@ -44,6 +44,11 @@ public:
     QList<FoundPort> list;
 };
 
+// The system's own list, unsorted (PortList_posix.cpp: Qt's port
+// information and the by-id links; PortList_windows.cpp: the COM ports the
+// system names, with what Qt's port information says of them).
+QList<FoundPort> systemPorts();
+
 // One line of the tab-separated form, and back (missing fields empty).
 QString portLine(const FoundPort &p);
 FoundPort portFromLine(const QString &line);

@@ -1,13 +1,14 @@
 #pragma once
-// The serial port over QSerialPort. Port numbers COM1..COM4 map to device
-// paths through PortMap (defaults /dev/ttyS0../dev/ttyS3, each overridable in
-// the settings store, and one path for the whole run given by --port).
+// The serial ports of the machine. Port numbers COM1..COM4 map to device
+// paths through PortMap (defaults /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4
+// on Windows, each overridable in the settings store, and one path for the
+// whole run given by --port).
 
 #include "LinePort.h"
 #include "SerialPort.h"
 #include "SettingsStore.h"
 
-#include <QSerialPort>
+#include <memory>
 
 namespace qel {
 
@@ -19,7 +20,8 @@ public:
     QString overridePath() const { return override_; }
     // The device path of port n: the override, else mappedPath(n).
     QString devicePath(int n) const;
-    // The stored "QEL-5600"/"DevicePath"/"COMn", else /dev/ttyS(n-1).
+    // The stored "QEL-5600"/"DevicePath"/"COMn", else defaultPath(n):
+    // /dev/ttyS(n-1) on Linux, COMn on Windows.
     QString mappedPath(int n) const;
     static QString defaultPath(int n);
 
@@ -28,36 +30,10 @@ private:
     QString override_;
 };
 
-class QtSerialPort : public QObject, public SerialPort {
-    Q_OBJECT
-public:
-    // The local device at `path` (the port number's path, resolved by LinePort).
-    explicit QtSerialPort(const QString &path);
-    ~QtSerialPort() override;
-
-    bool open() override;
-    void close() override;
-    bool isOpen() const override;
-    QString lastError() const override { return error_; }
-    // Also a line lost under the open port, by its path.
-    PortProblem openProblem() const override;
-    bool setRts(bool on) override;
-    int bytesWaiting() override;
-    QByteArray readAllWaiting() override;
-    void discardInput() override;
-    bool write(const QByteArray &data) override;
-    bool lineLost() const override { return lost_; }
-
-private:
-    void onError(QSerialPort::SerialPortError e);
-
-    const QString path_;
-    QSerialPort port_;
-    QString error_;
-    PortProblem problem_;
-    DeviceHold hold_; // the device locked while the port is open
-    bool lost_ = false;
-};
+// The local serial line at `path` (the port number's path, resolved by
+// LinePort): over QSerialPort on Linux (SerialLine_posix.cpp), over the
+// system's own calls on Windows (SerialLine_windows.cpp).
+std::unique_ptr<SerialPort> createLocalPort(const QString &path);
 
 class QtSerialPortFactory : public SerialPortFactory {
 public:

@@ -21,11 +21,18 @@
 // own files) is written in its folder's form: relative to an open folder
 // (Folder.h), the temporary file made there with O_EXCL|O_NOFOLLOW, and
 // commit() names it there without ever following a symbolic link.
+//
+// Each system's side is a file of its own (SafeWrite_posix.cpp,
+// SafeWrite_windows.cpp: there the file is flushed with FlushFileBuffers and
+// put in place with MoveFileEx, a new name never replacing anything).
 
 #include <QByteArray>
 #include <QString>
 
 namespace qel {
+
+class Folder;
+class ReadOnlyFile;
 
 class SafeWrite {
 public:
@@ -35,7 +42,7 @@ public:
     // STEM-3.EXT ...; Replace puts the file in place of whatever entry
     // `name` is (a link there is replaced, not followed).
     enum class Placing { NewName, Replace };
-    SafeWrite(int folderFd, const QString &folderPath, const QString &name, Placing placing);
+    SafeWrite(const Folder &folder, const QString &name, Placing placing);
     ~SafeWrite(); // an uncommitted file is discarded
     SafeWrite(const SafeWrite &) = delete;
     SafeWrite &operator=(const SafeWrite &) = delete;
@@ -47,10 +54,10 @@ public:
     // fail too.
     bool write(const QByteArray &bytes);
     bool write(const char *data, qint64 size);
-    // Appends `length` bytes of the open file `fromFd`, starting at `offset`,
+    // Appends `length` bytes of the open file `from`, starting at `offset`,
     // a piece at a time; holes of a sparse file stay holes. A file of any
     // size is copied without being held in memory.
-    bool copyFrom(int fromFd, qint64 offset, qint64 length);
+    bool copyFrom(const ReadOnlyFile &from, qint64 offset, qint64 length);
     // Flushes, checks and renames into place. False with errorString() when
     // anything failed; the target is then untouched.
     bool commit();
@@ -64,30 +71,38 @@ public:
 
 private:
     bool fail(const QString &why);
-    bool failErrno();
+    bool failSystem(); // the system's reason for the last call that failed
+    bool isOpen() const;
     // The temporary file: PREFIX, a random word and ".tmp", made anew (never
-    // through a link) in `dirFd`, or by path where that is AT_FDCWD.
-    bool createTemp(int dirFd, const QByteArray &prefix);
+    // through a link) in the folder, or beside the target.
+    bool createTemp(const QByteArray &prefix);
     bool placeInFolder();
+    // `size` bytes at `at` of the temporary file; then its end at `size`.
+    bool writeAt(qint64 at, const char *data, qint64 size);
+    bool endAt(qint64 size);
 
     QString path_;
     QByteArray target_; // where the rename goes (links followed), encoded
     QByteArray temp_;   // the temporary file; empty when writing straight
+#ifdef _WIN32
+    void *handle_ = nullptr;
+#else
     int fd_ = -1;
+#endif
     qint64 size_ = 0;   // bytes appended so far
     bool direct_ = false;
     bool failed_ = false;
     QString error_;
-    int folderFd_ = -1; // the folder's form: the folder, and how the name is taken
+    const Folder *folder_ = nullptr; // the folder's form: the folder, and how the name is taken
     Placing placing_ = Placing::Replace;
-    QString folderPath_, name_;
+    QString name_;
 };
 
 // The whole of `bytes` as the file `path`, through SafeWrite. False with the
 // reason in `error`.
 bool writeFileWhole(const QString &path, const QByteArray &bytes, QString &error);
 // The same in the folder's form; `path` receives the file's path as named.
-bool writeFileIn(int folderFd, const QString &folderPath, const QString &name,
-                 SafeWrite::Placing placing, const QByteArray &bytes, QString &path, QString &error);
+bool writeFileIn(const Folder &folder, const QString &name, SafeWrite::Placing placing,
+                 const QByteArray &bytes, QString &path, QString &error);
 
 } // namespace qel

@@ -6,6 +6,11 @@
 // written straight, every write checked: a short write is a failure. A full
 // pipe is waited for; the wait ends, and the write fails, as soon as the
 // stop descriptor becomes readable (a stop signal, StopSignals::stopFd).
+//
+// On Windows (StreamOutput_windows.cpp) the streams are standard output, a
+// named pipe (\\.\pipe\NAME) and the devices (NUL, CON); a console is
+// written as text in its own characters, everything else as the bytes given;
+// a stop or the wait limit cancels a write that waits for a full pipe.
 
 #include <QByteArray>
 #include <QString>
@@ -32,13 +37,18 @@ public:
     void setStopFd(int fd) { stopFd_ = fd; }
     // A write fails when the reader takes nothing for `ms`; -1: waits on.
     void setWaitLimit(int ms) { waitMs_ = ms; }
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const;
     QString error() const { return error_; }
 
 private:
     bool fail(const QString &why);
 
+#ifdef _WIN32
+    void *handle_ = nullptr;
+    bool console_ = false; // a console: written as text
+#else
     int fd_ = -1;
+#endif
     bool own_ = false; // opened here (closed at the end), not standard output
     int stopFd_ = -1;
     int waitMs_ = -1;

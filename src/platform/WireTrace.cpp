@@ -1,14 +1,11 @@
 #include "WireTrace.h"
 
-#include "FileName.h"
+#include "FileAccess.h"
 #include "ForwardingPort.h"
 #include "StreamOutput.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qel {
 
@@ -119,17 +116,15 @@ bool WireTrace::start(const QString &path, const QString &program, QString &erro
             return false;
         }
     } else {
-        t->fd_ = ::open(fileNameBytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
-        if (t->fd_ < 0) {
-            error = systemError(errno);
+        t->file_ = std::make_unique<AppendFile>();
+        if (!t->file_->open(path, error))
             return false;
-        }
     }
     const QDateTime now = QDateTime::currentDateTime();
     t->line(QStringLiteral("# %1 wire trace, started %2, process %3\n"
                            "# > to the line, < from it (hex, then the text); telnet: the network line's own negotiation")
                 .arg(program, now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs))
-                .arg(::getpid())
+                .arg(QCoreApplication::applicationPid())
                 .toUtf8());
     theTrace() = std::move(t);
     return true;
@@ -140,11 +135,7 @@ WireTrace *WireTrace::active()
     return theTrace().get();
 }
 
-WireTrace::~WireTrace()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+WireTrace::~WireTrace() = default;
 
 void WireTrace::line(const QByteArray &text)
 {
@@ -156,16 +147,8 @@ void WireTrace::line(const QByteArray &text)
         return;
     }
     // One write a line: lines from one process never interleave.
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            failed_ = true;
-            return;
-        }
-        done += n;
-    }
+    QString why;
+    failed_ = !file_->append(bytes, why);
 }
 
 void WireTrace::note(const QString &text)

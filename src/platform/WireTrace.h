@@ -17,6 +17,7 @@
 
 namespace qel {
 
+class AppendFile;
 class StreamOutput;
 
 class WireTrace {
@@ -42,7 +43,7 @@ private:
     WireTrace() = default;
     void line(const QByteArray &text);
 
-    int fd_ = -1;
+    std::unique_ptr<AppendFile> file_;
     std::unique_ptr<StreamOutput> stream_;
     bool failed_ = false;
 };

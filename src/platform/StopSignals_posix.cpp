@@ -1,11 +1,13 @@
 #include "StopSignals.h"
 
+#include <QSocketNotifier>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace qel::cli {
+namespace qel {
 
 namespace {
 
@@ -63,6 +65,16 @@ StopSignals::StopSignals()
     });
 }
 
+bool StopSignals::ok() const
+{
+    return notifier_ != nullptr;
+}
+
+int StopSignals::stopFd() const
+{
+    return stopFds_[0];
+}
+
 StopSignals::~StopSignals()
 {
     if (fds_[0] < 0)
@@ -76,4 +88,4 @@ StopSignals::~StopSignals()
         ::close(fd);
 }
 
-} // namespace qel::cli
+} // namespace qel

@@ -53,6 +53,22 @@ int openStep(int dirfd, const QByteArray &name, bool create, bool readable, QStr
     return fd;
 }
 
+// Takes an exclusive flock on `fd`, tried every 20 ms while the event loop
+// runs for at most `waitMs`.
+bool lockInTurn(int fd, int waitMs)
+{
+    for (int waited = 0; fd >= 0; waited += 20) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (waited >= waitMs)
+            break;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return false;
+}
+
 } // namespace
 
 Folder::~Folder()
@@ -126,7 +142,7 @@ bool Folder::open(const Folder &parent, const QString &name, bool create, QStrin
     QString why;
     const int fd = bytes.isEmpty() || bytes.contains('/') || bytes == "." || bytes == ".."
         ? (why = QStringLiteral("not a folder name"), -1)
-        : openStep(parent.fd(), bytes, create, true, why);
+        : openStep(parent.fd_, bytes, create, true, why);
     if (fd < 0) {
         error = QStringLiteral("%1: %2").arg(parent.filePath(name), why);
         return false;
@@ -200,23 +216,35 @@ bool Folder::touch(const QString &name, const QDateTime &when, QString &error) c
     return false;
 }
 
+bool Folder::isOpen() const
+{
+    return fd_ >= 0;
+}
+
 bool Folder::lock(int waitMs) const
 {
     return lockInTurn(fd_, waitMs);
 }
 
-bool lockInTurn(int fd, int waitMs)
+FolderLock::~FolderLock()
 {
-    for (int waited = 0; fd >= 0; waited += 20) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (waited >= waitMs)
-            break;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return false;
+    release();
+}
+
+void FolderLock::release()
+{
+    if (fd_ >= 0)
+        ::close(fd_); // closing the descriptor releases the flock
+    fd_ = -1;
+    held_ = false;
+}
+
+bool FolderLock::take(const QString &path, int waitMs)
+{
+    release();
+    fd_ = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    held_ = lockInTurn(fd_, waitMs);
+    return held_;
 }
 
 } // namespace qel

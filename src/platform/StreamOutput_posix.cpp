@@ -17,6 +17,11 @@ StreamOutput::~StreamOutput()
         ::close(fd_);
 }
 
+bool StreamOutput::isOpen() const
+{
+    return fd_ >= 0;
+}
+
 bool StreamOutput::isStream(const QString &path)
 {
     if (path == QLatin1String("-"))
