@@ -6,6 +6,7 @@
 // a new one refused while the last session is still closing) and with
 // kickolduser (a new client takes the line over).
 #include "QelctlRun.h"
+#include "Ser2net.h"
 #include "SimPty.h"
 #include "core/ParamRecord.h"
 
@@ -19,84 +20,11 @@
 
 using qel::ParameterRecord;
 using qel::test::QelctlRun;
+using qel::test::Ser2net;
+using qel::test::ser2netProgram;
 using qel::test::SimPty;
 
 namespace {
-
-QString ser2netProgram()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("ser2net"),
-                                          {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
-                                           QStringLiteral("/usr/local/sbin")});
-}
-
-// ser2net serving one pseudo-terminal on a free loopback port.
-class Ser2net {
-public:
-    ~Ser2net()
-    {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.terminate();
-            if (!proc_.waitForFinished(3000)) {
-                proc_.kill();
-                proc_.waitForFinished();
-            }
-        }
-    }
-    bool start(const QString &pty, bool kickOldUser = false)
-    {
-        // A port free now may be taken before ser2net binds it: try again then.
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return false;
-            port_ = probe.serverPort();
-            probe.close();
-            const QString config = dir_.filePath(QStringLiteral("ser2net.yaml"));
-            QFile f(config);
-            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                return false;
-            f.write(QStringLiteral("connection: &qel\n"
-                                   "    accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                                   "    connector: serialdev,%2,9600n81,local\n%3")
-                        .arg(port_)
-                        .arg(pty)
-                        .arg(kickOldUser ? QStringLiteral("    options:\n"
-                                                          "      kickolduser: true\n")
-                                         : QString())
-                        .toUtf8());
-            f.close();
-            proc_.setProcessChannelMode(QProcess::MergedChannels);
-            proc_.start(ser2netProgram(),
-                        {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), config,
-                         QStringLiteral("-P"), dir_.filePath(QStringLiteral("ser2net.pid"))});
-            if (!proc_.waitForStarted(5000))
-                return false;
-            QDeadlineTimer deadline(5000);
-            while (!deadline.hasExpired() && proc_.state() == QProcess::Running) {
-                QTcpSocket s;
-                s.connectToHost(QHostAddress::LocalHost, port_);
-                if (s.waitForConnected(200)) {
-                    s.abort();
-                    return true;
-                }
-                QTest::qWait(50);
-            }
-            output_ += proc_.readAll();
-            proc_.kill();
-            proc_.waitForFinished();
-        }
-        return false;
-    }
-    QString url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port_); }
-    QString output() { return QString::fromLocal8Bit(output_ + proc_.readAll()); }
-
-private:
-    QTemporaryDir dir_;
-    QProcess proc_;
-    quint16 port_ = 0;
-    QByteArray output_;
-};
 
 QelctlRun qelctl(const QString &port, const QStringList &args)
 {

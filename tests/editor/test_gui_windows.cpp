@@ -165,14 +165,14 @@ void TestGuiWindows::portSelectFoundPorts()
     PortMap map(&rig.store);
     FixedPortList list({{QStringLiteral("/dev/ttyUSB0"), ftdi, QStringLiteral("FT232R USB UART"),
                          QStringLiteral("FTDI"), QStringLiteral("A1B2C3")},
-                        {QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}}});
+                        {PortMap::defaultPath(1), {}, {}, {}, {}}});
     {
         PortSelect p(*rig.ctx);
         p.setPorts(&map, &list);
         p.Form_Load();
         QVERIFY(p.Option2->isChecked());
         QCOMPARE(p.Option2->text(), QStringLiteral("ＣＯＭ２"));
-        QCOMPARE(p.PathLabel[0]->text(), QStringLiteral("→ /dev/ttyS0"));
+        QCOMPARE(p.PathLabel[0]->text(), QStringLiteral("→ %1").arg(PortMap::defaultPath(1)));
         QCOMPARE(p.PathLabel[1]->text(), QStringLiteral("→ %1 （未接続）").arg(gone));
         // The found ports, then the vanished one, kept so its choice survives.
         QCOMPARE(p.PortTable->topLevelItemCount(), 3);
@@ -201,7 +201,7 @@ void TestGuiWindows::portSelectFoundPorts()
         QCOMPARE(map.devicePath(3), QStringLiteral("/tmp/qel-line"));
         p.PathEdit->clear();
         p.AssignButton->click();
-        QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(map.devicePath(3), PortMap::defaultPath(3));
         QCOMPARE(map.devicePath(2), gone);
     }
     {
@@ -238,7 +238,7 @@ void TestGuiWindows::portSelectFoundPorts()
         QVERIFY(!p.UseChosenCom->isHidden());
         p.UseChosenCom->click();
         p.Option3->click();
-        QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(map.devicePath(3), PortMap::defaultPath(3));
         p.UseChosenCom->click();
         QCOMPARE(map.devicePath(3), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(map.overridePath(), QStringLiteral("/dev/ttyUSB0"));

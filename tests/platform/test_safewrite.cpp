@@ -114,7 +114,7 @@ private slots:
         if (form == 0)
             ok = writeFileWhole(target, bytes, error);
         else
-            ok = writeFileIn(folder.fd(), folder.path(), QStringLiteral("a.pdt"),
+            ok = writeFileIn(folder, QStringLiteral("a.pdt"),
                              form == 1 ? SafeWrite::Placing::Replace : SafeWrite::Placing::NewName, bytes,
                              path, error);
         watched = nullptr;
