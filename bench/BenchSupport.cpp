@@ -133,7 +133,11 @@ Timed runQelctl(const QString &qelctl, const QStringList &args, const QString &d
     const double cpu0 = cpuMs(true);
     QElapsedTimer t;
     t.start();
-    p.start(qelctl, args);
+    // The Windows build's qelctl.exe runs under wine (WINEPREFIX as the caller set it).
+    if (qelctl.endsWith(QLatin1String(".exe")))
+        p.start(qEnvironmentVariable("QEL_WINE", QStringLiteral("/usr/lib/wine/wine64")), QStringList{qelctl} + args);
+    else
+        p.start(qelctl, args);
     Timed r;
     while (!p.waitForFinished(sample ? 25 : 600000)) {
         if (!sample || t.elapsed() > 600000) {

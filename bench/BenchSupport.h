@@ -103,6 +103,7 @@ struct Timed {
     int peakProcesses = 0;
 };
 
+// `qelctl` may be the Windows build's qelctl.exe, which runs under wine.
 // The device history of the runs goes to a folder of the benchmark's own
 // unless `dataHome` names another; `sample` samples the memory of every
 // qelctl process each 25 ms while the run lasts.
