@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 using qel::ParameterRecord;
 using qel::test::QelctlRun;
 using qel::test::Ser2net;
@@ -82,6 +84,7 @@ private slots:
     void sameAsLinux_data();
     void sameAsLinux();
     void busyAndMissingPorts();
+    void ctrlCEndsTheMonitorCleanly();
     void throughADeviceServer();
 
 private:
@@ -247,6 +250,33 @@ void TestWindows::busyAndMissingPorts()
     holder.waitForFinished();
     QCOMPARE(busy.exit, 1);
     QVERIFY2(busy.err.contains(port + QStringLiteral(": in use by another program")), qPrintable(busy.err));
+}
+
+// Ctrl+C (wine hands the process's SIGINT to its console handler) ends the
+// monitor as on Linux: exit 0, the CSV whole, the port free for the next.
+void TestWindows::ctrlCEndsTheMonitorCleanly()
+{
+    SimPty sim;
+    QVERIFY(sim.start({QStringLiteral("--type"), QStringLiteral("5600")}));
+    const QString port = mapPort(8, sim.path());
+    const QString csv = dir_.filePath(QStringLiteral("stopped.csv"));
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    monitor.setProcessEnvironment(env);
+    monitor.start(qEnvironmentVariable("QEL_WINE", QStringLiteral("/usr/lib/wine/wine64")),
+                  {qEnvironmentVariable("QEL_WINDOWS_DIR") + QStringLiteral("/qelctl.exe"), QStringLiteral("--port"), port,
+                   QStringLiteral("monitor"), QStringLiteral("--csv"), csv});
+    QVERIFY(monitor.waitForReadyRead(60000));
+    QTest::qWait(500);
+    ::kill(pid_t(monitor.processId()), SIGINT);
+    QVERIFY(monitor.waitForFinished(20000));
+    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(monitor.exitCode(), 0);
+    const QByteArray rows = readFile(csv);
+    QVERIFY2(rows.startsWith("time,da_hex,percent\n") && rows.endsWith('\n') && rows.count('\n') >= 2, rows.constData());
+    const QelctlRun next = wineQelctl({QStringLiteral("--port"), port, QStringLiteral("detect")});
+    QCOMPARE(next.exit, 0);
 }
 
 // rfc2217:// to ser2net in front of qel-sim, as on Linux.
