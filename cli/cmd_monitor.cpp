@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "platform/StopSignals.h"
 
+#include "comm/MemoryImage.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/MonitorRecorder.h"
 #include "platform/StreamOutput.h"
@@ -84,6 +85,15 @@ int cmdTypeChange(Env &env)
     if (r.aborted)
         return none();
     out(typeText(r.detected));
+    if (r.refused) {
+        // The box says that it cannot; the tool's line says why.
+        // Detection read the 52X's memory image, which holds the serial number.
+        const qint32 serial = ImageWord(env.ctx->state.MemoryImage, kImageSerial);
+        warn(QStringLiteral("a converter with serial number %1 cannot work as a %2: only one whose serial "
+                            "number is 20000 or above (the QEL-5600 series) can; this one is a QEL-52X")
+                 .arg(serial)
+                 .arg(want));
+    }
     if (r.refused || r.noEcho)
         return ExitDevice;
     return r.detected == wanted->code ? ExitOk : ExitDevice;

@@ -247,6 +247,67 @@ QString refusedArgument(const QStringList &args, const QList<QCommandLineOption>
     return args.isEmpty() ? QString(QLatin1String("")) : args.last();
 }
 
+// One command's help: its synopsis and what it does, for `qelctl COMMAND --help`.
+QString commandHelpText(const Command &c)
+{
+    QString text = QStringLiteral("Usage: qelctl ") + c.synopsis + QStringLiteral("\n\n");
+    for (const QString &l : c.help.split(u'\n'))
+        text += QStringLiteral("  ") + l + u'\n';
+    if (!c.filesOnly)
+        text += QStringLiteral("\nThe tool's options --port DEVICE and --trace FILE may stand before or after\n"
+                               "the command.");
+    return text + QStringLiteral("\nqelctl --help lists every command.\n");
+}
+
+// A refused argument in words: an option the parser knows lacks its value;
+// anything else is an option it does not know.
+QString refusalText(const QString &arg, const QList<QCommandLineOption> &known)
+{
+    const QString name = optionName(arg);
+    const bool isKnown = std::any_of(known.begin(), known.end(),
+                                     [&](const QCommandLineOption &o) { return o.names().contains(name); });
+    if (isKnown)
+        return QStringLiteral("%1 needs a value (see qelctl --help)").arg(arg.left(arg.indexOf(u'=')));
+    return QStringLiteral("unknown option '%1' (see qelctl --help)").arg(arg);
+}
+
+// Edits (insertions, deletions, substitutions) that turn one word into the other.
+int editDistance(const QString &a, const QString &b)
+{
+    QList<int> row(b.size() + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command a mistyped one most likely meant: the only one it begins, else
+// the nearest within two edits; empty when none is near.
+QString nearestCommand(const QString &typed)
+{
+    QStringList starting;
+    QString nearest;
+    int best = 3;
+    for (const Command &c : commands()) {
+        if (c.name.startsWith(typed))
+            starting << c.name;
+        const int d = editDistance(typed, c.name);
+        if (d < best) {
+            best = d;
+            nearest = c.name;
+        }
+    }
+    return starting.size() == 1 ? starting.first() : nearest;
+}
+
 // Qt's own warnings (XDG_RUNTIME_DIR not set, a font it substitutes) are
 // kept, and told only after a run that failed: a script reads a successful
 // run's stderr as the tool's own.
@@ -281,7 +342,8 @@ int run(int argc, char **argv)
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     QCommandLineParser global;
-    global.addOptions({g.port, g.trace, helpOption, versionOption});
+    const QList<QCommandLineOption> globalOptions{g.port, g.trace, helpOption, versionOption};
+    global.addOptions(globalOptions);
     global.addPositionalArgument(QStringLiteral("command"), QString());
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     // The help text: asked for, on stdout; after a wrong command line, on stderr.
@@ -290,7 +352,7 @@ int run(int argc, char **argv)
         return exitCode;
     };
     if (!global.parse(args))
-        return help(stderr, ExitUsage);
+        return exitWith(ExitUsage, refusalText(refusedArgument(args.mid(1), globalOptions), globalOptions));
     if (global.isSet(helpOption))
         return help(stdout, ExitOk);
     if (global.isSet(versionOption)) {
@@ -304,12 +366,23 @@ int run(int argc, char **argv)
     Env env;
     env.command = rest.first();
     const QStringList commandArgs = rest.mid(1);
-    if (commandArgs.contains(QLatin1String("--help")))
-        return help(stdout, ExitOk);
     const auto found = std::find_if(commands().begin(), commands().end(),
                                     [&](const Command &c) { return c.name == env.command; });
-    if (found == commands().end())
-        return exitWith(ExitUsage, QStringLiteral("unknown command '%1' (see qelctl --help)").arg(env.command));
+    if (found == commands().end()) {
+        const QString meant = nearestCommand(env.command);
+        return exitWith(ExitUsage, meant.isEmpty()
+                                       ? QStringLiteral("unknown command '%1' (see qelctl --help)").arg(env.command)
+                                       : QStringLiteral("unknown command '%1'; did you mean '%2'? (see qelctl --help)")
+                                             .arg(env.command, meant));
+    }
+    const auto commandHelp = [&] {
+        put(stdout, commandHelpText(*found).toUtf8());
+        return int(ExitOk);
+    };
+    const int ends = commandArgs.indexOf(QLatin1String("--"));
+    const QStringList beforeEnd = ends < 0 ? commandArgs : commandArgs.mid(0, ends);
+    if (beforeEnd.contains(QLatin1String("--help")) || beforeEnd.contains(QLatin1String("-h")))
+        return commandHelp();
 
     // A command for many converters takes --port itself (repeatable).
     const auto declares = [&](const QString &name) {
@@ -323,10 +396,15 @@ int run(int argc, char **argv)
     QCommandLineParser parser;
     parser.addOptions(accepted);
     parser.addOption(helpOption);
-    if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs))
+    if (!parser.parse(QStringList{QStringLiteral("qelctl ") + env.command} + commandArgs)) {
         env.badOption = refusedArgument(commandArgs, accepted);
-    else if (parser.isSet(helpOption))
-        return help(stdout, ExitOk);
+        // An option of the command's given without its value is said so
+        // here; one the command does not know is the command's to tell.
+        if (refusalText(env.badOption, accepted).contains(QLatin1String(" needs a value ")))
+            return exitWith(ExitUsage, refusalText(env.badOption, accepted));
+    } else if (parser.isSet(helpOption)) {
+        return commandHelp();
+    }
     env.args = parser.positionalArguments();
     env.opts = &parser;
 

@@ -71,6 +71,10 @@ private slots:
         QCOMPARE(r.exit, 1);
         QCOMPARE(r.lines, QStringList{"521"});
         QVERIFY(r.err.contains(QStringLiteral("QEL-5200はQEL-5600モードにできません")));
+        // And why, in the tool's words: the serial number (qel-sim's default 12345).
+        QVERIFY2(r.err.contains(QStringLiteral("qelctl: a converter with serial number 12345 cannot work as a 5600: "
+                                               "only one whose serial number is 20000 or above")),
+                 qPrintable(r.err));
         QVERIFY(!sim.commands().contains("Z"));
     }
 

@@ -62,6 +62,8 @@ private slots:
     void stopSignalEndsAWaitForAReader();
     void inputCheckedBeforeTheLine_data();
     void inputCheckedBeforeTheLine();
+    void usageInWords_data();
+    void usageInWords();
     void oneDeviceUnderTwoNames();
     void jsonAndNothingElse_data();
     void jsonAndNothingElse();
@@ -218,6 +220,50 @@ void TestQelctlScript::inputCheckedBeforeTheLine()
     } else {
         QCOMPARE(r.out.size(), ParameterRecord::Size);
     }
+}
+
+// A wrong command line says what is wrong in one line (exit 2): the option
+// that lacks its value, the command meant; a command's --help is its own.
+void TestQelctlScript::usageInWords_data()
+{
+    QTest::addColumn<QStringList>("args"); // %FILE a settings file
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("out"); // the start of stdout
+    QTest::addColumn<QString>("err"); // stderr, whole
+    QTest::newRow("--port without its value") << QStringList{"--port"} << 2 << QString()
+                                              << "qelctl: --port needs a value (see qelctl --help)\n";
+    QTest::newRow("--port after the command without its value")
+        << QStringList{"detect", "--port"} << 2 << QString() << "qelctl: --port needs a value (see qelctl --help)\n";
+    QTest::newRow("a command's option without its value")
+        << QStringList{"write", "%FILE", "--expect-serial"} << 2 << QString()
+        << "qelctl: --expect-serial needs a value (see qelctl --help)\n";
+    QTest::newRow("an option the tool does not know") << QStringList{"--bogus", "detect"} << 2 << QString()
+                                                      << "qelctl: unknown option '--bogus' (see qelctl --help)\n";
+    QTest::newRow("a mistyped command") << QStringList{"detcet"} << 2 << QString()
+                                        << "qelctl: unknown command 'detcet'; did you mean 'detect'? (see qelctl --help)\n";
+    QTest::newRow("the start of a command") << QStringList{"hist"} << 2 << QString()
+                                            << "qelctl: unknown command 'hist'; did you mean 'history'? (see qelctl --help)\n";
+    QTest::newRow("nothing near") << QStringList{"frobnicate"} << 2 << QString()
+                                  << "qelctl: unknown command 'frobnicate' (see qelctl --help)\n";
+    QTest::newRow("a command's --help") << QStringList{"detect", "--help"} << 0
+                                        << "Usage: qelctl detect [--json]\n" << QString();
+    QTest::newRow("a command's -h") << QStringList{"write", "-h"} << 0 << "Usage: qelctl write " << QString();
+    QTest::newRow("--help after -- is a file name")
+        << QStringList{"show", "--", "--help"} << 3 << QString() << QString();
+}
+
+void TestQelctlScript::usageInWords()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exit);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    args.replaceInStrings(QStringLiteral("%FILE"), file_);
+    const Run r = qelctl(args);
+    QCOMPARE(r.exit, exit);
+    QVERIFY2(QString::fromUtf8(r.out).startsWith(out), r.out.constData());
+    if (!err.isEmpty() || exit == 0)
+        QCOMPARE(r.err, err);
 }
 
 // A device and its link are one converter: probed once, both names listed
