@@ -83,6 +83,8 @@ int exitWith(int code, const QString &why);
 // Bytes to stdout or stderr, passed on at once; false when they did not all
 // go out (a pipe whose reader has ended).
 bool put(FILE *to, const QByteArray &bytes);
+// put() to stdout whose reader went away ends the run (endAsClosedPipe,
+// platform/System.h).
 // One JSON value on stdout, and nothing else (keys in alphabetical order).
 void printJson(const QJsonValue &value);
 // What came of a write or restore told on stderr (why it wrote nothing,

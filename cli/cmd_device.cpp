@@ -3,6 +3,7 @@
 
 #include "comm/LineText.h"
 #include "platform/StreamOutput.h"
+#include "platform/System.h"
 
 #include <QRegularExpression>
 
@@ -59,8 +60,13 @@ int cmdRead(Env &env)
         break;
     }
     int code = ExitOk;
-    if (toStream && !stream.write(r.record.bytes()))
+    if (toStream && !stream.write(r.record.bytes())) {
+        if (path == QLatin1String("-") && stream.readerGone()) {
+            jobs::keepRead(s, r); // the copy is kept all the same
+            endAsClosedPipe();
+        }
         code = exitWith(ExitFile, QStringLiteral("%1: %2").arg(path, stream.error()));
+    }
     else if (!toStream && !saveSettingsFile(path, r.record))
         code = ExitFile;
     jobs::keepRead(s, r);

@@ -7,6 +7,7 @@
 #include "monitor/MonitorEngine.h"
 #include "monitor/MonitorRecorder.h"
 #include "platform/StreamOutput.h"
+#include "platform/System.h"
 
 #include <QDateTime>
 #include <cstdio>
@@ -178,6 +179,10 @@ int cmdMonitor(Env &env)
         warn(QStringLiteral("recording to %1 failed: %2").arg(o.csv, recorder.error()));
         recordFailed = true;
     }
+    // The port is closed and the recording complete: a reader of standard
+    // output that went away (| head) ends the run as a closed pipe does.
+    if (stdoutGone && console.readerGone() && !monitor.closedOnError() && !recordFailed)
+        endAsClosedPipe();
     if (stdoutGone)
         warn(QStringLiteral("cannot write to standard output: %1").arg(console.error()));
     if (monitor.closedOnError())

@@ -51,7 +51,12 @@ void out(const QString &text)
 
 bool put(FILE *to, const QByteArray &bytes)
 {
-    return writeStd(to, bytes);
+    const bool written = writeStd(to, bytes);
+    // Standard output's reader went away (| head): the run ends as a
+    // closed pipe ends a program in a pipeline.
+    if (!written && to == stdout && lastWriteFoundNoReader())
+        endAsClosedPipe();
+    return written;
 }
 
 MsgResult StderrBoxes::show(const QString &text, const QString &title, MsgIcon,
@@ -468,8 +473,9 @@ int run(int argc, char **argv)
 int main(int argc, char **argv)
 {
     qInstallMessageHandler(keepQtMessage);
-    // A reader that went away is a write that failed, and is told; it does
-    // not end the process unseen.
+    // A reader that went away is seen at the write that failed: standard
+    // output's ends the run quietly (put, endAsClosedPipe), another
+    // output's is told.
     qel::prepareProcess();
     const int code = run(argc, argv);
     if (code != ExitOk)

@@ -39,6 +39,8 @@ public:
     void setWaitLimit(int ms) { waitMs_ = ms; }
     bool isOpen() const;
     QString error() const { return error_; }
+    // The last write failed because the reader went away (a closed pipe).
+    bool readerGone() const { return readerGone_; }
 
 private:
     bool fail(const QString &why);
@@ -53,6 +55,7 @@ private:
     int stopFd_ = -1;
     int waitMs_ = -1;
     QString error_;
+    bool readerGone_ = false;
 };
 
 } // namespace qel

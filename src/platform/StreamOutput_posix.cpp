@@ -79,16 +79,20 @@ bool StreamOutput::write(const QByteArray &bytes)
             return fail(systemError(errno));
         if (n == 0)
             return fail(QStringLiteral("the reader took nothing for %1 s").arg(waitMs_ / 1000.0));
-        if (fds[0].revents & (POLLERR | POLLHUP))
+        if (fds[0].revents & (POLLERR | POLLHUP)) {
+            readerGone_ = true;
             return fail(systemError(EPIPE));
+        }
         // After the stop, what still has room goes out; a full pipe is left.
         if (!(fds[0].revents & POLLOUT))
             return fail(QStringLiteral("stopped by a signal while the reader took nothing"));
         const ssize_t w = ::write(fd_, data, size_t(qMin<qint64>(left, PIPE_BUF)));
         if (w < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        if (w < 0)
+        if (w < 0) {
+            readerGone_ = errno == EPIPE;
             return fail(systemError(errno));
+        }
         if (w == 0)
             return fail(systemError(EIO));
         data += w;

@@ -25,6 +25,13 @@ void useEnglishSystemTexts();
 // go. A console is written as text in its own characters (Windows), every
 // other target as the bytes (UTF-8).
 bool writeStd(FILE *to, const QByteArray &bytes);
+// Whether the write to a standard stream that just failed found no reader
+// (a closed pipe: Linux EPIPE, Windows a broken pipe).
+bool lastWriteFoundNoReader();
+// Ends the process as a closed pipe ends a program in a shell's pipeline:
+// at once and quietly (Linux: by SIGPIPE, which the shell shows as 141;
+// Windows: exit code 141).
+[[noreturn]] void endAsClosedPipe();
 // The folder of the running program, found without an application object.
 QString programFolder();
 

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 
 #include <clocale>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 namespace qel {
 
@@ -32,6 +34,19 @@ bool writeStd(FILE *to, const QByteArray &bytes)
 {
     return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size())
         && std::fflush(to) == 0;
+}
+
+bool lastWriteFoundNoReader()
+{
+    return errno == EPIPE;
+}
+
+void endAsClosedPipe()
+{
+    std::fflush(stderr);
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+    std::_Exit(128 + SIGPIPE);
 }
 
 QString programFolder()

@@ -6,6 +6,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <cerrno>
+#include <cstdlib>
 #include <shellapi.h>
 
 namespace qel {
@@ -49,6 +51,18 @@ bool writeStd(FILE *to, const QByteArray &bytes)
     }
     return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size())
         && std::fflush(to) == 0;
+}
+
+bool lastWriteFoundNoReader()
+{
+    const DWORD e = ::GetLastError();
+    return e == ERROR_BROKEN_PIPE || e == ERROR_NO_DATA || errno == EPIPE;
+}
+
+void endAsClosedPipe()
+{
+    std::fflush(stderr);
+    std::_Exit(141);
 }
 
 QString programFolder()

@@ -62,6 +62,8 @@ private slots:
     void stopSignalEndsAWaitForAReader();
     void inputCheckedBeforeTheLine_data();
     void inputCheckedBeforeTheLine();
+    void closedPipeEndsQuietly_data();
+    void closedPipeEndsQuietly();
     void usageInWords_data();
     void usageInWords();
     void oneDeviceUnderTwoNames();
@@ -220,6 +222,40 @@ void TestQelctlScript::inputCheckedBeforeTheLine()
     } else {
         QCOMPARE(r.out.size(), ParameterRecord::Size);
     }
+}
+
+// `qelctl ... | head -1`: the reader goes away, and the tool ends as a
+// closed pipe ends a shell's program, quietly with status 141, its port free.
+void TestQelctlScript::closedPipeEndsQuietly_data()
+{
+    QTest::addColumn<QStringList>("args"); // %SIM the simulated converter, %FILE a settings file
+    QStringList manyFiles{"show"};
+    for (int i = 0; i < 300; ++i) // far more than a pipe holds
+        manyFiles << "%FILE";
+    QTest::newRow("show of many files") << manyFiles;
+    QTest::newRow("monitor") << QStringList{"--port", "%SIM", "monitor", "--count", "50"};
+}
+
+void TestQelctlScript::closedPipeEndsQuietly()
+{
+    QFETCH(QStringList, args);
+    SimPty sim;
+    QVERIFY2(sim.start({"--type", "5600"}), qPrintable(sim.errorText()));
+    args.replaceInStrings(QStringLiteral("%SIM"), sim.path());
+    args.replaceInStrings(QStringLiteral("%FILE"), file_);
+    const QString err = dir_.filePath(QStringLiteral("pipe.err"));
+    QProcess sh;
+    sh.start(QStringLiteral("bash"),
+             QStringList{"-c", R"("$0" "$@" 2>")" + err + R"(" | head -1 >/dev/null; echo "${PIPESTATUS[0]}")",
+                         qEnvironmentVariable("QELCTL")}
+                 + args);
+    QVERIFY(sh.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()).trimmed(), QStringLiteral("141"));
+    QFile said(err);
+    QVERIFY(said.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(said.readAll()), QString());
+    // The port is free at once.
+    QCOMPARE(qelctl({"--port", sim.path(), "detect"}).lines, QStringList{"5600"});
 }
 
 // A wrong command line says what is wrong in one line (exit 2): the option
