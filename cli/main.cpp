@@ -16,15 +16,36 @@
 #include <QLocale>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace qel::cli {
 
 // A message goes out as UTF-8, except that a file name the shell gave in
 // another encoding (a Shift-JIS name) is written back as its own bytes, so
 // the terminal shows it as the user typed it.
+namespace {
+// A lost line's cause, held back until the next line: a write that stopped
+// names it in its own line, which then says it once.
+QString &heldBackCause()
+{
+    static QString cause;
+    return cause;
+}
+} // namespace
+
 void err(const QString &text)
 {
+    const QString held = std::exchange(heldBackCause(), QString());
+    if (!held.isEmpty() && !text.contains(held))
+        put(stderr, fileNameBytes(QStringLiteral("qelctl: ") + held) + '\n');
     put(stderr, fileNameBytes(text) + '\n');
+}
+
+void flushHeldBack()
+{
+    const QString held = std::exchange(heldBackCause(), QString());
+    if (!held.isEmpty())
+        put(stderr, fileNameBytes(QStringLiteral("qelctl: ") + held) + '\n');
 }
 
 void warn(const QString &why)
@@ -72,7 +93,9 @@ MsgResult StderrBoxes::showPortProblem(const QString &text, const PortProblem &p
                                        const QString &after)
 {
     const MsgResult answer = show(after.isEmpty() ? text : text + u'\n' + after, title, icon, buttons);
-    if (!problem.ok())
+    if (problem.cause == PortProblem::Lost)
+        heldBackCause() = problem.text(); // told by the next line, or by a write's stop line
+    else if (!problem.ok())
         warn(problem.text());
     return answer;
 }
@@ -478,6 +501,7 @@ int main(int argc, char **argv)
     // output's is told.
     qel::prepareProcess();
     const int code = run(argc, argv);
+    flushHeldBack();
     if (code != ExitOk)
         for (const QString &m : qtMessages())
             warn(QStringLiteral("Qt: ") + m);

@@ -76,6 +76,9 @@ QString describe(const PortProblem &p, bool ja)
         // The line went away under an open port (a pulled adapter, a hung-up line).
         cause = pick("the line went away (%1)", QT_TRANSLATE_NOOP("qel::PortProblem", "回線が切れました（%1）"))
                     .arg(p.detail);
+        // Without the system's text, no empty brackets.
+        if (p.detail.isEmpty())
+            cause.remove(QStringLiteral(" ()")).remove(QStringLiteral("（）"));
         break;
     }
     return QStringLiteral("%1: %2").arg(p.path, cause);

@@ -3,6 +3,9 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstring>
+
 namespace qel {
 
 namespace {
@@ -195,6 +198,11 @@ void QtSerialPort::onError(QSerialPort::SerialPortError e)
         || e == QSerialPort::WriteError) {
         lost_ = true;
         error_ = port_.errorString();
+        // A pseudo-terminal whose other side closed answers the next ioctl
+        // with ENOTTY: "Inappropriate ioctl for device" says nothing true
+        // about a line that went away, so the cause stands alone.
+        if (error_ == QString::fromLocal8Bit(std::strerror(ENOTTY)))
+            error_.clear();
         if (port_.isOpen())
             port_.close();
         hold_.release();
