@@ -73,8 +73,9 @@ PortProblem DeviceHold::acquire(const QString &path)
     }
     holds().remove(device);
 
+    // Overlapped: the line waits for characters without blocking the program.
     HANDLE h = ::CreateFileW(device.toStdWString().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD e = ::GetLastError();
         switch (e) {

@@ -3,7 +3,9 @@
 #include "WinSystem_windows.h"
 
 #include <QStringList>
+#include <QWinEventNotifier>
 
+#include <memory>
 #include <utility>
 
 namespace qel {
@@ -15,10 +17,13 @@ namespace {
 constexpr qsizetype kReadBuffer = 4096;
 
 // The line over the system's own calls. Reads never wait: what the driver
-// holds is taken when the procedures look (bytesWaiting, readAllWaiting),
-// which they do at every tick. (Not QSerialPort: its Windows side reads only
-// when the system names the received-character event, and wine leaves that
-// name out on a pseudo-terminal, so nothing would ever arrive there.)
+// holds is taken when the procedures look (bytesWaiting, readAllWaiting).
+// A wait for the received-character event wakes the event loop as characters
+// arrive, so that a reply is seen at once, not at the next tick; the event
+// only wakes, it is not trusted to say what arrived (wine signals it without
+// naming the event on a pseudo-terminal; the driver's queue tells). Not
+// QSerialPort: its Windows side reads only when the event names itself, so
+// nothing would ever arrive there under wine.
 class WinSerialPort : public SerialPort {
 public:
     explicit WinSerialPort(const QString &path) : path_(path) {}
@@ -40,6 +45,11 @@ private:
     // Takes what the driver holds into buffer_; false when the line is gone.
     bool pull();
     void lose(DWORD error);
+    // One overlapped call to its end; false with the system's error.
+    bool finish(BOOL started, OVERLAPPED &ov, DWORD &n);
+    // The wait for characters, begun anew after each wake; ended at close.
+    void armWait();
+    void endWait();
 
     const QString path_;
     HANDLE handle_ = nullptr; // the hold's port while open
@@ -48,6 +58,11 @@ private:
     PortProblem problem_;
     DeviceHold hold_;
     bool lost_ = false;
+    win::Handle ioEvent_, waitEvent_;
+    OVERLAPPED waitOv_{};
+    DWORD eventMask_ = 0;
+    bool waiting_ = false;
+    std::unique_ptr<QWinEventNotifier> notifier_;
 };
 
 bool WinSerialPort::open()
@@ -98,11 +113,58 @@ bool WinSerialPort::open()
     }
     ::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     handle_ = h;
+    if (!ioEvent_.valid())
+        ioEvent_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    armWait();
     return true;
+}
+
+void WinSerialPort::armWait()
+{
+    if (!waitEvent_.valid()) {
+        waitEvent_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        notifier_ = std::make_unique<QWinEventNotifier>(waitEvent_.get());
+        QObject::connect(notifier_.get(), &QWinEventNotifier::activated, notifier_.get(), [this] {
+            DWORD n = 0;
+            if (waiting_ && !::GetOverlappedResult(handle_, &waitOv_, &n, FALSE)
+                && ::GetLastError() == ERROR_IO_INCOMPLETE)
+                return; // not over yet
+            // The procedures look at the queue in this turn of the loop; the
+            // wait begins again once they have taken it (pull), so that
+            // characters left unread never wake the loop over and over.
+            waiting_ = false;
+            notifier_->setEnabled(false);
+        });
+    }
+    if (!handle_ || waiting_)
+        return;
+    ::SetCommMask(handle_, EV_RXCHAR);
+    waitOv_ = OVERLAPPED{};
+    waitOv_.hEvent = waitEvent_.get();
+    ::ResetEvent(waitEvent_.get());
+    if (::WaitCommEvent(handle_, &eventMask_, &waitOv_) || ::GetLastError() == ERROR_IO_PENDING) {
+        waiting_ = true;
+        notifier_->setEnabled(true);
+    } else {
+        notifier_->setEnabled(false); // another port object waits on this line: the ticks serve
+    }
+}
+
+void WinSerialPort::endWait()
+{
+    if (notifier_)
+        notifier_->setEnabled(false);
+    if (!waiting_ || !handle_)
+        return;
+    ::SetCommMask(handle_, 0); // ends the wait
+    DWORD n = 0;
+    ::GetOverlappedResult(handle_, &waitOv_, &n, TRUE);
+    waiting_ = false;
 }
 
 void WinSerialPort::close()
 {
+    endWait();
     handle_ = nullptr;
     buffer_.clear();
     hold_.release();
@@ -114,6 +176,15 @@ void WinSerialPort::lose(DWORD error)
     lost_ = true;
     error_ = win::errorText(error);
     close();
+}
+
+bool WinSerialPort::finish(BOOL started, OVERLAPPED &ov, DWORD &n)
+{
+    if (started) // done at once: `n` holds the count
+        return true;
+    if (::GetLastError() != ERROR_IO_PENDING)
+        return false;
+    return ::GetOverlappedResult(handle_, &ov, &n, TRUE);
 }
 
 bool WinSerialPort::setRts(bool on)
@@ -137,17 +208,24 @@ bool WinSerialPort::pull()
         return false;
     }
     const qsizetype room = kReadBuffer - buffer_.size();
-    if (stat.cbInQue == 0 || room <= 0)
+    if (stat.cbInQue == 0 || room <= 0) {
+        if (stat.cbInQue == 0)
+            armWait();
         return true;
+    }
     const qsizetype at = buffer_.size();
     buffer_.resize(at + qMin<qsizetype>(room, qsizetype(stat.cbInQue)));
+    OVERLAPPED ov{};
+    ov.hEvent = ioEvent_.get();
     DWORD n = 0;
-    if (!::ReadFile(handle_, buffer_.data() + at, DWORD(buffer_.size() - at), &n, nullptr)) {
+    if (!finish(::ReadFile(handle_, buffer_.data() + at, DWORD(buffer_.size() - at), &n, &ov), ov, n)) {
         buffer_.truncate(at);
         lose(::GetLastError());
         return false;
     }
     buffer_.truncate(at + qsizetype(n));
+    if (qsizetype(n) >= qsizetype(stat.cbInQue))
+        armWait();
     return true;
 }
 
@@ -176,8 +254,10 @@ bool WinSerialPort::write(const QByteArray &data)
     if (!handle_)
         return false;
     for (qsizetype done = 0; done < data.size();) {
+        OVERLAPPED ov{};
+        ov.hEvent = ioEvent_.get();
         DWORD n = 0;
-        if (!::WriteFile(handle_, data.constData() + done, DWORD(data.size() - done), &n, nullptr)) {
+        if (!finish(::WriteFile(handle_, data.constData() + done, DWORD(data.size() - done), &n, &ov), ov, n)) {
             lose(::GetLastError());
             return false;
         }
