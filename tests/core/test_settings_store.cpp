@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QtTest>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace qel;
 using namespace qel::test;
@@ -116,23 +119,38 @@ void TestSettingsStore::windowPositionRestoredAndClamped()
     QVERIFY(sizeKept);
 }
 
+#ifdef Q_OS_WIN
+// A text value as the registry holds it, and its type: REG_SZ or nothing.
+static QString registryText(const wchar_t *key, const wchar_t *name)
+{
+    wchar_t buf[256];
+    DWORD size = sizeof buf;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return QStringLiteral("<none>");
+    return QString::fromWCharArray(buf);
+}
+#endif
+
 void TestSettingsStore::realStoreFileAndDevicePaths()
 {
+    QSettingsStore store;
+    VirtualClock clock;
+    Platform p;
+    p.clock = &clock;
+    p.store = &store;
 #ifdef Q_OS_WIN
-    QSKIP("the store is the registry on Windows");
-#endif
+    // The registry: the port and the positions in the described sections
+    // under HKEY_CURRENT_USER\Software\QEL-5600, as text; the program's own
+    // additions under a key of its own.
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QEL-5600");
+#else
     // The test environment points XDG_CONFIG_HOME into the build directory.
     const QString config = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
     if (config.isEmpty())
         QSKIP("XDG_CONFIG_HOME is not set: the real store would be the user's own");
     const QString file = config + QStringLiteral("/QEL-5600/QEL-5600.conf");
     QFile::remove(file);
-
-    QSettingsStore store;
-    VirtualClock clock;
-    Platform p;
-    p.clock = &clock;
-    p.store = &store;
+#endif
     Context ctx(p);
     ctx.state.CommPortNo = 2;
     CommPortSetting(ctx, 0);
@@ -140,7 +158,17 @@ void TestSettingsStore::realStoreFileAndDevicePaths()
     ctx.state.CommPortNo = 0;
     CommPortSetting(ctx, 1);
     QCOMPARE(ctx.state.CommPortNo, 2);
+    store.save(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"), QStringLiteral("COM1"),
+               QStringLiteral("/dev/ttyUSB0"));
 
+#ifdef Q_OS_WIN
+    QCOMPARE(registryText(L"Software\\QEL-5600\\CommPort", L"No."), QStringLiteral("2"));
+    QCOMPARE(registryText(L"Software\\QEL-5600\\PromSet", L"Top"), QStringLiteral("1500"));
+    QCOMPARE(registryText(L"Software\\QEL-5600\\PromSet", L"Width"), QStringLiteral("9000"));
+    QCOMPARE(registryText(L"Software\\QEL-5600\\qel-settings\\DevicePath", L"COM1"), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(registryText(L"Software\\QEL-5600\\DevicePath", L"COM1"), QStringLiteral("<none>"));
+    QCOMPARE(registryText(L"Software\\QEL-5600\\QEL-5600\\CommPort", L"No."), QStringLiteral("<none>"));
+#else
     QFile f(file);
     QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(file));
     const QString text = QString::fromUtf8(f.readAll());
@@ -148,11 +176,10 @@ void TestSettingsStore::realStoreFileAndDevicePaths()
     QVERIFY(text.contains(QStringLiteral("No.=2")));
     QVERIFY(text.contains(QStringLiteral("[PromSet]")));
     QVERIFY(text.contains(QStringLiteral("Top=1500")));
+#endif
 
     // COMn maps to a device path: the stored one, else the default, and
     // --port replaces them all.
-    store.save(QStringLiteral("QEL-5600"), QStringLiteral("DevicePath"), QStringLiteral("COM1"),
-               QStringLiteral("/dev/ttyUSB0"));
     PortMap map(&store);
     QCOMPARE(map.devicePath(1), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(map.devicePath(2), PortMap::defaultPath(2));
